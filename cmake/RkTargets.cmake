@@ -1,0 +1,63 @@
+# Helpers that give every component the same build settings.
+
+set(RK_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor
+    -Wcast-align -Wunused -Woverloaded-virtual -Wformat=2 -Wimplicit-fallthrough)
+if(RK_WERROR)
+  list(APPEND RK_WARNINGS -Werror)
+endif()
+
+function(rk_apply_settings target)
+  target_compile_options(${target} PRIVATE ${RK_WARNINGS})
+  target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
+endfunction()
+
+# rk_library(name SOURCES ... [DEPS ...] [PRIVATE_DEPS ...])
+function(rk_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;PRIVATE_DEPS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  rk_apply_settings(${name})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
+endfunction()
+
+# rk_test(name SOURCES ... [DEPS ...] [LABELS ...]): a GoogleTest executable
+# whose cases ctest discovers one by one.
+function(rk_test name)
+  if(NOT RK_BUILD_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  rk_apply_settings(${name})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gmock GTest::gtest GTest::gtest_main)
+  set(props "")
+  if(ARG_LABELS)
+    set(props PROPERTIES LABELS "${ARG_LABELS}")
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 ${props})
+endfunction()
+
+# rk_fuzz(name SOURCES ... DEPS ...): a libFuzzer target, built only by the
+# fuzz preset (clang, -fsanitize=fuzzer).
+function(rk_fuzz name)
+  if(NOT RK_FUZZ)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  rk_apply_settings(${name})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS})
+endfunction()
+
+# rk_bench(name SOURCES ... DEPS ...): a Google Benchmark executable.
+function(rk_bench name)
+  if(NOT RK_BUILD_BENCH)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  find_package(benchmark REQUIRED)
+  add_executable(${name} ${ARG_SOURCES})
+  rk_apply_settings(${name})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} benchmark::benchmark)
+endfunction()

@@ -1,0 +1,278 @@
+#include "platform/text/utf.h"
+
+namespace rk::text {
+namespace {
+
+constexpr bool kWideIsUtf16 = sizeof(wchar_t) == 2;
+
+bool is_surrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
+
+// Decodes one UTF-8 sequence starting at in[i]. Returns the code point or
+// nullopt for a malformed sequence; `len` is set to the bytes to skip (at
+// least 1) so a lenient caller resynchronises after the bad prefix.
+std::optional<char32_t> decode_utf8(std::string_view in, std::size_t i, std::size_t& len) {
+    const auto b0 = static_cast<unsigned char>(in[i]);
+    len = 1;
+    if (b0 < 0x80) {
+        return b0;
+    }
+    std::size_t need;
+    char32_t cp;
+    char32_t min;
+    if ((b0 & 0xE0) == 0xC0) {
+        need = 1, cp = b0 & 0x1F, min = 0x80;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        need = 2, cp = b0 & 0x0F, min = 0x800;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        need = 3, cp = b0 & 0x07, min = 0x10000;
+    } else {
+        return std::nullopt;
+    }
+    for (std::size_t k = 1; k <= need; ++k) {
+        if (i + k >= in.size()) {
+            return std::nullopt;
+        }
+        const auto b = static_cast<unsigned char>(in[i + k]);
+        if ((b & 0xC0) != 0x80) {
+            return std::nullopt;
+        }
+        cp = (cp << 6) | (b & 0x3F);
+        len = k + 1;
+    }
+    if (cp < min || cp > 0x10FFFF || is_surrogate(cp)) {
+        return std::nullopt;
+    }
+    return cp;
+}
+
+void append_wide(std::wstring& out, char32_t cp) {
+    if constexpr (kWideIsUtf16) {
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<wchar_t>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<wchar_t>(0xDC00 + (cp & 0x3FF)));
+            return;
+        }
+    }
+    out.push_back(static_cast<wchar_t>(cp));
+}
+
+void append_utf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+// Walks UTF-16 code units (from any source) and yields code points; an
+// unpaired surrogate yields nullopt.
+template <typename Unit, typename Emit>
+bool walk_utf16(std::size_t n, Unit unit_at, Emit emit) {
+    bool ok = true;
+    for (std::size_t i = 0; i < n; ++i) {
+        const char32_t u = unit_at(i);
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n) {
+            const char32_t lo = unit_at(i + 1);
+            if (lo >= 0xDC00 && lo <= 0xDFFF) {
+                emit(std::optional<char32_t>(0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00)));
+                ++i;
+                continue;
+            }
+        }
+        if (is_surrogate(u)) {
+            ok = false;
+            emit(std::optional<char32_t>());
+            continue;
+        }
+        emit(std::optional<char32_t>(u));
+    }
+    return ok;
+}
+
+// Walks the wide text as code points; on Windows pairs surrogates.
+template <typename Emit>
+bool walk_wide(std::wstring_view w, Emit emit) {
+    if constexpr (kWideIsUtf16) {
+        return walk_utf16(
+            w.size(), [&](std::size_t i) { return static_cast<char32_t>(w[i]); }, emit);
+    } else {
+        bool ok = true;
+        for (wchar_t wc : w) {
+            const auto cp = static_cast<char32_t>(wc);
+            if (cp > 0x10FFFF || is_surrogate(cp)) {
+                ok = false;
+                emit(std::optional<char32_t>());
+            } else {
+                emit(std::optional<char32_t>(cp));
+            }
+        }
+        return ok;
+    }
+}
+
+template <typename Out>
+void push_or_replace(Out& out, const std::optional<char32_t>& cp,
+                     void (*append)(Out&, char32_t)) {
+    append(out, cp ? *cp : kReplacementChar);
+}
+
+void append_utf16(std::u16string& out, char32_t cp) {
+    if (cp >= 0x10000) {
+        cp -= 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+        out.push_back(static_cast<char16_t>(cp));
+    }
+}
+
+}  // namespace
+
+std::optional<std::wstring> utf8_to_wide_strict(std::string_view utf8) {
+    std::wstring out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        std::size_t len = 0;
+        const auto cp = decode_utf8(utf8, i, len);
+        if (!cp) {
+            return std::nullopt;
+        }
+        append_wide(out, *cp);
+        i += len;
+    }
+    return out;
+}
+
+std::wstring utf8_to_wide(std::string_view utf8) {
+    std::wstring out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        std::size_t len = 0;
+        const auto cp = decode_utf8(utf8, i, len);
+        append_wide(out, cp ? *cp : kReplacementChar);
+        i += len;
+    }
+    return out;
+}
+
+std::optional<std::string> wide_to_utf8_strict(std::wstring_view wide) {
+    std::string out;
+    out.reserve(wide.size());
+    const bool ok = walk_wide(wide, [&](const std::optional<char32_t>& cp) {
+        if (cp) {
+            append_utf8(out, *cp);
+        }
+    });
+    if (!ok) {
+        return std::nullopt;
+    }
+    return out;
+}
+
+std::string wide_to_utf8(std::wstring_view wide) {
+    std::string out;
+    out.reserve(wide.size());
+    walk_wide(wide, [&](const std::optional<char32_t>& cp) { push_or_replace(out, cp, append_utf8); });
+    return out;
+}
+
+std::optional<std::wstring> utf16_to_wide_strict(std::u16string_view utf16) {
+    std::wstring out;
+    out.reserve(utf16.size());
+    const bool ok = walk_utf16(
+        utf16.size(), [&](std::size_t i) { return static_cast<char32_t>(utf16[i]); },
+        [&](const std::optional<char32_t>& cp) {
+            if (cp) {
+                append_wide(out, *cp);
+            }
+        });
+    if (!ok) {
+        return std::nullopt;
+    }
+    return out;
+}
+
+std::wstring utf16_to_wide(std::u16string_view utf16) {
+    std::wstring out;
+    out.reserve(utf16.size());
+    walk_utf16(
+        utf16.size(), [&](std::size_t i) { return static_cast<char32_t>(utf16[i]); },
+        [&](const std::optional<char32_t>& cp) { push_or_replace(out, cp, append_wide); });
+    return out;
+}
+
+std::u16string wide_to_utf16(std::wstring_view wide) {
+    std::u16string out;
+    out.reserve(wide.size());
+    walk_wide(wide, [&](const std::optional<char32_t>& cp) { push_or_replace(out, cp, append_utf16); });
+    return out;
+}
+
+std::optional<std::wstring> utf16le_to_wide_strict(std::span<const std::uint8_t> bytes) {
+    if (bytes.size() % 2 != 0) {
+        return std::nullopt;
+    }
+    std::wstring out;
+    out.reserve(bytes.size() / 2);
+    const bool ok = walk_utf16(
+        bytes.size() / 2,
+        [&](std::size_t i) { return static_cast<char32_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8)); },
+        [&](const std::optional<char32_t>& cp) {
+            if (cp) {
+                append_wide(out, *cp);
+            }
+        });
+    if (!ok) {
+        return std::nullopt;
+    }
+    return out;
+}
+
+std::wstring utf16le_to_wide(std::span<const std::uint8_t> bytes) {
+    std::wstring out;
+    out.reserve(bytes.size() / 2 + 1);
+    walk_utf16(
+        bytes.size() / 2,
+        [&](std::size_t i) { return static_cast<char32_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8)); },
+        [&](const std::optional<char32_t>& cp) { push_or_replace(out, cp, append_wide); });
+    if (bytes.size() % 2 != 0) {
+        append_wide(out, kReplacementChar);
+    }
+    return out;
+}
+
+std::vector<std::uint8_t> wide_to_utf16le(std::wstring_view wide) {
+    const std::u16string units = wide_to_utf16(wide);
+    std::vector<std::uint8_t> out;
+    out.reserve(units.size() * 2);
+    for (char16_t u : units) {
+        out.push_back(static_cast<std::uint8_t>(u & 0xFF));
+        out.push_back(static_cast<std::uint8_t>(u >> 8));
+    }
+    return out;
+}
+
+std::size_t utf16_length(std::wstring_view wide) {
+    if constexpr (kWideIsUtf16) {
+        return wide.size();
+    } else {
+        std::size_t n = 0;
+        for (wchar_t c : wide) {
+            n += static_cast<char32_t>(c) >= 0x10000 && static_cast<char32_t>(c) <= 0x10FFFF ? 2 : 1;
+        }
+        return n;
+    }
+}
+
+}  // namespace rk::text

@@ -1,0 +1,43 @@
+// Conversions between the internal text type (std::wstring: UTF-32 on Linux,
+// UTF-16 on Windows) and the byte encodings used at the edges.
+//
+// Strict forms return std::nullopt on malformed input (invalid or over-long
+// UTF-8, surrogates encoded in UTF-8, unpaired UTF-16 surrogates, code points
+// above U+10FFFF). Lenient forms replace each malformed sequence with U+FFFD
+// and never fail.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rk::text {
+
+inline constexpr char32_t kReplacementChar = 0xFFFD;
+
+std::optional<std::wstring> utf8_to_wide_strict(std::string_view utf8);
+std::wstring utf8_to_wide(std::string_view utf8);
+
+std::optional<std::string> wide_to_utf8_strict(std::wstring_view wide);
+std::string wide_to_utf8(std::wstring_view wide);
+
+// UTF-16 code units (host order) <-> wide.
+std::optional<std::wstring> utf16_to_wide_strict(std::u16string_view utf16);
+std::wstring utf16_to_wide(std::u16string_view utf16);
+std::u16string wide_to_utf16(std::wstring_view wide);
+
+// UTF-16LE bytes <-> wide. An odd trailing byte is malformed (strict) or
+// dropped as U+FFFD (lenient). No byte-order mark is added or expected.
+std::optional<std::wstring> utf16le_to_wide_strict(std::span<const std::uint8_t> bytes);
+std::wstring utf16le_to_wide(std::span<const std::uint8_t> bytes);
+std::vector<std::uint8_t> wide_to_utf16le(std::wstring_view wide);
+
+// Number of UTF-16 code units the text takes (what Windows counts as its
+// length); differs from size() on Linux for characters beyond the BMP.
+std::size_t utf16_length(std::wstring_view wide);
+
+}  // namespace rk::text
