@@ -1,0 +1,359 @@
+#include "tools/rkctl/reg_file_parser.h"
+
+#include <string_view>
+#include <utility>
+
+#include "platform/text/numeric.h"
+#include "platform/text/strings.h"
+#include "platform/text/utf.h"
+
+namespace rk::regfile {
+namespace {
+
+constexpr std::wstring_view kHeaderV4 = L"REGEDIT4";
+constexpr std::wstring_view kDwordPrefix = L"dword:";
+constexpr std::wstring_view kHexPrefix = L"hex";
+constexpr std::size_t kMaxDwordDigits = 8;
+
+// Thrown inside the parser only; parse_reg_file turns it into a ParseError.
+struct Failure {
+    int line;
+    std::wstring message;
+};
+
+[[noreturn]] void fail(int line, std::wstring message) { throw Failure{line, std::move(message)}; }
+
+struct Line {
+    int number;
+    std::wstring text;
+};
+
+void strip_cr(std::wstring& s) {
+    if (!s.empty() && s.back() == L'\r') s.pop_back();
+}
+
+void check_no_nul(const std::wstring& s, int number) {
+    if (s.find(L'\0') != std::wstring::npos) fail(number, L"NUL character in line");
+}
+
+std::vector<Line> split_utf16le(std::span<const std::uint8_t> bytes) {
+    if (bytes.size() % 2 != 0) {
+        // Locate the line of the odd byte for the message.
+        int line = 1;
+        for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+            if (bytes[i] == '\n' && bytes[i + 1] == 0) ++line;
+        }
+        fail(line, L"UTF-16LE text with an odd number of bytes");
+    }
+    std::vector<Line> lines;
+    std::u16string current;
+    int number = 1;
+    const auto flush = [&] {
+        auto wide = text::utf16_to_wide_strict(current);
+        if (!wide) fail(number, L"invalid UTF-16LE text");
+        strip_cr(*wide);
+        check_no_nul(*wide, number);
+        lines.push_back({number, std::move(*wide)});
+        current.clear();
+        ++number;
+    };
+    for (std::size_t i = 0; i < bytes.size(); i += 2) {
+        const char16_t unit = static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
+        if (unit == u'\n') {
+            flush();
+        } else {
+            current.push_back(unit);
+        }
+    }
+    flush();
+    return lines;
+}
+
+std::vector<Line> split_utf8(std::span<const std::uint8_t> bytes) {
+    std::vector<Line> lines;
+    int number = 1;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t end = start;
+        while (end < bytes.size() && bytes[end] != '\n') ++end;
+        const std::string_view raw(reinterpret_cast<const char*>(bytes.data()) + start, end - start);
+        auto wide = text::utf8_to_wide_strict(raw);
+        if (!wide) fail(number, L"invalid UTF-8 text");
+        strip_cr(*wide);
+        check_no_nul(*wide, number);
+        lines.push_back({number, std::move(*wide)});
+        if (end >= bytes.size()) break;
+        start = end + 1;
+        ++number;
+    }
+    return lines;
+}
+
+std::vector<Line> decode_lines(std::span<const std::uint8_t> bytes) {
+    if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+        return split_utf16le(bytes.subspan(2));
+    }
+    if (bytes.size() >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF) {
+        fail(1, L"UTF-16 big-endian files are not supported");
+    }
+    if (bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+        return split_utf8(bytes.subspan(3));
+    }
+    return split_utf8(bytes);
+}
+
+// A character of a value's data with the line it came from (hex lists span
+// several lines).
+struct Cursor {
+    std::wstring_view text;
+    std::size_t pos = 0;
+    int line = 0;
+
+    bool at_end() const { return pos >= text.size(); }
+    wchar_t peek() const { return text[pos]; }
+    void skip_blanks() {
+        while (!at_end() && (peek() == L' ' || peek() == L'\t')) ++pos;
+    }
+    std::wstring_view rest() const { return text.substr(pos); }
+};
+
+// Reads "..." with the escapes \\ and \" starting at the opening quote.
+std::wstring read_quoted(Cursor& c) {
+    ++c.pos;  // opening quote
+    std::wstring out;
+    while (!c.at_end()) {
+        const wchar_t ch = c.text[c.pos++];
+        if (ch == L'"') return out;
+        if (ch == L'\\') {
+            if (c.at_end()) break;
+            const wchar_t next = c.text[c.pos++];
+            if (next != L'\\' && next != L'"') {
+                fail(c.line, L"unknown escape \"\\" + std::wstring(1, next) + L"\" in a quoted string");
+            }
+            out.push_back(next);
+        } else {
+            out.push_back(ch);
+        }
+    }
+    fail(c.line, L"quoted string without its closing '\"'");
+}
+
+// Nothing but blanks or a comment may follow a complete value.
+void expect_line_end(Cursor& c) {
+    c.skip_blanks();
+    if (!c.at_end() && c.peek() != L';') {
+        fail(c.line, L"unexpected text after the value: \"" + std::wstring(c.rest()) + L"\"");
+    }
+}
+
+int hex_digit(wchar_t ch) {
+    if (ch >= L'0' && ch <= L'9') return ch - L'0';
+    if (ch >= L'a' && ch <= L'f') return ch - L'a' + 10;
+    if (ch >= L'A' && ch <= L'F') return ch - L'A' + 10;
+    return -1;
+}
+
+class Parser {
+public:
+    explicit Parser(std::vector<Line> lines) : lines_(std::move(lines)) {}
+
+    RegFile run() {
+        std::size_t i = 0;
+        while (i < lines_.size() && text::trim(lines_[i].text).empty()) ++i;
+        if (i == lines_.size()) fail(1, L"empty file: the first line must be \"" + std::wstring(kHeaderV5) + L"\"");
+        const std::wstring_view header = text::trim(lines_[i].text);
+        if (header == kHeaderV4) {
+            fail(lines_[i].number, L"REGEDIT4 files are not supported; the first line must be \"" +
+                                       std::wstring(kHeaderV5) + L"\"");
+        }
+        if (header != kHeaderV5) {
+            fail(lines_[i].number, L"the first line must be \"" + std::wstring(kHeaderV5) + L"\"");
+        }
+        for (++i; i < lines_.size(); ++i) {
+            const Line& line = lines_[i];
+            const std::wstring_view t = text::trim(line.text);
+            if (t.empty() || t.front() == L';') continue;
+            if (t.front() == L'[') {
+                parse_key(t, line.number);
+            } else if (t.front() == L'"' || t.front() == L'@') {
+                i = parse_value(i);
+            } else {
+                fail(line.number, L"not a key, a value or a comment: \"" + std::wstring(t) + L"\"");
+            }
+        }
+        return std::move(file_);
+    }
+
+private:
+    void parse_key(std::wstring_view t, int number) {
+        if (t.back() != L']') fail(number, L"key line without its closing ']'");
+        std::wstring_view inner = t.substr(1, t.size() - 2);
+        RegKey key;
+        key.line = number;
+        if (!inner.empty() && inner.front() == L'-') {
+            key.remove = true;
+            inner.remove_prefix(1);
+        }
+        std::wstring error;
+        auto name = split_key_name(inner, &error);
+        if (!name) fail(number, error);
+        if (key.remove && name->path.empty()) fail(number, L"a root key cannot be deleted");
+        key.root = std::move(name->root);
+        key.path = std::move(name->path);
+        file_.keys.push_back(std::move(key));
+    }
+
+    // Returns the index of the last line the value used.
+    std::size_t parse_value(std::size_t index) {
+        const Line& line = lines_[index];
+        if (file_.keys.empty()) fail(line.number, L"value before the first key");
+        RegKey& key = file_.keys.back();
+        if (key.remove) fail(line.number, L"value in a section that deletes its key");
+
+        const std::wstring_view t = text::trim(line.text);
+        Cursor c{t, 0, line.number};
+        RegValue value;
+        value.line = line.number;
+        if (c.peek() == L'@') {
+            ++c.pos;
+        } else {
+            value.name = read_quoted(c);
+            if (text::utf16_length(value.name) > kMaxValueName) {
+                fail(line.number, L"value name longer than 16383 characters");
+            }
+        }
+        c.skip_blanks();
+        if (c.at_end() || c.peek() != L'=') fail(line.number, L"expected '=' after the value name");
+        ++c.pos;
+        c.skip_blanks();
+        if (c.at_end()) fail(line.number, L"missing value data after '='");
+
+        std::size_t last = index;
+        const std::wstring_view data = c.rest();
+        if (c.peek() == L'-') {
+            ++c.pos;
+            expect_line_end(c);
+            value.remove = true;
+        } else if (c.peek() == L'"') {
+            const std::wstring s = read_quoted(c);
+            expect_line_end(c);
+            value.type = kRegSz;
+            value.data = string_data(s);
+        } else if (text::istarts_with(data, kDwordPrefix)) {
+            c.pos += kDwordPrefix.size();
+            value.type = kRegDword;
+            value.data = dword_data(read_dword(c));
+        } else if (text::istarts_with(data, kHexPrefix)) {
+            c.pos += kHexPrefix.size();
+            value.type = read_hex_type(c);
+            value.data = read_bytes(c, last);
+        } else {
+            fail(line.number, L"unknown value data \"" + std::wstring(data) + L"\"");
+        }
+        key.values.push_back(std::move(value));
+        return last;
+    }
+
+    static std::uint32_t read_dword(Cursor& c) {
+        const std::size_t start = c.pos;
+        std::uint32_t v = 0;
+        while (!c.at_end() && hex_digit(c.peek()) >= 0) {
+            if (c.pos - start == kMaxDwordDigits) fail(c.line, L"dword: takes at most 8 hex digits");
+            v = (v << 4) | static_cast<std::uint32_t>(hex_digit(c.peek()));
+            ++c.pos;
+        }
+        if (c.pos == start) fail(c.line, L"dword: needs 1 to 8 hex digits");
+        expect_line_end(c);
+        return v;
+    }
+
+    // After "hex": either ':' (REG_BINARY) or "(N):" with N in hex.
+    static std::uint32_t read_hex_type(Cursor& c) {
+        if (!c.at_end() && c.peek() == L':') {
+            ++c.pos;
+            return kRegBinary;
+        }
+        if (c.at_end() || c.peek() != L'(') fail(c.line, L"expected \"hex:\" or \"hex(N):\"");
+        ++c.pos;
+        const std::size_t start = c.pos;
+        std::uint64_t type = 0;
+        while (!c.at_end() && hex_digit(c.peek()) >= 0) {
+            type = (type << 4) | static_cast<std::uint64_t>(hex_digit(c.peek()));
+            if (type > 0xFFFFFFFFu) fail(c.line, L"hex(N): type number out of range");
+            ++c.pos;
+        }
+        if (c.pos == start || c.at_end() || c.peek() != L')') fail(c.line, L"bad type in \"hex(N):\"");
+        ++c.pos;
+        if (c.at_end() || c.peek() != L':') fail(c.line, L"expected ':' after \"hex(N)\"");
+        ++c.pos;
+        return static_cast<std::uint32_t>(type);
+    }
+
+    // The comma-separated byte list from the cursor on, following "\"
+    // continuations onto the next lines; `last` is set to the last line used.
+    std::vector<std::uint8_t> read_bytes(Cursor& c, std::size_t& last) {
+        std::vector<std::uint8_t> bytes;
+        std::wstring_view segment = text::trim(c.rest());
+        int number = c.line;
+        bool expect_byte = false;  // a ',' was read and a byte must follow
+        for (;;) {
+            // A comment ends the list, continuation included.
+            if (const std::size_t semi = segment.find(L';'); semi != std::wstring_view::npos) {
+                segment = text::trim(segment.substr(0, semi));
+            }
+            const bool continues = !segment.empty() && segment.back() == L'\\';
+            if (continues) segment = text::trim_right(segment.substr(0, segment.size() - 1));
+            std::size_t pos = 0;
+            while (pos < segment.size()) {
+                std::size_t end = segment.find(L',', pos);
+                const bool has_comma = end != std::wstring_view::npos;
+                if (!has_comma) end = segment.size();
+                const std::wstring_view token = text::trim(segment.substr(pos, end - pos));
+                if (token.empty()) {
+                    fail(number, expect_byte || has_comma ? L"missing byte between commas" : L"missing byte");
+                }
+                if (token.size() > 2 || hex_digit(token[0]) < 0 ||
+                    (token.size() == 2 && hex_digit(token[1]) < 0)) {
+                    fail(number, L"bad byte \"" + std::wstring(token) + L"\" in a hex list");
+                }
+                int v = hex_digit(token[0]);
+                if (token.size() == 2) v = v * 16 + hex_digit(token[1]);
+                bytes.push_back(static_cast<std::uint8_t>(v));
+                expect_byte = has_comma;
+                pos = has_comma ? end + 1 : end;
+                if (!has_comma) {
+                    if (continues) fail(number, L"missing ',' before the line continuation");
+                }
+            }
+            if (!continues) break;
+            if (!expect_byte && !bytes.empty()) fail(number, L"missing ',' before the line continuation");
+            if (last + 1 >= lines_.size() || text::trim(lines_[last + 1].text).empty()) {
+                fail(number, L"hex list ends with '\\' but no data follows");
+            }
+            ++last;
+            number = lines_[last].number;
+            segment = text::trim(lines_[last].text);
+        }
+        if (expect_byte) fail(number, L"missing byte after ','");
+        return bytes;
+    }
+
+    std::vector<Line> lines_;
+    RegFile file_;
+};
+
+}  // namespace
+
+ParseResult parse_reg_file(std::span<const std::uint8_t> bytes) {
+    ParseResult result;
+    try {
+        result.file = Parser(decode_lines(bytes)).run();
+    } catch (const Failure& f) {
+        result.error = {f.line, f.message};
+    } catch (const std::exception&) {
+        result.error = {0, L"out of memory while reading the file"};
+    }
+    return result;
+}
+
+}  // namespace rk::regfile

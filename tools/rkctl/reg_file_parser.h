@@ -1,0 +1,40 @@
+// Parser of registry scripts (".reg" files, "Windows Registry Editor Version
+// 5.00"). Input is untrusted: every failure is a value naming its line.
+//
+// Accepted encodings: UTF-16LE with a byte-order mark (what regedit writes)
+// and UTF-8 with or without one. Accepted syntax:
+//   ; comment                        (a line whose first non-blank is ';')
+//   [ROOT\path]   [-ROOT\path]       (a key to create / a key tree to delete)
+//   "name"=...    @=...              (a named / the default value)
+//     "text"                         REG_SZ, escapes \\ and \" only
+//     dword:1-8 hex digits           REG_DWORD
+//     hex:bytes  hex(N):bytes        REG_BINARY / type N (N in hex)
+//     -                              delete the value
+// Bytes are comma-separated pairs of hex digits; a line ending in '\'
+// continues a hex list on the next line, as regedit wraps long values.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "tools/rkctl/reg_file.h"
+
+namespace rk::regfile {
+
+struct ParseError {
+    int line = 0;  // 1-based line of the fault
+    std::wstring message;
+};
+
+struct ParseResult {
+    std::optional<RegFile> file;  // set on success
+    ParseError error;             // meaningful when file is empty
+    bool ok() const { return file.has_value(); }
+};
+
+// Parses a whole file. Never throws; never reads outside `bytes`.
+ParseResult parse_reg_file(std::span<const std::uint8_t> bytes);
+
+}  // namespace rk::regfile
