@@ -10,18 +10,8 @@
 #include <cstdint>
 
 #include "platform/errors/win_error.h"
+#include "platform/logging/log_level.h"
 #include "platform/text/format.h"
-
-using LogLevel = std::uint32_t;
-
-namespace rk::log_level {
-inline constexpr LogLevel kNormal = 1;
-inline constexpr LogLevel kWarning = 2;
-inline constexpr LogLevel kInformation = 3;
-inline constexpr LogLevel kError = 4;
-inline constexpr LogLevel kCritical = 5;
-inline constexpr LogLevel kProgress = 6;  // named "Information", ETW level 3
-}  // namespace rk::log_level
 
 // False when the process has no logger, else the logger's level filter.
 bool IsLogLevelEnabled(LogLevel level);

@@ -1,0 +1,70 @@
+#include "platform/logging/process_logger_holder.h"
+
+#include "platform/logging/default_log_builder.h"
+#include "platform/logging/dira_doro_log_handler.h"
+#include "platform/logging/dira_doro_logger.h"
+#include "platform/logging/process_facts.h"
+
+namespace rk::logging {
+namespace {
+
+// The one bridge of the process. Never destroyed, so DiraDoro::CLogger can
+// still reach it while static objects are torn down at exit.
+ETWLogging::CDiraDoroLogHandler& dira_doro_bridge() {
+    static auto* const bridge = new ETWLogging::CDiraDoroLogHandler();
+    return *bridge;
+}
+
+}  // namespace
+
+ProcessLoggerHolder::ProcessLoggerHolder(std::unique_ptr<ETWLogging::CLoggingIf> logger)
+    : owned_(std::move(logger)), current_(owned_.get()) {
+    if (owned_ == nullptr) {
+        return;
+    }
+    ETWLogging::CDiraDoroLogHandler& bridge = dira_doro_bridge();
+    if (!bridge.Attach(this)) {
+        return;  // another holder already routes DiraDoro messages
+    }
+    if (DiraDoro::CLogger::RegisterHandler(&bridge) == rk::win::kErrorSuccess) {
+        bridge_ = &bridge;
+    } else {
+        bridge.Detach(this);
+    }
+}
+
+ProcessLoggerHolder::~ProcessLoggerHolder() {
+    if (bridge_ != nullptr) {
+        DiraDoro::CLogger::UnregisterHandler(bridge_);
+        bridge_->Detach(this);
+    }
+    current_.store(nullptr, std::memory_order_release);
+    if (owned_ != nullptr) {
+        owned_->Release();  // balances the builder's AddRef
+    }
+}
+
+std::unique_ptr<ETWLogging::CLoggingIf> ProcessLoggerHolder::ExchangeLogger(
+    std::unique_ptr<ETWLogging::CLoggingIf> logger) noexcept {
+    std::unique_ptr<ETWLogging::CLoggingIf> previous = std::move(owned_);
+    owned_ = std::move(logger);
+    current_.store(owned_.get(), std::memory_order_release);
+    return previous;
+}
+
+std::unique_ptr<ETWLogging::CLoggingIf> CreateProcessLogger() {
+    std::unique_ptr<ETWLogging::CLoggingIf> logger;
+    ETWLogging::CDefaultLogBuilder builder;
+    builder.Build_ex(nullptr, kProcessLoggerGroup, own_module_handle(), kProcessLoggerHost, kProcessLoggerMechanism,
+                     logger, nullptr);
+    return logger;
+}
+
+}  // namespace rk::logging
+
+rk::logging::ProcessLoggerHolder& GetProcessLogger() noexcept {
+    // A function-local static is the one-time initialization; an exception
+    // from it leaves this noexcept function and ends the process.
+    static rk::logging::ProcessLoggerHolder holder(rk::logging::CreateProcessLogger());
+    return holder;
+}
