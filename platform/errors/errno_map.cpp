@@ -1,32 +1,62 @@
 #include "platform/errors/errno_map.h"
 
 #include <cerrno>
+#include <utility>
 
 namespace rk::win {
+namespace {
+
+// A table rather than a switch: several names share a value on some
+// systems (EAGAIN/EWOULDBLOCK, ENOTSUP/EOPNOTSUPP, EDEADLK/EDEADLOCK), and
+// the first row for a value wins.
+constexpr std::pair<int, DWORD> kErrnoToWin32[] = {
+    {0, kErrorSuccess},
+    {ENOENT, kErrorFileNotFound},
+    {ENOTDIR, kErrorPathNotFound},
+    {EACCES, kErrorAccessDenied},
+    {EPERM, kErrorAccessDenied},
+    {EROFS, kErrorAccessDenied},
+    // CreateFileW on a folder fails with access denied.
+    {EISDIR, kErrorAccessDenied},
+    {EEXIST, kErrorAlreadyExists},
+    {ENOMEM, kErrorNotEnoughMemory},
+    {EINVAL, kErrorInvalidParameter},
+    {ESPIPE, kErrorInvalidParameter},
+    {E2BIG, kErrorInvalidParameter},
+    // OpenProcess on an identifier that names no process fails with 87.
+    {ESRCH, kErrorInvalidParameter},
+    {ENOSPC, kErrorDiskFull},
+    {EDQUOT, kErrorDiskFull},
+    {EFBIG, kErrorFileTooLarge},
+    {ENAMETOOLONG, kErrorFilenameExcedRange},
+    {ENOTEMPTY, kErrorDirNotEmpty},
+    {EBUSY, kErrorSharingViolation},
+    {ETXTBSY, kErrorSharingViolation},
+    {EAGAIN, kErrorBusy},
+    {EWOULDBLOCK, kErrorBusy},
+    {EMFILE, kErrorTooManyOpenFiles},
+    {ENFILE, kErrorTooManyOpenFiles},
+    {EBADF, kErrorInvalidHandle},
+    {ETIMEDOUT, kWaitTimeout},
+    {ENOSYS, kErrorNotSupported},
+    {EOPNOTSUPP, kErrorNotSupported},
+    {ENOTSUP, kErrorNotSupported},
+    {EXDEV, kErrorNotSameDevice},
+    {EPIPE, kErrorBrokenPipe},
+    {EIO, kErrorIoDevice},
+    {EINTR, kErrorOperationAborted},
+    {ECANCELED, kErrorCancelled},
+    {ELOOP, kErrorCantResolveFilename},
+    {ENOEXEC, kErrorBadExeFormat},
+};
+
+}  // namespace
 
 DWORD from_errno(int err) {
-    switch (err) {
-        case 0: return kErrorSuccess;
-        case ENOENT: return kErrorFileNotFound;
-        case ENOTDIR: return kErrorPathNotFound;
-        case EACCES:
-        case EPERM:
-        case EROFS: return kErrorAccessDenied;
-        case EEXIST: return kErrorAlreadyExists;
-        case ENOMEM: return kErrorNotEnoughMemory;
-        case EINVAL: return kErrorInvalidParameter;
-        case ENOSPC: return kErrorDiskFull;
-        case ENAMETOOLONG: return kErrorFilenameExcedRange;
-        case ENOTEMPTY: return kErrorDirNotEmpty;
-        case EBUSY: return kErrorSharingViolation;
-        case EMFILE:
-        case ENFILE: return kErrorTooManyOpenFiles;
-        case EBADF: return kErrorInvalidHandle;
-        case ETIMEDOUT: return kWaitTimeout;
-        case ENOSYS:
-        case EOPNOTSUPP: return kErrorNotSupported;
-        default: return kErrorInvalidFunction;
+    for (const auto& [e, w] : kErrnoToWin32) {
+        if (e == err) return w;
     }
+    return kErrorInvalidFunction;
 }
 
 }  // namespace rk::win
