@@ -1,17 +1,31 @@
 #include "platform/text/format.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/text/utf.h"
 
 namespace rk::text {
 
+namespace {
+
+// Saturating double -> integer conversions; the plain casts are undefined
+// for NaN and out-of-range values.
+std::int64_t saturate_signed(double v) {
+    if (!(v == v)) return 0;
+    if (v >= 9223372036854775807.0) return INT64_MAX;
+    if (v <= -9223372036854775808.0) return INT64_MIN;
+    return static_cast<std::int64_t>(v);
+}
+
+}  // namespace
+
 std::int64_t FormatArg::as_signed() const {
     switch (kind_) {
         case Kind::kSigned: return int_;
         case Kind::kUnsigned:
         case Kind::kPointer: return static_cast<std::int64_t>(uint_);
-        case Kind::kDouble: return static_cast<std::int64_t>(double_);
+        case Kind::kDouble: return saturate_signed(double_);
         default: return 0;
     }
 }
@@ -21,9 +35,31 @@ std::uint64_t FormatArg::as_unsigned() const {
         case Kind::kSigned: return static_cast<std::uint64_t>(int_);
         case Kind::kUnsigned:
         case Kind::kPointer: return uint_;
-        case Kind::kDouble: return static_cast<std::uint64_t>(static_cast<std::int64_t>(double_));
+        case Kind::kDouble: return static_cast<std::uint64_t>(saturate_signed(double_));
         default: return 0;
     }
+}
+
+std::size_t FormatArg::length_up_to(std::size_t limit) const {
+    if (size_ != kUnknownLength) {
+        return std::min(size_, limit);
+    }
+    if (ptr_ == nullptr || !is_string()) {
+        return 0;
+    }
+    std::size_t n = 0;
+    switch (kind_) {
+        case Kind::kNarrow:
+            for (const auto* p = static_cast<const char*>(ptr_); n < limit && p[n] != 0;) ++n;
+            break;
+        case Kind::kWide:
+            for (const auto* p = static_cast<const wchar_t*>(ptr_); n < limit && p[n] != 0;) ++n;
+            break;
+        default:
+            for (const auto* p = static_cast<const char16_t*>(ptr_); n < limit && p[n] != 0;) ++n;
+            break;
+    }
+    return n;
 }
 
 double FormatArg::as_double() const {
@@ -63,6 +99,19 @@ int integer_bits(Length length) {
     }
 }
 
+bool is_conversion(char c) {
+    switch (c) {
+        case 'd': case 'i': case 'u': case 'o': case 'x': case 'X': case 'c': case 'C':
+        case 's': case 'S': case 'p': case 'e': case 'E': case 'f': case 'F': case 'g':
+        case 'G': case 'a': case 'A': case 'Z':
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool is_scalar_value(std::uint64_t cp) { return cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF); }
+
 template <typename Ch>
 class Writer {
 public:
@@ -83,6 +132,8 @@ public:
     }
 
 private:
+    static constexpr bool kWideOut = std::is_same_v<Ch, wchar_t>;
+
     // Parses and writes the directive at fmt[start] == '%'; returns the
     // index after it.
     std::size_t directive(std::basic_string_view<Ch> fmt, std::size_t start) {
@@ -104,17 +155,15 @@ private:
         }
         bool missing = false;
         // Width and precision are read first so '*' consumes arguments in
-        // the order printf does.
+        // the order printf does. A '*' reads an int, as the C runtime does.
         if (i < n && fmt[i] == Ch('*')) {
             ++i;
             if (const FormatArg* a = next()) {
-                const auto w = static_cast<int>(a->as_signed());
+                const std::int64_t w = static_cast<std::int32_t>(a->as_signed());
                 if (w < 0) {
                     spec.left = true;
-                    spec.width = w == INT32_MIN ? 0 : -w;
-                } else {
-                    spec.width = w;
                 }
+                spec.width = static_cast<int>(std::min<std::int64_t>(w < 0 ? -w : w, kMaxFormatWidth));
             } else {
                 missing = true;
             }
@@ -126,7 +175,7 @@ private:
             if (i < n && fmt[i] == Ch('*')) {
                 ++i;
                 if (const FormatArg* a = next()) {
-                    const auto p = static_cast<int>(a->as_signed());
+                    const std::int32_t p = static_cast<std::int32_t>(a->as_signed());
                     spec.precision = p < 0 ? -1 : p;
                 } else {
                     missing = true;
@@ -140,7 +189,8 @@ private:
             out_.append(fmt.substr(start));
             return n;
         }
-        spec.conv = static_cast<char>(fmt[i] < 0x80 ? fmt[i] : '?');
+        const Ch raw = fmt[i];
+        spec.conv = raw > 0 && raw < 0x80 ? static_cast<char>(raw) : '\0';
         ++i;
         if (!is_conversion(spec.conv)) {
             out_.append(fmt.substr(start, i - start));
@@ -155,26 +205,15 @@ private:
         return i;
     }
 
-    static bool is_conversion(char c) {
-        switch (c) {
-            case 'd': case 'i': case 'u': case 'o': case 'x': case 'X': case 'c': case 'C':
-            case 's': case 'S': case 'p': case 'e': case 'E': case 'f': case 'F': case 'g':
-            case 'G': case 'a': case 'A': case 'Z':
-                return true;
-            default:
-                return false;
-        }
-    }
-
     static int read_number(std::basic_string_view<Ch> fmt, std::size_t& i) {
         int v = 0;
         while (i < fmt.size() && fmt[i] >= Ch('0') && fmt[i] <= Ch('9')) {
-            if (v < 100000) {  // absurd widths are capped, not overflowed
+            if (v <= kMaxFormatWidth) {  // absurd widths are capped, not overflowed
                 v = v * 10 + static_cast<int>(fmt[i] - Ch('0'));
             }
             ++i;
         }
-        return v;
+        return std::min(v, kMaxFormatWidth);
     }
 
     static std::size_t read_length(std::basic_string_view<Ch> fmt, std::size_t i, Spec& spec) {
@@ -236,17 +275,23 @@ private:
             case 's': case 'S': case 'Z':
                 if (arg.is_string()) {
                     write_string(spec, arg);
+                } else if (arg.kind() == FormatArg::Kind::kPointer) {
+                    if (arg.as_unsigned() == 0) {
+                        write_string(spec, FormatArg(static_cast<const char*>(nullptr)));
+                    } else {
+                        write_pointer(spec, arg);
+                    }
+                } else if (arg.kind() == FormatArg::Kind::kDouble) {
+                    Spec as_float = spec;
+                    as_float.conv = 'g';
+                    as_float.precision = -1;
+                    write_float(as_float, arg.as_double());
                 } else {
                     Spec as_int = spec;
                     as_int.conv = arg.kind() == FormatArg::Kind::kUnsigned ? 'u' : 'd';
                     as_int.length = Length::kLongLong;
                     as_int.precision = -1;
-                    if (arg.kind() == FormatArg::Kind::kDouble) {
-                        as_int.conv = 'g';
-                        write_float(as_int, arg.as_double());
-                    } else {
-                        write_integer(as_int, arg);
-                    }
+                    write_integer(as_int, arg);
                 }
                 return;
             case 'c': case 'C':
@@ -255,7 +300,7 @@ private:
                     first.precision = 1;
                     write_string(first, arg);
                 } else {
-                    write_char(spec, static_cast<char32_t>(arg.as_unsigned() & 0x1FFFFF));
+                    write_char(spec, arg.as_unsigned());
                 }
                 return;
             case 'e': case 'E': case 'f': case 'F': case 'g': case 'G': case 'a': case 'A':
@@ -269,13 +314,7 @@ private:
                 if (arg.is_string()) {
                     write_string(Spec{}, arg);
                 } else {
-                    Spec hex;
-                    hex.conv = 'X';
-                    hex.length = Length::kLongLong;
-                    hex.precision = 16;
-                    hex.width = spec.width;
-                    hex.left = spec.left;
-                    write_integer(hex, arg);
+                    write_pointer(spec, arg);
                 }
                 return;
             default:  // integers
@@ -288,64 +327,92 @@ private:
         }
     }
 
-    void pad(std::size_t len, int width, bool left, const auto& body) {
-        const std::size_t w = width > 0 ? static_cast<std::size_t>(width) : 0;
-        if (!left && len < w) {
-            out_.append(w - len, Ch(' '));
+    // Pads what was written since `start` to the field width. Text is
+    // appended first and padded afterwards so converted strings need no
+    // temporary copy; the insert only happens for right-aligned fields.
+    void finish_field(std::size_t start, int width, bool left) {
+        const std::size_t len = out_.size() - start;
+        const auto w = static_cast<std::size_t>(width > 0 ? width : 0);
+        if (len >= w) {
+            return;
         }
-        body();
-        if (left && len < w) {
+        if (left) {
             out_.append(w - len, Ch(' '));
+        } else {
+            out_.insert(start, w - len, Ch(' '));
         }
     }
 
     void write_string(const Spec& spec, const FormatArg& arg) {
-        std::basic_string<Ch> converted;
-        std::basic_string_view<Ch> text;
+        const std::size_t start = out_.size();
         const std::size_t limit = spec.precision >= 0 ? static_cast<std::size_t>(spec.precision) : SIZE_MAX;
-        const std::size_t count = std::min(arg.size(), limit);
+        const std::size_t count = arg.length_up_to(limit);
         if (arg.data() == nullptr) {
             static constexpr Ch kNull[] = {Ch('('), Ch('n'), Ch('u'), Ch('l'), Ch('l'), Ch(')')};
-            text = std::basic_string_view<Ch>(kNull, std::min<std::size_t>(6, limit));
+            out_.append(kNull, std::min<std::size_t>(6, limit));
         } else if (arg.kind() == FormatArg::Kind::kNarrow) {
-            std::string_view src(static_cast<const char*>(arg.data()), count);
-            if constexpr (std::is_same_v<Ch, char>) {
-                text = src;
+            const std::string_view src(static_cast<const char*>(arg.data()), count);
+            if constexpr (kWideOut) {
+                append_utf8_to_wide(out_, src);
             } else {
-                converted = utf8_to_wide(src);
-                text = converted;
+                out_.append(src);
             }
         } else if (arg.kind() == FormatArg::Kind::kWide) {
-            std::wstring_view src(static_cast<const wchar_t*>(arg.data()), count);
-            if constexpr (std::is_same_v<Ch, wchar_t>) {
-                text = src;
+            const std::wstring_view src(static_cast<const wchar_t*>(arg.data()), count);
+            if constexpr (kWideOut) {
+                out_.append(src);
             } else {
-                converted = wide_to_utf8(src);
-                text = converted;
+                append_wide_to_utf8(out_, src);
             }
         } else {
-            std::u16string_view src(static_cast<const char16_t*>(arg.data()), count);
-            if constexpr (std::is_same_v<Ch, wchar_t>) {
-                converted = utf16_to_wide(src);
+            const std::u16string_view src(static_cast<const char16_t*>(arg.data()), count);
+            if constexpr (kWideOut) {
+                append_utf16_to_wide(out_, src);
             } else {
-                converted = wide_to_utf8(utf16_to_wide(src));
+                append_utf16_to_utf8(out_, src);
             }
-            text = converted;
         }
-        pad(text.size(), spec.width, spec.left, [&] { out_.append(text); });
+        finish_field(start, spec.width, spec.left);
     }
 
-    void write_char(const Spec& spec, char32_t cp) {
-        std::basic_string<Ch> text;
-        if constexpr (std::is_same_v<Ch, char>) {
-            text = wide_to_utf8(std::wstring(1, static_cast<wchar_t>(cp)));
-        } else {
-            text = utf16_to_wide(std::u16string(1, static_cast<char16_t>(cp)));
-            if (cp > 0xFFFF) {
-                text.assign(1, static_cast<wchar_t>(cp));
-            }
+    // "%c" is a character of the format's own width, "%C" of the other
+    // width, "%hc" narrow and "%lc"/"%wc" wide. A narrow character is one
+    // byte (non-ASCII bytes are not text on their own); a wide one is a
+    // wchar_t. Anything that is not a Unicode scalar value prints U+FFFD.
+    void write_char(const Spec& spec, std::uint64_t value) {
+        bool narrow = kWideOut ? spec.conv == 'C' : spec.conv == 'c';
+        if (spec.length == Length::kShort || spec.length == Length::kChar) {
+            narrow = true;
+        } else if (spec.length == Length::kLong || spec.length == Length::kWide) {
+            narrow = false;
         }
-        pad(text.size(), spec.width, spec.left, [&] { out_.append(text); });
+        std::uint64_t cp;
+        if (narrow) {
+            cp = value & 0xFF;
+            if (cp >= 0x80) cp = kReplacementChar;
+        } else {
+            cp = value & (sizeof(wchar_t) == 2 ? 0xFFFFu : 0xFFFFFFFFu);
+            if (!is_scalar_value(cp)) cp = kReplacementChar;
+        }
+        const std::size_t start = out_.size();
+        const auto wc = static_cast<wchar_t>(cp);
+        if constexpr (kWideOut) {
+            out_.push_back(wc);
+        } else {
+            append_wide_to_utf8(out_, std::wstring_view(&wc, 1));
+        }
+        finish_field(start, spec.width, spec.left);
+    }
+
+    // "%p": the pointer-sized value as 16 upper-case hexadecimal digits.
+    void write_pointer(const Spec& spec, const FormatArg& arg) {
+        Spec hex;
+        hex.conv = 'X';
+        hex.length = Length::kLongLong;
+        hex.precision = 2 * static_cast<int>(sizeof(void*));
+        hex.width = spec.width;
+        hex.left = spec.left;
+        write_integer(hex, arg);
     }
 
     void write_integer(const Spec& spec, const FormatArg& arg) {
@@ -381,13 +448,13 @@ private:
         } else if (spec.conv == 'o') {
             base = 8;
         }
-        char buf[32];
+        char buf[24];  // 22 octal digits hold 64 bits
         int len = 0;
         for (std::uint64_t m = magnitude; m != 0; m /= base) {
             buf[len++] = digits_set[m % base];
         }
         // Precision is the minimum number of digits; "%.0d" of 0 prints nothing.
-        const int min_digits = spec.precision >= 0 ? spec.precision : 1;
+        const int min_digits = spec.precision >= 0 ? std::min(spec.precision, kMaxFormatWidth) : 1;
         int zeros = min_digits > len ? min_digits - len : 0;
         char prefix[3] = {0, 0, 0};
         int prefix_len = 0;
@@ -409,15 +476,15 @@ private:
             zeros += spec.width - total;
             total = spec.width;
         }
-        pad(static_cast<std::size_t>(total), spec.width, spec.left, [&] {
-            for (int k = 0; k < prefix_len; ++k) out_.push_back(Ch(prefix[k]));
-            out_.append(static_cast<std::size_t>(zeros), Ch('0'));
-            for (int k = len - 1; k >= 0; --k) out_.push_back(Ch(buf[k]));
-        });
+        const std::size_t start = out_.size();
+        for (int k = 0; k < prefix_len; ++k) out_.push_back(Ch(prefix[k]));
+        out_.append(static_cast<std::size_t>(zeros), Ch('0'));
+        for (int k = len - 1; k >= 0; --k) out_.push_back(Ch(buf[k]));
+        finish_field(start, spec.width, spec.left);
     }
 
     void write_float(const Spec& spec, double value) {
-        char f[32];
+        char f[16];
         int k = 0;
         f[k++] = '%';
         if (spec.left) f[k++] = '-';
@@ -430,19 +497,26 @@ private:
         f[k++] = '*';
         f[k++] = spec.conv;
         f[k] = 0;
-        char buf[512];
-        const int precision = spec.precision < 0 ? 6 : std::min(spec.precision, 100);
-        const int width = std::min(spec.width, 400);
+        const int precision = spec.precision < 0 ? 6 : std::min(spec.precision, kMaxFormatWidth);
+        char small[128];
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
         // The directive is rebuilt from parsed parts only: flags, "*.*" and
-        // one floating conversion letter.
-        const int n = std::snprintf(buf, sizeof buf, f, width, precision, value);
-#pragma GCC diagnostic pop
-        if (n > 0) {
-            const auto len = std::min<std::size_t>(static_cast<std::size_t>(n), sizeof buf - 1);
-            for (std::size_t j = 0; j < len; ++j) out_.push_back(Ch(buf[j]));
+        // one floating conversion letter; width and precision are capped, so
+        // the text is at most a few kilobytes.
+        const int n = std::snprintf(small, sizeof small, f, spec.width, precision, value);
+        if (n < 0) {
+            return;
         }
+        std::string big;
+        const char* text = small;
+        if (static_cast<std::size_t>(n) >= sizeof small) {
+            big.resize(static_cast<std::size_t>(n) + 1);
+            std::snprintf(big.data(), big.size(), f, spec.width, precision, value);
+            text = big.data();
+        }
+#pragma GCC diagnostic pop
+        for (int j = 0; j < n; ++j) out_.push_back(Ch(text[j]));
     }
 
     std::basic_string<Ch>& out_;

@@ -8,8 +8,12 @@ constexpr bool kWideIsUtf16 = sizeof(wchar_t) == 2;
 bool is_surrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
 
 // Decodes one UTF-8 sequence starting at in[i]. Returns the code point or
-// nullopt for a malformed sequence; `len` is set to the bytes to skip (at
-// least 1) so a lenient caller resynchronises after the bad prefix.
+// nullopt for a malformed sequence; `len` is set to the bytes to skip: the
+// maximal prefix of a well-formed sequence, at least 1 (the Unicode
+// "maximal subpart" practice, which Windows and browsers follow), so a
+// lenient caller emits one U+FFFD per bad prefix and resumes at the next
+// byte that may start a character. The second-byte ranges exclude over-long
+// forms, surrogates and code points above U+10FFFF up front.
 std::optional<char32_t> decode_utf8(std::string_view in, std::size_t i, std::size_t& len) {
     const auto b0 = static_cast<unsigned char>(in[i]);
     len = 1;
@@ -18,13 +22,18 @@ std::optional<char32_t> decode_utf8(std::string_view in, std::size_t i, std::siz
     }
     std::size_t need;
     char32_t cp;
-    char32_t min;
-    if ((b0 & 0xE0) == 0xC0) {
-        need = 1, cp = b0 & 0x1F, min = 0x80;
-    } else if ((b0 & 0xF0) == 0xE0) {
-        need = 2, cp = b0 & 0x0F, min = 0x800;
-    } else if ((b0 & 0xF8) == 0xF0) {
-        need = 3, cp = b0 & 0x07, min = 0x10000;
+    unsigned char lo = 0x80;
+    unsigned char hi = 0xBF;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        need = 1, cp = b0 & 0x1F;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        need = 2, cp = b0 & 0x0F;
+        if (b0 == 0xE0) lo = 0xA0;
+        if (b0 == 0xED) hi = 0x9F;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        need = 3, cp = b0 & 0x07;
+        if (b0 == 0xF0) lo = 0x90;
+        if (b0 == 0xF4) hi = 0x8F;
     } else {
         return std::nullopt;
     }
@@ -33,14 +42,13 @@ std::optional<char32_t> decode_utf8(std::string_view in, std::size_t i, std::siz
             return std::nullopt;
         }
         const auto b = static_cast<unsigned char>(in[i + k]);
-        if ((b & 0xC0) != 0x80) {
+        if (b < lo || b > hi) {
             return std::nullopt;
         }
+        lo = 0x80;
+        hi = 0xBF;
         cp = (cp << 6) | (b & 0x3F);
         len = k + 1;
-    }
-    if (cp < min || cp > 0x10FFFF || is_surrogate(cp)) {
-        return std::nullopt;
     }
     return cp;
 }
@@ -154,15 +162,25 @@ std::optional<std::wstring> utf8_to_wide_strict(std::string_view utf8) {
     return out;
 }
 
-std::wstring utf8_to_wide(std::string_view utf8) {
-    std::wstring out;
-    out.reserve(utf8.size());
+void append_utf8_to_wide(std::wstring& out, std::string_view utf8) {
     for (std::size_t i = 0; i < utf8.size();) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        if (b < 0x80) {
+            out.push_back(static_cast<wchar_t>(b));
+            ++i;
+            continue;
+        }
         std::size_t len = 0;
         const auto cp = decode_utf8(utf8, i, len);
         append_wide(out, cp ? *cp : kReplacementChar);
         i += len;
     }
+}
+
+std::wstring utf8_to_wide(std::string_view utf8) {
+    std::wstring out;
+    out.reserve(utf8.size());
+    append_utf8_to_wide(out, utf8);
     return out;
 }
 
@@ -180,10 +198,14 @@ std::optional<std::string> wide_to_utf8_strict(std::wstring_view wide) {
     return out;
 }
 
+void append_wide_to_utf8(std::string& out, std::wstring_view wide) {
+    walk_wide(wide, [&](const std::optional<char32_t>& cp) { push_or_replace(out, cp, append_utf8); });
+}
+
 std::string wide_to_utf8(std::wstring_view wide) {
     std::string out;
     out.reserve(wide.size());
-    walk_wide(wide, [&](const std::optional<char32_t>& cp) { push_or_replace(out, cp, append_utf8); });
+    append_wide_to_utf8(out, wide);
     return out;
 }
 
@@ -203,12 +225,22 @@ std::optional<std::wstring> utf16_to_wide_strict(std::u16string_view utf16) {
     return out;
 }
 
-std::wstring utf16_to_wide(std::u16string_view utf16) {
-    std::wstring out;
-    out.reserve(utf16.size());
+void append_utf16_to_wide(std::wstring& out, std::u16string_view utf16) {
     walk_utf16(
         utf16.size(), [&](std::size_t i) { return static_cast<char32_t>(utf16[i]); },
         [&](const std::optional<char32_t>& cp) { push_or_replace(out, cp, append_wide); });
+}
+
+void append_utf16_to_utf8(std::string& out, std::u16string_view utf16) {
+    walk_utf16(
+        utf16.size(), [&](std::size_t i) { return static_cast<char32_t>(utf16[i]); },
+        [&](const std::optional<char32_t>& cp) { push_or_replace(out, cp, append_utf8); });
+}
+
+std::wstring utf16_to_wide(std::u16string_view utf16) {
+    std::wstring out;
+    out.reserve(utf16.size());
+    append_utf16_to_wide(out, utf16);
     return out;
 }
 

@@ -30,6 +30,13 @@ std::optional<std::wstring> utf16_to_wide_strict(std::u16string_view utf16);
 std::wstring utf16_to_wide(std::u16string_view utf16);
 std::u16string wide_to_utf16(std::wstring_view wide);
 
+// Lenient conversions that append to `out` (no temporary string); the
+// formatter's hot path.
+void append_utf8_to_wide(std::wstring& out, std::string_view utf8);
+void append_wide_to_utf8(std::string& out, std::wstring_view wide);
+void append_utf16_to_wide(std::wstring& out, std::u16string_view utf16);
+void append_utf16_to_utf8(std::string& out, std::u16string_view utf16);
+
 // UTF-16LE bytes <-> wide. An odd trailing byte is malformed (strict) or
 // dropped as U+FFFD (lenient). No byte-order mark is added or expected.
 std::optional<std::wstring> utf16le_to_wide_strict(std::span<const std::uint8_t> bytes);
