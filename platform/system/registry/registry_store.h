@@ -1,0 +1,133 @@
+// One registry store: a SQLite database of persistent keys with the volatile
+// store attached as schema "vol". Paths are full key paths starting with the
+// hive name ("HKEY_LOCAL_MACHINE\SOFTWARE\x"), compared case-insensitively
+// through their upper-cased form. Every call is one transaction, serialised
+// on the store's own mutex, and reports a Windows error number.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/errors/win_error.h"
+
+namespace rk::sys::reg {
+
+struct KeyRef {
+    bool is_volatile = false;
+    std::int64_t id = 0;
+};
+
+struct KeyEntry {
+    std::wstring name;
+    std::wstring key_class;
+    std::uint64_t last_write = 0;  // FILETIME units
+};
+
+struct ValueEntry {
+    std::wstring name;
+    DWORD type = 0;
+    std::vector<std::uint8_t> data;
+};
+
+struct KeyInfo {
+    std::wstring key_class;
+    DWORD sub_keys = 0;
+    DWORD max_sub_key_len = 0;
+    DWORD max_class_len = 0;
+    DWORD values = 0;
+    DWORD max_value_name_len = 0;
+    DWORD max_value_len = 0;
+    DWORD security_size = 0;
+    std::uint64_t last_write = 0;
+};
+
+// Marks a change record that removed the key and everything below it, so
+// watchers of keys inside the removed tree fire too.
+inline constexpr DWORD kChangeTreeRemoved = 0x80000000u;
+
+struct ChangeRecord {
+    std::int64_t seq = 0;
+    std::wstring upath;
+    DWORD kind = 0;  // REG_NOTIFY_CHANGE_* bit
+};
+
+class RegistryStore {
+public:
+    // `roots`: hive root paths (and alias bases) created when missing.
+    RegistryStore(std::filesystem::path main_file, std::filesystem::path volatile_file,
+                  std::vector<std::wstring> roots);
+    ~RegistryStore();
+    RegistryStore(const RegistryStore&) = delete;
+    RegistryStore& operator=(const RegistryStore&) = delete;
+
+    const std::filesystem::path& main_file() const { return main_file_; }
+
+    LONG find_key(const std::wstring& path, KeyRef& out);
+    // Creates every missing component of `path`; 1021 when a persistent key
+    // would be created below a volatile one.
+    LONG create_key(const std::wstring& path, const std::wstring& key_class, bool is_volatile,
+                    KeyRef& out, DWORD& disposition);
+    LONG query_value(const KeyRef& key, const std::wstring& name, DWORD& type,
+                     std::vector<std::uint8_t>& data);
+    LONG set_value(const KeyRef& key, const std::wstring& path, const std::wstring& name, DWORD type,
+                   const std::uint8_t* data, std::size_t size);
+    LONG delete_value(const KeyRef& key, const std::wstring& path, const std::wstring& name);
+    // Refused with 5 while the key has subkeys.
+    LONG delete_key(const KeyRef& key, const std::wstring& path);
+    LONG delete_tree(const KeyRef& key, const std::wstring& path, bool keep_self);
+    LONG enum_key(const KeyRef& key, const std::wstring& path, DWORD index, KeyEntry& out);
+    LONG enum_value(const KeyRef& key, DWORD index, ValueEntry& out);
+    LONG query_info(const KeyRef& key, const std::wstring& path, KeyInfo& out);
+    LONG get_security(const KeyRef& key, std::vector<std::uint8_t>& out);
+    LONG set_security(const KeyRef& key, const std::wstring& path, const std::uint8_t* data,
+                      std::size_t size);
+    LONG flush();
+    LONG key_alive(const KeyRef& key);
+
+    // Change log for notifications: records after `after`, the newest
+    // sequence number and the oldest one still kept.
+    LONG changes_since(std::int64_t after, std::vector<ChangeRecord>& out, std::int64_t& newest,
+                       std::int64_t& oldest);
+    LONG newest_change(std::int64_t& newest);
+
+private:
+    struct Statement;
+    class Tx;
+
+    LONG ensure_open();
+    void open_connection();
+    void attach_volatile();
+    void check_volatile();
+    void init_schema(const char* schema);
+    sqlite3_stmt* statement(const std::string& sql);
+    template <typename F>
+    LONG run(bool write, F&& body);
+
+    std::optional<KeyRef> lookup(const std::string& upath);
+    void require_alive(const KeyRef& key);
+    void touch(const KeyRef& key);
+    void log_change(const std::string& upath, DWORD kind);
+    void delete_subtree(const std::string& upath, bool keep_self);
+
+    std::filesystem::path main_file_;
+    std::filesystem::path volatile_file_;
+    std::vector<std::wstring> roots_;
+    std::mutex mutex_;
+    sqlite3* db_ = nullptr;
+    LONG open_error_ = 0;
+    bool read_only_ = false;
+    bool volatile_writable_ = false;
+    std::uint64_t volatile_dev_ = 0;
+    std::uint64_t volatile_ino_ = 0;
+    std::map<std::string, sqlite3_stmt*> statements_;
+};
+
+}  // namespace rk::sys::reg

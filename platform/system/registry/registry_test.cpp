@@ -1,0 +1,500 @@
+#include "platform/system/registry/registry.h"
+
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/system/registry/registry_paths.h"
+#include "platform/system/registry/test/temp_root.h"
+#include "platform/text/utf.h"
+
+extern char** environ;
+
+namespace rk::sys::reg {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::vector<BYTE> sz(const std::wstring& s) { return text::wide_to_utf16le(s + L'\0'); }
+
+class RegistryTest : public ::testing::Test {
+protected:
+    test::TempRoot root_;
+    std::vector<HKEY> opened_;
+
+    ~RegistryTest() override {
+        for (HKEY k : opened_) {
+            RegCloseKey(k);
+        }
+    }
+
+    HKEY create(HKEY parent, const wchar_t* sub, REGSAM sam = KEY_ALL_ACCESS, DWORD options = 0,
+                DWORD* disposition = nullptr) {
+        HKEY key = nullptr;
+        EXPECT_EQ(0, RegCreateKeyExW(parent, sub, 0, nullptr, options, sam, nullptr, &key, disposition)) << sub;
+        opened_.push_back(key);
+        return key;
+    }
+    LONG open(HKEY parent, const wchar_t* sub, REGSAM sam, HKEY& key) {
+        const LONG err = RegOpenKeyExW(parent, sub, 0, sam, &key);
+        if (err == 0) {
+            opened_.push_back(key);
+        }
+        return err;
+    }
+    static LONG set_sz(HKEY key, const wchar_t* name, const std::wstring& value) {
+        const auto data = sz(value);
+        return RegSetValueExW(key, name, 0, REG_SZ, data.data(), static_cast<DWORD>(data.size()));
+    }
+    static std::wstring get_sz(HKEY key, const wchar_t* name) {
+        BYTE buf[512];
+        DWORD cb = sizeof buf;
+        DWORD type = 0;
+        if (RegQueryValueExW(key, name, nullptr, &type, buf, &cb) != 0 || cb < 2) {
+            return L"<missing>";
+        }
+        return text::utf16le_to_wide(std::span<const BYTE>(buf, cb - 2));
+    }
+};
+
+int run_child(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    std::string exe = RK_REGISTRY_TEST_CHILD;
+    argv.push_back(exe.data());
+    std::vector<std::string> copy = args;
+    for (auto& a : copy) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+        return -1;
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+pid_t start_child(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    static std::string exe = RK_REGISTRY_TEST_CHILD;
+    argv.push_back(exe.data());
+    static std::vector<std::vector<std::string>> keep;
+    keep.push_back(args);
+    for (auto& a : keep.back()) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    return posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv.data(), environ) == 0 ? pid : -1;
+}
+
+int wait_child(pid_t pid) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(RegistryTest, CreateReportsDispositionAndKeepsCase) {
+    DWORD disp = 0;
+    create(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane\\MixedCase", KEY_ALL_ACCESS, 0, &disp);
+    EXPECT_EQ(REG_CREATED_NEW_KEY, disp);
+    create(HKEY_LOCAL_MACHINE, L"software\\CORVANE\\mixedcase", KEY_ALL_ACCESS, 0, &disp);
+    EXPECT_EQ(REG_OPENED_EXISTING_KEY, disp);
+
+    HKEY corvane = nullptr;
+    ASSERT_EQ(0, open(HKEY_LOCAL_MACHINE, L"Software\\corvane", KEY_READ, corvane));
+    wchar_t name[256];
+    DWORD cch = 256;
+    ASSERT_EQ(0, RegEnumKeyExW(corvane, 0, name, &cch, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(std::wstring(L"MixedCase"), name);
+    EXPECT_EQ(9u, cch);
+}
+
+TEST_F(RegistryTest, QueryValueBufferRules) {
+    HKEY key = create(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane");
+    ASSERT_EQ(0, set_sz(key, L"Name", L"abc"));  // 8 bytes with the terminator
+    struct Case {
+        const char* what;
+        bool with_data;
+        DWORD buffer;
+        LONG result;
+        DWORD size_out;
+    };
+    const Case cases[] = {
+        {"size only", false, 0, 0, 8},
+        {"exact", true, 8, 0, 8},
+        {"larger", true, 100, 0, 8},
+        {"one short", true, 7, 234, 8},
+        {"empty buffer", true, 0, 234, 8},
+    };
+    for (const auto& c : cases) {
+        BYTE buf[100] = {};
+        DWORD cb = c.buffer;
+        DWORD type = 99;
+        EXPECT_EQ(c.result, RegQueryValueExW(key, L"name", nullptr, &type, c.with_data ? buf : nullptr, &cb)) << c.what;
+        EXPECT_EQ(c.size_out, cb) << c.what;
+        EXPECT_EQ(REG_SZ, type) << c.what;
+    }
+    BYTE buf[8];
+    EXPECT_EQ(87, RegQueryValueExW(key, L"Name", nullptr, nullptr, buf, nullptr));
+    DWORD cb = 8;
+    EXPECT_EQ(2, RegQueryValueExW(key, L"Missing", nullptr, nullptr, buf, &cb));
+}
+
+TEST_F(RegistryTest, ValuesKeepTypeAndExactBytes) {
+    HKEY key = create(HKEY_CURRENT_USER, L"Software\\Corvane\\Types");
+    const std::vector<std::pair<DWORD, std::vector<BYTE>>> values = {
+        {REG_NONE, {}},
+        {REG_SZ, sz(L"h\u00e9llo \U0001F600")},
+        {REG_EXPAND_SZ, sz(L"%ProgramData%\\x")},
+        {REG_BINARY, {0, 1, 2, 0xFF}},
+        {REG_DWORD, {0x78, 0x56, 0x34, 0x12}},
+        {REG_QWORD, {1, 2, 3, 4, 5, 6, 7, 8}},
+        {REG_MULTI_SZ, text::wide_to_utf16le(std::wstring(L"a\0bc\0\0", 6))},
+        {REG_SZ, {'x', 0}},  // no terminator pair: stored as given
+    };
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const std::wstring name = L"v" + std::to_wstring(i);
+        const auto& [type, data] = values[i];
+        ASSERT_EQ(0, RegSetValueExW(key, name.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size())));
+    }
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const std::wstring name = L"v" + std::to_wstring(i);
+        BYTE buf[256];
+        DWORD cb = sizeof buf;
+        DWORD type = 99;
+        ASSERT_EQ(0, RegQueryValueExW(key, name.c_str(), nullptr, &type, buf, &cb));
+        EXPECT_EQ(values[i].first, type) << i;
+        EXPECT_EQ(values[i].second, std::vector<BYTE>(buf, buf + cb)) << i;
+    }
+    // Enumeration keeps the order in which the values were first set.
+    const BYTE one = 1;
+    ASSERT_EQ(0, RegSetValueExW(key, L"V0", 0, REG_BINARY, &one, 1));
+    wchar_t name[32];
+    DWORD cch = 32;
+    DWORD type = 0;
+    ASSERT_EQ(0, RegEnumValueW(key, 0, name, &cch, nullptr, &type, nullptr, nullptr));
+    EXPECT_EQ(std::wstring(L"v0"), name);
+    EXPECT_EQ(REG_BINARY, type);
+    cch = 32;
+    EXPECT_EQ(259, RegEnumValueW(key, static_cast<DWORD>(values.size()), name, &cch, nullptr, nullptr, nullptr, nullptr));
+}
+
+TEST_F(RegistryTest, ThirtyTwoBitViewIsRedirectedLikeWindows) {
+    HKEY k32 = create(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane\\Updater", KEY_ALL_ACCESS | KEY_WOW64_32KEY);
+    ASSERT_EQ(0, set_sz(k32, L"Where", L"32"));
+    HKEY k64 = create(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane\\Updater", KEY_ALL_ACCESS | KEY_WOW64_64KEY);
+    ASSERT_EQ(0, set_sz(k64, L"Where", L"64"));
+
+    struct Case {
+        const wchar_t* path;
+        REGSAM view;
+        std::wstring expected;
+    };
+    const Case cases[] = {
+        {L"SOFTWARE\\Corvane\\Updater", KEY_WOW64_32KEY, L"32"},
+        {L"SOFTWARE\\Corvane\\Updater", KEY_WOW64_64KEY, L"64"},
+        {L"SOFTWARE\\Corvane\\Updater", 0, L"64"},  // native is 64-bit
+        {L"SOFTWARE\\WOW6432Node\\Corvane\\Updater", 0, L"32"},
+        {L"SOFTWARE\\WOW6432Node\\Corvane\\Updater", KEY_WOW64_32KEY, L"32"},  // not redirected twice
+    };
+    for (const auto& c : cases) {
+        HKEY key = nullptr;
+        ASSERT_EQ(0, open(HKEY_LOCAL_MACHINE, c.path, KEY_READ | c.view, key)) << c.path;
+        EXPECT_EQ(c.expected, get_sz(key, L"Where")) << c.path << " view " << c.view;
+    }
+    // Opening SOFTWARE itself in the 32-bit view lands in WOW6432Node.
+    HKEY software32 = nullptr;
+    ASSERT_EQ(0, open(HKEY_LOCAL_MACHINE, L"SOFTWARE", KEY_READ | KEY_WOW64_32KEY, software32));
+    HKEY via = nullptr;
+    ASSERT_EQ(0, open(software32, L"Corvane\\Updater", KEY_READ, via));
+    EXPECT_EQ(L"32", get_sz(via, L"Where"));
+
+    // Keys outside HKLM\SOFTWARE and the shared Classes key are one key in both views.
+    for (const auto& [root, path] : {std::pair{HKEY_CURRENT_USER, L"Software\\Corvane"},
+                                     std::pair{HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.rk"},
+                                     std::pair{HKEY_LOCAL_MACHINE, L"SYSTEM\\Corvane"}}) {
+        HKEY a = create(root, path, KEY_ALL_ACCESS | KEY_WOW64_32KEY);
+        ASSERT_EQ(0, set_sz(a, L"Shared", L"yes"));
+        HKEY b = create(root, path, KEY_ALL_ACCESS | KEY_WOW64_64KEY);
+        EXPECT_EQ(L"yes", get_sz(b, L"Shared")) << path;
+    }
+    HKEY bad = nullptr;
+    EXPECT_EQ(87, RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE", 0, KEY_READ | KEY_WOW64_RES, &bad));
+
+    // Deleting through the 32-bit view removes only the 32-bit key.
+    EXPECT_EQ(0, RegDeleteKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane\\Updater", KEY_WOW64_32KEY, 0));
+    HKEY gone = nullptr;
+    EXPECT_EQ(2, RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\WOW6432Node\\Corvane\\Updater", 0, KEY_READ, &gone));
+    HKEY kept = nullptr;
+    ASSERT_EQ(0, open(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane\\Updater", KEY_READ, kept));
+    EXPECT_EQ(L"64", get_sz(kept, L"Where"));
+}
+
+TEST_F(RegistryTest, PathAndNameLimits) {
+    HKEY key = nullptr;
+    const std::wstring c255(255, L'k');
+    const std::wstring c256(256, L'k');
+    struct Case {
+        std::wstring sub;
+        LONG result;
+    };
+    const Case cases[] = {
+        {L"SOFTWARE\\" + c255, 0},
+        {L"SOFTWARE\\" + c256, 87},
+        {L"\\SOFTWARE\\x", 161},
+        {L"SOFTWARE\\\\x", 161},
+        {L"SOFTWARE\\trailing\\", 0},
+    };
+    for (const auto& c : cases) {
+        const LONG err = RegCreateKeyExW(HKEY_LOCAL_MACHINE, c.sub.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                         &key, nullptr);
+        EXPECT_EQ(c.result, err) << c.sub.size();
+        if (err == 0) {
+            RegCloseKey(key);
+        }
+    }
+    HKEY k = create(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Limits");
+    const BYTE b = 1;
+    EXPECT_EQ(0, RegSetValueExW(k, std::wstring(16383, L'v').c_str(), 0, REG_BINARY, &b, 1));
+    EXPECT_EQ(87, RegSetValueExW(k, std::wstring(16384, L'v').c_str(), 0, REG_BINARY, &b, 1));
+    EXPECT_EQ(87, RegSetValueExW(k, L"x", 0, REG_BINARY, nullptr, 1));
+    EXPECT_EQ(87, RegSetValueExW(k, L"x", 1, REG_BINARY, &b, 1));
+}
+
+TEST_F(RegistryTest, DeleteRulesAndDeletedHandles) {
+    HKEY parent = create(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Del");
+    HKEY child = create(parent, L"Child\\Grandchild");
+    ASSERT_EQ(0, set_sz(child, L"v", L"x"));
+    EXPECT_EQ(5, RegDeleteKeyW(parent, L"Child"));  // has a subkey
+    EXPECT_EQ(2, RegDeleteKeyW(parent, L"Nope"));
+    EXPECT_EQ(87, RegDeleteKeyW(parent, nullptr));
+    EXPECT_EQ(5, RegDeleteKeyW(HKEY_LOCAL_MACHINE, L""));
+    EXPECT_EQ(0, RegDeleteTreeW(parent, L"Child"));
+    EXPECT_EQ(1018, set_sz(child, L"v", L"y"));
+    BYTE buf[8];
+    DWORD cb = sizeof buf;
+    EXPECT_EQ(1018, RegQueryValueExW(child, L"v", nullptr, nullptr, buf, &cb));
+    // Recreating the path does not revive the old handle.
+    create(parent, L"Child\\Grandchild");
+    EXPECT_EQ(1018, set_sz(child, L"v", L"y"));
+
+    // A null subkey empties the key but keeps it.
+    ASSERT_EQ(0, set_sz(parent, L"top", L"1"));
+    EXPECT_EQ(0, RegDeleteTreeW(parent, nullptr));
+    DWORD subkeys = 9, values = 9;
+    ASSERT_EQ(0, RegQueryInfoKeyW(parent, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                                  nullptr, nullptr, nullptr));
+    EXPECT_EQ(0u, subkeys);
+    EXPECT_EQ(0u, values);
+    EXPECT_EQ(2, RegDeleteValueW(parent, L"top"));
+    EXPECT_EQ(6, RegCloseKey(reinterpret_cast<HKEY>(0x12345)));
+}
+
+TEST_F(RegistryTest, EnumerationOrderInfoAndBuffers) {
+    HKEY key = create(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Enum");
+    // Windows orders subkeys by their upper-cased names: '_' sorts after 'B'.
+    for (const wchar_t* name : {L"a_", L"Ab", L"zeta", L"Beta"}) {
+        create(key, name);
+    }
+    std::vector<std::wstring> names;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD cch = 256;
+        const LONG err = RegEnumKeyExW(key, i, name, &cch, nullptr, nullptr, nullptr, nullptr);
+        if (err == 259) {
+            break;
+        }
+        ASSERT_EQ(0, err);
+        names.emplace_back(name, cch);
+    }
+    EXPECT_EQ((std::vector<std::wstring>{L"Ab", L"a_", L"Beta", L"zeta"}), names);
+    wchar_t small[4];
+    DWORD cch = 4;  // "zeta" needs 5 with its terminator
+    EXPECT_EQ(234, RegEnumKeyExW(key, 3, small, &cch, nullptr, nullptr, nullptr, nullptr));
+
+    ASSERT_EQ(0, set_sz(key, L"LongerName", L"0123456789"));
+    DWORD subkeys = 0, max_sub = 0, values = 0, max_name = 0, max_value = 0;
+    FILETIME written{};
+    ASSERT_EQ(0, RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, &max_sub, nullptr, &values, &max_name,
+                                  &max_value, nullptr, &written));
+    EXPECT_EQ(4u, subkeys);
+    EXPECT_EQ(4u, max_sub);
+    EXPECT_EQ(1u, values);
+    EXPECT_EQ(10u, max_name);
+    EXPECT_EQ(22u, max_value);
+    // Last-write time is a FILETIME of about now (after 2020).
+    EXPECT_GT(filetime_to_u64(written), 132223104000000000ULL);
+}
+
+TEST_F(RegistryTest, AccessMaskIsEnforced) {
+    create(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Acl");
+    HKEY ro = nullptr;
+    ASSERT_EQ(0, open(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Acl", KEY_READ, ro));
+    EXPECT_EQ(5, set_sz(ro, L"v", L"x"));
+    HKEY sub = nullptr;
+    EXPECT_EQ(5, RegCreateKeyExW(ro, L"Sub", 0, nullptr, 0, KEY_READ, nullptr, &sub, nullptr));
+    HKEY wo = nullptr;
+    ASSERT_EQ(0, open(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Acl", KEY_SET_VALUE, wo));
+    EXPECT_EQ(0, set_sz(wo, L"v", L"x"));
+    BYTE buf[8];
+    DWORD cb = sizeof buf;
+    EXPECT_EQ(5, RegQueryValueExW(wo, L"v", nullptr, nullptr, buf, &cb));
+    HKEY generic = nullptr;
+    ASSERT_EQ(0, open(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Acl", GENERIC_READ | GENERIC_WRITE, generic));
+    EXPECT_EQ(0, set_sz(generic, L"w", L"x"));
+}
+
+TEST_F(RegistryTest, VolatileKeysLiveInTheRuntimeStore) {
+    create(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane");  // persistent parent
+    HKEY vol = create(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane\\Session", KEY_ALL_ACCESS, REG_OPTION_VOLATILE);
+    ASSERT_EQ(0, set_sz(vol, L"pid", L"42"));
+    HKEY child = nullptr;
+    EXPECT_EQ(1021, RegCreateKeyExW(vol, L"Persistent", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &child, nullptr));
+    create(vol, L"AlsoVolatile", KEY_ALL_ACCESS, REG_OPTION_VOLATILE);
+    EXPECT_TRUE(std::filesystem::exists(machine_volatile_file()));
+
+    HKEY again = nullptr;
+    ASSERT_EQ(0, open(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane\\Session\\AlsoVolatile", KEY_READ, again));
+    HKEY parent = nullptr;
+    ASSERT_EQ(0, open(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane", KEY_READ, parent));
+    wchar_t name[64];
+    DWORD cch = 64;
+    ASSERT_EQ(0, RegEnumKeyExW(parent, 0, name, &cch, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(std::wstring(L"Session"), name);
+    EXPECT_EQ(5, RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane"));  // has a volatile subkey
+
+    // A reboot empties the runtime folder.
+    std::filesystem::remove_all(machine_volatile_file().parent_path());
+    HKEY gone = nullptr;
+    EXPECT_EQ(2, RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane\\Session", 0, KEY_READ, &gone));
+    EXPECT_EQ(1018, set_sz(vol, L"pid", L"43"));
+    DWORD subkeys = 9;
+    ASSERT_EQ(0, RegQueryInfoKeyW(parent, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
+                                  nullptr, nullptr, nullptr));
+    EXPECT_EQ(0u, subkeys);
+}
+
+TEST_F(RegistryTest, SecurityDescriptorRoundTrips) {
+    HKEY key = create(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Sec");
+    // Self-relative: owner S-1-5-18 at 20, DACL (empty, 8 bytes) at 32.
+    std::vector<BYTE> sd = {1, 0, 0x04, 0x80, 20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 32, 0, 0, 0,
+                            1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0, 2, 0, 8, 0, 0, 0, 0, 0};
+    ASSERT_EQ(0, RegSetKeySecurity(key, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, sd.data()));
+    DWORD cb = 4;
+    std::vector<BYTE> out(64);
+    EXPECT_EQ(122, RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, out.data(), &cb));
+    EXPECT_EQ(sd.size(), cb);
+    ASSERT_EQ(0, RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, out.data(), &cb));
+    out.resize(cb);
+    EXPECT_EQ(sd, out);
+
+    std::vector<BYTE> absolute = sd;
+    absolute[3] = 0;  // not self-relative
+    EXPECT_EQ(1338, RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, absolute.data()));
+    EXPECT_EQ(87, RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, nullptr));
+}
+
+TEST_F(RegistryTest, CorruptStoreGivesRegistryCorrupt) {
+    std::filesystem::create_directories(machine_store_file().parent_path());
+    std::ofstream(machine_store_file()) << std::string(4096, 'x');
+    HKEY key = nullptr;
+    EXPECT_EQ(1015, RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE", 0, KEY_READ, &key));
+    EXPECT_EQ(1015, RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\x", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                    nullptr));
+}
+
+TEST_F(RegistryTest, MachineStoreIsWritableOnlyByItsOwner) {
+    create(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Owner");
+    struct stat st{};
+    ASSERT_EQ(0, ::stat(machine_store_file().c_str(), &st));
+    EXPECT_EQ(0u, st.st_mode & 022);
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to run the other-user child";
+    }
+    // Another user can read the store but gets access denied on writes.
+    EXPECT_EQ(5, run_child({"drop-privileges-create", "SOFTWARE\\Owner\\Other"}));
+}
+
+TEST_F(RegistryTest, TwoProcessesWritingConcurrentlyLoseNothing) {
+    HKEY key = create(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Concurrent");
+    const pid_t a = start_child({"write", "SOFTWARE\\Concurrent", "a", "2000"});
+    const pid_t b = start_child({"write", "SOFTWARE\\Concurrent", "b", "2000"});
+    ASSERT_GT(a, 0);
+    ASSERT_GT(b, 0);
+    EXPECT_EQ(0, wait_child(a));
+    EXPECT_EQ(0, wait_child(b));
+    DWORD values = 0;
+    ASSERT_EQ(0, RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
+                                  nullptr, nullptr));
+    EXPECT_EQ(4000u, values);
+}
+
+TEST_F(RegistryTest, NotificationFollowsFilterAndSubtree) {
+    HKEY key = create(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Watch");
+    HKEY deep = create(key, L"A\\B");
+    struct Case {
+        const char* what;
+        bool subtree;
+        DWORD filter;
+        bool change_deep;
+        bool expect;
+    };
+    const Case cases[] = {
+        {"value on the key", false, REG_NOTIFY_CHANGE_LAST_SET, false, true},
+        {"value, names only", false, REG_NOTIFY_CHANGE_NAME, false, false},
+        {"deep value, no subtree", false, REG_NOTIFY_CHANGE_LAST_SET, true, false},
+        {"deep value, subtree", true, REG_NOTIFY_CHANGE_LAST_SET, true, true},
+    };
+    for (const auto& c : cases) {
+        auto event = std::make_shared<ChangeEvent>();
+        ASSERT_EQ(0, RegNotifyChangeKeyValue(key, c.subtree, c.filter, event, true)) << c.what;
+        ASSERT_EQ(0, set_sz(c.change_deep ? deep : key, L"v", L"x")) << c.what;
+        EXPECT_EQ(c.expect, event->wait_for(c.expect ? 5000ms : 200ms)) << c.what;
+        RegCloseKey(key);  // drops a pending watch (and signals it)
+        EXPECT_TRUE(event->is_set()) << c.what;
+        key = create(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Watch");
+    }
+    auto event = std::make_shared<ChangeEvent>();
+    EXPECT_EQ(87, RegNotifyChangeKeyValue(key, false, 0, event, true));
+    EXPECT_EQ(87, RegNotifyChangeKeyValue(key, false, REG_NOTIFY_CHANGE_NAME, nullptr, true));
+    ASSERT_EQ(0, RegNotifyChangeKeyValue(key, false, REG_NOTIFY_CHANGE_NAME, event, true));
+    create(key, L"NewChild");
+    EXPECT_TRUE(event->wait_for(5000ms));
+}
+
+TEST_F(RegistryTest, NotificationSeesOtherProcesses) {
+    HKEY key = create(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Remote");
+    auto event = std::make_shared<ChangeEvent>();
+    ASSERT_EQ(0, RegNotifyChangeKeyValue(key, true, REG_NOTIFY_CHANGE_LAST_SET, event, true));
+    EXPECT_FALSE(event->wait_for(100ms));
+    ASSERT_EQ(0, run_child({"set", "SOFTWARE\\Remote\\Sub", "v", "from child"}));
+    EXPECT_TRUE(event->wait_for(5000ms));
+    HKEY sub = nullptr;
+    ASSERT_EQ(0, open(key, L"Sub", KEY_READ, sub));
+    EXPECT_EQ(L"from child", get_sz(sub, L"v"));
+}
+
+TEST_F(RegistryTest, AliasedRootsShareMachineKeys) {
+    HKEY cls = create(HKEY_CLASSES_ROOT, L".rkx");
+    ASSERT_EQ(0, set_sz(cls, nullptr, L"RkFile"));
+    HKEY same = nullptr;
+    ASSERT_EQ(0, open(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.rkx", KEY_READ, same));
+    EXPECT_EQ(L"RkFile", get_sz(same, L""));
+    // HKCU lives in its own store: nothing of HKLM shows there.
+    HKEY user = nullptr;
+    EXPECT_EQ(2, RegOpenKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\Classes\\.rkx", 0, KEY_READ, &user));
+    EXPECT_TRUE(std::filesystem::exists(user_store_file()));
+    EXPECT_EQ(0u, user_store_file().string().rfind(root_.path().string(), 0));
+}
+
+}  // namespace
+}  // namespace rk::sys::reg
