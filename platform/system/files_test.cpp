@@ -1,0 +1,238 @@
+#include "platform/system/files.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/system/paths.h"
+#include "platform/system/pending_deletes.h"
+#include "platform/system/root_prefix.h"
+#include "platform/system/test/temp_root.h"
+
+namespace rk::sys {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Files : public testing::Test {
+protected:
+    // A file, as both a host path and the "C:\..." path that maps to it.
+    fs::path host(const std::string& relative) const { return root_.path() / relative; }
+    static std::wstring win(const std::wstring& relative) { return L"C:\\" + relative; }
+
+    void write(const std::string& relative, const std::string& content = "x") const {
+        fs::create_directories(host(relative).parent_path());
+        std::ofstream(host(relative)) << content;
+    }
+    void make_read_only(const std::string& relative) const {
+        fs::permissions(host(relative),
+                        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                        fs::perm_options::remove);
+    }
+
+    test::TempRoot root_;
+};
+
+TEST_F(Files, StatusDescribesFilesFoldersAndLinks) {
+    write("dir/file.txt");
+    write("dir/ro.txt");
+    make_read_only("dir/ro.txt");
+    fs::create_directory_symlink(host("dir"), host("junction"));
+    fs::create_symlink(host("dir/file.txt"), host("filelink"));
+    fs::create_symlink(host("nowhere"), host("dangling"));
+
+    struct Case {
+        std::wstring path;
+        DWORD error;
+        DWORD attributes;
+        DWORD tag;
+    };
+    const Case cases[] = {
+        {win(L"dir\\file.txt"), 0, kFileAttributeNormal, 0},
+        {win(L"dir\\ro.txt"), 0, kFileAttributeReadonly, 0},
+        {win(L"dir"), 0, kFileAttributeDirectory, 0},
+        {win(L"junction"), 0, kFileAttributeReparsePoint | kFileAttributeDirectory,
+         kIoReparseTagSymlink},
+        {win(L"filelink"), 0, kFileAttributeReparsePoint, kIoReparseTagSymlink},
+        {win(L"dangling"), 0, kFileAttributeReparsePoint, kIoReparseTagSymlink},
+        {win(L"missing"), win::kErrorFileNotFound, 0, 0},
+        {win(L"missing\\x"), win::kErrorPathNotFound, 0, 0},
+        {win(L"dir\\file.txt\\x"), win::kErrorPathNotFound, 0, 0},
+        {L"\\\\server\\share", win::kErrorBadPathname, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << fs::path(c.path));
+        FileStatus status;
+        EXPECT_EQ(get_file_status(c.path, status), c.error);
+        if (c.error == 0) {
+            EXPECT_EQ(status.attributes, c.attributes);
+            EXPECT_EQ(status.reparse_tag, c.tag);
+        }
+        EXPECT_EQ(path_exists(c.path), c.error == 0);
+    }
+    EXPECT_TRUE(is_directory(win(L"junction")));
+    EXPECT_TRUE(is_reparse_point(win(L"junction")));
+    EXPECT_FALSE(is_reparse_point(win(L"dir")));
+}
+
+TEST_F(Files, ReadOnlyIsTheOwnerWriteBit) {
+    write("f");
+    EXPECT_FALSE(is_read_only(win(L"f")));
+    EXPECT_EQ(set_read_only(win(L"f"), true), 0u);
+    EXPECT_TRUE(is_read_only(win(L"f")));
+    const auto write_bits = fs::perms::owner_write | fs::perms::group_write |
+                            fs::perms::others_write;
+    EXPECT_EQ(fs::status(host("f")).permissions() & write_bits, fs::perms::none);
+    EXPECT_EQ(set_read_only(win(L"f"), false), 0u);
+    EXPECT_FALSE(is_read_only(win(L"f")));
+    EXPECT_EQ(set_read_only(win(L"missing"), true), win::kErrorFileNotFound);
+}
+
+TEST_F(Files, DeleteFileKeepsWindowsRefusals) {
+    write("ro");
+    make_read_only("ro");
+    write("target/keep");
+    fs::create_symlink(host("target/keep"), host("link"));
+    fs::create_directory(host("dir"));
+
+    EXPECT_EQ(delete_file(win(L"ro")), win::kErrorAccessDenied);
+    EXPECT_TRUE(fs::exists(host("ro")));
+    EXPECT_EQ(delete_file(win(L"ro"), true), 0u);
+    EXPECT_FALSE(fs::exists(host("ro")));
+
+    EXPECT_EQ(delete_file(win(L"dir")), win::kErrorAccessDenied);
+    EXPECT_EQ(delete_file(win(L"link")), 0u);
+    EXPECT_FALSE(fs::is_symlink(host("link")));
+    EXPECT_TRUE(fs::exists(host("target/keep")));
+    EXPECT_EQ(delete_file(win(L"gone")), win::kErrorFileNotFound);
+    EXPECT_EQ(delete_file(win(L"nodir\\gone")), win::kErrorPathNotFound);
+}
+
+TEST_F(Files, RemoveDirectoryTakesLinksNotTargets) {
+    write("full/a");
+    fs::create_directory(host("empty"));
+    fs::create_directory_symlink(host("full"), host("junction"));
+    fs::create_directory_symlink(host("nowhere"), host("dangling"));
+
+    EXPECT_EQ(remove_directory(win(L"full")), win::kErrorDirNotEmpty);
+    EXPECT_EQ(remove_directory(win(L"full\\a")), win::kErrorDirectory);
+    EXPECT_EQ(remove_directory(win(L"junction")), 0u);
+    EXPECT_TRUE(fs::exists(host("full/a")));
+    EXPECT_EQ(remove_directory(win(L"dangling")), 0u);
+    EXPECT_FALSE(fs::is_symlink(host("dangling")));
+    EXPECT_EQ(remove_directory(win(L"empty")), 0u);
+    EXPECT_EQ(remove_directory(win(L"empty")), win::kErrorFileNotFound);
+}
+
+TEST_F(Files, DeleteTreeClearsReadOnlyAndNeverFollowsLinks) {
+    write("outside/precious", "keep me");
+    write("tree/a/b/c.txt");
+    write("tree/ro.txt");
+    make_read_only("tree/ro.txt");
+    write("tree/locked/inner.txt");
+    fs::permissions(host("tree/locked"), fs::perms::owner_read | fs::perms::owner_exec);
+    fs::create_directory_symlink(host("outside"), host("tree/a/junction"));
+    fs::create_symlink(host("outside/precious"), host("tree/filelink"));
+
+    EXPECT_EQ(delete_tree(win(L"tree")), 0u);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(host("tree"))));
+    EXPECT_TRUE(fs::exists(host("outside/precious")));
+
+    // A link given as the tree itself goes alone.
+    fs::create_directory_symlink(host("outside"), host("toplink"));
+    EXPECT_EQ(delete_tree(win(L"toplink")), 0u);
+    EXPECT_TRUE(fs::exists(host("outside/precious")));
+
+    EXPECT_EQ(delete_tree(win(L"tree")), win::kErrorFileNotFound);
+    EXPECT_EQ(delete_tree(win(L"nodir\\tree")), win::kErrorPathNotFound);
+    EXPECT_EQ(delete_tree(L"/"), win::kErrorAccessDenied);
+}
+
+TEST_F(Files, FileIdentityFollowsHardAndSymbolicLinks) {
+    write("a");
+    write("copy");
+    fs::create_hard_link(host("a"), host("hard"));
+    fs::create_symlink(host("a"), host("soft"));
+    FileId a, hard, soft, copy;
+    ASSERT_EQ(get_file_id(win(L"a"), a), 0u);
+    ASSERT_EQ(get_file_id(win(L"hard"), hard), 0u);
+    ASSERT_EQ(get_file_id(wide_path(host("soft")), soft), 0u);
+    ASSERT_EQ(get_file_id(win(L"copy"), copy), 0u);
+    EXPECT_EQ(a, hard);
+    EXPECT_EQ(a, soft);
+    EXPECT_NE(a, copy);
+    EXPECT_EQ(get_file_id(win(L"missing"), copy), win::kErrorFileNotFound);
+}
+
+TEST_F(Files, CreateDirectoryReportsWindowsErrors) {
+    write("file");
+    EXPECT_EQ(create_directory(win(L"one")), 0u);
+    EXPECT_EQ(create_directory(win(L"one")), win::kErrorAlreadyExists);
+    EXPECT_EQ(create_directory(win(L"file")), win::kErrorAlreadyExists);
+    EXPECT_EQ(create_directory(win(L"a\\b")), win::kErrorPathNotFound);
+    EXPECT_EQ(create_directories(win(L"a\\b\\c")), 0u);
+    EXPECT_TRUE(fs::is_directory(host("a/b/c")));
+    EXPECT_EQ(create_directories(win(L"a\\b\\c")), 0u);
+    EXPECT_EQ(create_directories(win(L"file")), win::kErrorAlreadyExists);
+    EXPECT_EQ(create_directories(win(L"file\\sub")), win::kErrorPathNotFound);
+}
+
+class PendingDeletesTest : public Files {
+protected:
+    fs::path list() const { return host("list"); }
+};
+
+TEST_F(PendingDeletesTest, CarriedOutOnlyAfterTheBootChanges) {
+    write("dir/file");
+    write("dir/odd%name\nline");
+    write("other");
+    const PendingDeletes boot_a(list(), "boot-a");
+    EXPECT_EQ(boot_a.schedule(win(L"dir\\file")), 0u);
+    EXPECT_EQ(boot_a.schedule(wide_path(host("dir/odd%name\nline"))), 0u);
+    EXPECT_EQ(boot_a.schedule(win(L"dir")), 0u);  // after its files, as on Windows
+    EXPECT_EQ(boot_a.schedule(win(L"never-existed")), 0u);
+
+    EXPECT_EQ(boot_a.run(), 0u);  // same boot: nothing happens yet
+    EXPECT_TRUE(fs::exists(host("dir/file")));
+
+    const PendingDeletes boot_b(list(), "boot-b");
+    EXPECT_EQ(boot_b.schedule(win(L"other")), 0u);
+    EXPECT_EQ(boot_b.run(), 0u);
+    EXPECT_FALSE(fs::exists(host("dir")));
+    EXPECT_TRUE(fs::exists(host("other")));  // scheduled in boot b
+
+    EXPECT_EQ(PendingDeletes(list(), "boot-c").run(), 0u);
+    EXPECT_FALSE(fs::exists(host("other")));
+    EXPECT_EQ(fs::file_size(list()), 0u);
+}
+
+TEST_F(PendingDeletesTest, FailuresAreReportedOnceAndDropped) {
+    write("full/a");
+    EXPECT_EQ(PendingDeletes(list(), "old").schedule(win(L"full")), 0u);
+    EXPECT_EQ(PendingDeletes(list(), "new").run(), win::kErrorDirNotEmpty);
+    EXPECT_EQ(PendingDeletes(list(), "new").run(), 0u);
+    EXPECT_TRUE(fs::exists(host("full/a")));
+}
+
+TEST_F(PendingDeletesTest, LineCutShortByACrashIsIgnored) {
+    write("victim.db");
+    std::ofstream(list()) << "old\t" << host("victim.db").native();  // no newline
+    EXPECT_EQ(PendingDeletes(list(), "new").run(), 0u);
+    EXPECT_TRUE(fs::exists(host("victim.db")));
+}
+
+TEST_F(PendingDeletesTest, DefaultListLivesUnderTheRootPrefix) {
+    EXPECT_EQ(PendingDeletes::default_list_file(),
+              root_.path() / "var/lib/rkupdater/pending-deletes");
+    EXPECT_EQ(PendingDeletes().run(), 0u);  // no list yet
+    write("x");
+    EXPECT_EQ(PendingDeletes().schedule(win(L"x")), 0u);
+    EXPECT_TRUE(fs::exists(PendingDeletes::default_list_file()));
+    EXPECT_FALSE(PendingDeletes::current_boot_id().empty());
+    EXPECT_EQ(PendingDeletes().schedule(L"\\\\server\\share\\x"), win::kErrorBadPathname);
+}
+
+}  // namespace
+}  // namespace rk::sys

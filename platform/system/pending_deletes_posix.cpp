@@ -1,0 +1,196 @@
+#include "platform/system/pending_deletes.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <fstream>
+#include <vector>
+
+#include "platform/errors/errno_map.h"
+#include "platform/system/files.h"
+#include "platform/system/paths.h"
+#include "platform/system/root_prefix.h"
+
+namespace rk::sys {
+namespace {
+
+// One entry per line: the boot id, a tab, the host path with '%', CR and LF
+// percent-encoded (the only bytes that would break the line format).
+constexpr char kFieldSeparator = '\t';
+constexpr const char* kBootIdFile = "/proc/sys/kernel/random/boot_id";
+
+std::string escape(const std::string& path) {
+    std::string out;
+    for (const char c : path) {
+        switch (c) {
+            case '%': out += "%25"; break;
+            case '\n': out += "%0A"; break;
+            case '\r': out += "%0D"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string unescape(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size()) {
+            const std::string_view code = text.substr(i + 1, 2);
+            if (code == "25" || code == "0A" || code == "0D") {
+                out += code == "25" ? '%' : (code == "0A" ? '\n' : '\r');
+                i += 2;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+class LockedFile {
+public:
+    LockedFile(const std::filesystem::path& path, int flags)
+        : fd_(::open(path.c_str(), flags | O_CLOEXEC, 0644)) {
+        if (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+    LockedFile(const LockedFile&) = delete;
+    LockedFile& operator=(const LockedFile&) = delete;
+    ~LockedFile() {
+        if (fd_ >= 0) {
+            ::close(fd_);  // also drops the lock
+        }
+    }
+    int fd() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+bool write_all(int fd, const std::string& data) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool read_all(int fd, std::string& data) {
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return false;
+        }
+        if (n == 0) {
+            return true;
+        }
+        data.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+DWORD remove_one(const std::string& host) {
+    struct stat st{};
+    if (::lstat(host.c_str(), &st) != 0) {
+        return errno == ENOENT || errno == ENOTDIR ? win::kErrorSuccess : win::from_errno(errno);
+    }
+    const int rc = S_ISDIR(st.st_mode) ? ::rmdir(host.c_str()) : ::unlink(host.c_str());
+    return rc == 0 || errno == ENOENT ? win::kErrorSuccess : win::from_errno(errno);
+}
+
+}  // namespace
+
+PendingDeletes::PendingDeletes() : PendingDeletes(default_list_file(), current_boot_id()) {}
+
+PendingDeletes::PendingDeletes(std::filesystem::path list_file, std::string boot_id)
+    : list_file_(std::move(list_file)), boot_id_(std::move(boot_id)) {}
+
+std::filesystem::path PendingDeletes::default_list_file() {
+    return under_root("/var/lib/rkupdater/pending-deletes");
+}
+
+std::string PendingDeletes::current_boot_id() {
+    std::ifstream in(kBootIdFile);
+    std::string id;
+    std::getline(in, id);
+    return id;
+}
+
+DWORD PendingDeletes::schedule(std::wstring_view path) const {
+    const auto host = to_host_path(path);
+    if (!host) {
+        return win::kErrorBadPathname;
+    }
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(*host, ec);
+    if (ec) {
+        return win::from_errno(ec.value());
+    }
+    if (const DWORD error = make_directories(list_file_.parent_path(), 0755);
+        error != win::kErrorSuccess) {
+        return error;
+    }
+    const LockedFile list(list_file_, O_WRONLY | O_APPEND | O_CREAT);
+    if (list.fd() < 0) {
+        return win::from_errno(errno);
+    }
+    const std::string line = boot_id_ + kFieldSeparator + escape(absolute.native()) + '\n';
+    return write_all(list.fd(), line) ? win::kErrorSuccess : win::from_errno(errno);
+}
+
+DWORD PendingDeletes::run() const {
+    const LockedFile list(list_file_, O_RDWR);
+    if (list.fd() < 0) {
+        return errno == ENOENT ? win::kErrorSuccess : win::from_errno(errno);
+    }
+    std::string content;
+    if (!read_all(list.fd(), content)) {
+        return win::from_errno(errno);
+    }
+    DWORD first_error = win::kErrorSuccess;
+    std::string kept;
+    std::size_t start = 0;
+    while (start < content.size()) {
+        const std::size_t end = content.find('\n', start);
+        if (end == std::string::npos) {
+            break;  // cut short by a crash: a prefix may name another file
+        }
+        const std::string_view line(content.data() + start, end - start);
+        start = end + 1;
+        const std::size_t tab = line.find(kFieldSeparator);
+        if (tab == std::string_view::npos || tab + 1 == line.size()) {
+            continue;
+        }
+        if (!boot_id_.empty() && line.substr(0, tab) == boot_id_) {
+            kept.append(line).append(1, '\n');
+            continue;
+        }
+        const DWORD error = remove_one(unescape(line.substr(tab + 1)));
+        if (first_error == win::kErrorSuccess) {
+            first_error = error;
+        }
+    }
+    if (::ftruncate(list.fd(), 0) != 0 || ::lseek(list.fd(), 0, SEEK_SET) != 0 ||
+        !write_all(list.fd(), kept)) {
+        return win::from_errno(errno);
+    }
+    return first_error;
+}
+
+}  // namespace rk::sys
