@@ -26,7 +26,7 @@ struct LogEntry {
 // Applies the ETW logger's rules (level >= severity or level 3, messages cut
 // to 2080 characters) with severity 1 by default, so every line is kept.
 // Thread-safe.
-class CapturingLogger final : public ETWLogging::CLoggingIf_ex {
+class CapturingLogger : public ETWLogging::CLoggingIf_ex {
 public:
     using CLoggingIf_ex::Log;
 
