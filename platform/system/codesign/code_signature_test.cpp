@@ -1,0 +1,277 @@
+#include "platform/system/codesign/code_signature.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "platform/system/codesign/test/fixtures.h"
+
+namespace rk::sys::codesign {
+namespace {
+
+using test::fixture;
+using test::profile_policy;
+
+struct FixtureCase {
+    const char* file;
+    SignatureKind kind;
+    bool accepted;
+    bool ecdsa = false;
+};
+
+// The same edge cases for each container: accepted publisher under the
+// pinned root, expired leaf with and without a valid timestamp, a foreign
+// publisher, an accepted name under an unpinned root, a foreign primary
+// signer with an accepted nested (or second) signer, and no signature.
+const FixtureCase kFixtures[] = {
+    {"pe-signed.exe", SignatureKind::kPe, true},
+    {"pe32-signed.exe", SignatureKind::kPe, true},
+    {"pe-signed-nots.exe", SignatureKind::kPe, true},
+    {"pe-sha1.exe", SignatureKind::kPe, true},
+    {"pe-expired-ts.exe", SignatureKind::kPe, true},
+    {"pe-expired-nots.exe", SignatureKind::kPe, false},
+    {"pe-foreign.exe", SignatureKind::kPe, false},
+    {"pe-unpinned.exe", SignatureKind::kPe, false},
+    {"pe-nested.exe", SignatureKind::kPe, true},
+    {"pe-foreign-nested-foreign.exe", SignatureKind::kPe, false},
+    {"pe-ecdsa.exe", SignatureKind::kPe, true, true},
+    {"pe-unsigned.exe", SignatureKind::kPe, false},
+    {"pe32-unsigned.exe", SignatureKind::kPe, false},
+    {"cab-signed.cab", SignatureKind::kCab, true},
+    {"cab-signed-nots.cab", SignatureKind::kCab, true},
+    {"cab-expired-ts.cab", SignatureKind::kCab, true},
+    {"cab-expired-nots.cab", SignatureKind::kCab, false},
+    {"cab-foreign.cab", SignatureKind::kCab, false},
+    {"cab-unpinned.cab", SignatureKind::kCab, false},
+    {"cab-nested.cab", SignatureKind::kCab, true},
+    {"cab-foreign-nested-foreign.cab", SignatureKind::kCab, false},
+    {"cab-unsigned.cab", SignatureKind::kCab, false},
+    {"elf-signed", SignatureKind::kAppended, true},
+    {"elf-expired-nots", SignatureKind::kAppended, false},
+    {"elf-foreign", SignatureKind::kAppended, false},
+    {"elf-unpinned", SignatureKind::kAppended, false},
+    {"elf-second-signer", SignatureKind::kAppended, true},
+    {"elf-ecdsa", SignatureKind::kAppended, true, true},
+    {"elf-unsigned", SignatureKind::kUnknown, false},
+};
+
+class FixtureVerdict : public ::testing::TestWithParam<FixtureCase> {};
+
+TEST_P(FixtureVerdict, MatchesExpectation) {
+    const FixtureCase& c = GetParam();
+    const auto report = make_code_signature_verifier()->verify_file(fixture(c.file), profile_policy());
+    EXPECT_EQ(report.kind, c.kind) << to_string(report.kind);
+    EXPECT_EQ(report.accepted, c.accepted) << report.error;
+    EXPECT_EQ(report.ecdsa_in_chain, c.ecdsa);
+}
+
+INSTANTIATE_TEST_SUITE_P(All, FixtureVerdict, ::testing::ValuesIn(kFixtures), [](const auto& param_info) {
+    std::string name = param_info.param.file;
+    for (char& ch : name) {
+        if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+    }
+    return name;
+});
+
+TEST(CodeSignatureReport, DescribesSignerTimestampAndChain) {
+    const auto report = make_code_signature_verifier()->verify_file(fixture("pe-signed.exe"), profile_policy());
+    ASSERT_TRUE(report.signature.has_value());
+    const auto& outer = *report.signature;
+    EXPECT_EQ(outer.digest_algorithm, "SHA256");
+    EXPECT_TRUE(outer.digest_matches);
+    ASSERT_EQ(outer.signers.size(), 1u);
+    const auto& signer = outer.signers[0];
+    ASSERT_TRUE(signer.certificate.has_value());
+    EXPECT_EQ(signer.certificate->display_name, L"Corvane Development");
+    ASSERT_EQ(signer.timestamps.size(), 1u);
+    EXPECT_EQ(signer.timestamps[0].kind, TimestampKind::kRfc3161);
+    EXPECT_TRUE(signer.timestamps[0].verified) << signer.timestamps[0].error;
+    EXPECT_EQ(signer.timestamps[0].time, test::kTimestamp);
+    EXPECT_EQ(signer.signing_time, test::kTimestamp);
+    EXPECT_EQ(signer.chain.evaluated_at, test::kTimestamp);
+    ASSERT_EQ(signer.chain.certificates.size(), 3u);
+    EXPECT_EQ(signer.chain.certificates.back().sha1, profile::kPinnedRootSha1[0]);
+    EXPECT_TRUE(signer.chain.root_pinned);
+    EXPECT_FALSE(signer.chain.ecdsa);
+}
+
+TEST(CodeSignatureReport, ExpiredLeafIsJudgedAtTheTimestamp) {
+    const auto with_ts = make_code_signature_verifier()->verify_file(fixture("pe-expired-ts.exe"), profile_policy());
+    ASSERT_TRUE(with_ts.signature.has_value());
+    EXPECT_EQ(with_ts.signature->signers[0].chain.evaluated_at, test::kTimestamp);
+    const auto without = make_code_signature_verifier()->verify_file(fixture("pe-expired-nots.exe"), profile_policy());
+    ASSERT_TRUE(without.signature.has_value());
+    EXPECT_EQ(without.signature->signers[0].chain.evaluated_at, test::kNow);
+    EXPECT_FALSE(without.signature->signers[0].chain.built);
+    // Inside the leaf's validity the same signature is fine.
+    auto policy = profile_policy();
+    policy.now = test::kTimestamp;
+    EXPECT_TRUE(make_code_signature_verifier()->verify_file(fixture("pe-expired-nots.exe"), policy).accepted);
+}
+
+TEST(CodeSignatureReport, NestedSignatureAcceptsAfterForeignPrimary) {
+    const auto report = make_code_signature_verifier()->verify_file(fixture("pe-nested.exe"), profile_policy());
+    ASSERT_TRUE(report.accepted);
+    const auto& primary = report.signature->signers.at(0);
+    EXPECT_EQ(primary.certificate->display_name, L"Foreign Software Ltd");
+    EXPECT_EQ(primary.failure, "publisher name not accepted");
+    ASSERT_EQ(primary.nested.size(), 1u);
+    EXPECT_TRUE(primary.nested[0].signers.at(0).accepted);
+}
+
+TEST(CodeSignatureReport, UnpinnedRootBuildsButIsNotTrusted) {
+    const auto report = make_code_signature_verifier()->verify_file(fixture("pe-unpinned.exe"), profile_policy());
+    const auto& signer = report.signature->signers.at(0);
+    EXPECT_TRUE(signer.name_accepted);
+    EXPECT_TRUE(signer.chain.built);
+    EXPECT_FALSE(signer.chain.root_pinned);
+    EXPECT_EQ(signer.failure, "root certificate is not pinned");
+}
+
+TEST(CodeSignatureReport, ExplicitNamesAndPinsReplaceTheProfile) {
+    const auto unpinned_root = test::read_bytes(test::testdata_dir() / "pki" / "unpinned-root.crt");
+    TrustPolicy policy = profile_policy();
+    policy.publisher_names = {L"Foreign Software Ltd"};
+    EXPECT_TRUE(make_code_signature_verifier()->verify_file(fixture("pe-foreign.exe"), policy).accepted);
+    EXPECT_FALSE(make_code_signature_verifier()->verify_file(fixture("pe-signed.exe"), policy).accepted);
+    // Names are compared exactly.
+    policy.publisher_names = {L"corvane development", L"Corvane Development "};
+    EXPECT_FALSE(make_code_signature_verifier()->verify_file(fixture("pe-signed.exe"), policy).accepted);
+    policy.publisher_names = {L"Corvane Development"};
+    policy.pinned_roots.clear();
+    EXPECT_FALSE(make_code_signature_verifier()->verify_file(fixture("pe-signed.exe"), policy).accepted);
+}
+
+TEST(CodeSignatureReport, MissingFileIsAnErrorNotAVerdict) {
+    const auto report = make_code_signature_verifier()->verify_file(fixture("no-such-file"), profile_policy());
+    EXPECT_FALSE(report.accepted);
+    EXPECT_FALSE(report.error.empty());
+}
+
+TEST(VerifyPublisherSignature, TwoPassFormAcceptsEcdsaChains) {
+    const std::vector<std::wstring> names(profile::kPublisherNames.begin(), profile::kPublisherNames.end());
+    const std::vector<Sha1Thumbprint> pins(profile::kPinnedRootSha1.begin(), profile::kPinnedRootSha1.end());
+    EXPECT_TRUE(verify_publisher_signature(fixture("pe-ecdsa.exe"), names, pins));
+    EXPECT_TRUE(verify_publisher_signature(fixture("cab-signed.cab"), names, pins));
+    EXPECT_FALSE(verify_publisher_signature(fixture("pe-unpinned.exe"), names, pins));
+    EXPECT_FALSE(verify_publisher_signature(fixture("pe-signed.exe"), names, {}));
+}
+
+// Changes to a signed file and whether the signature still holds.
+struct Mutation {
+    const char* name;
+    const char* file;
+    std::function<void(std::vector<std::uint8_t>&)> change;
+    bool accepted;
+};
+
+std::uint32_t le32(const std::vector<std::uint8_t>& b, std::size_t at) {
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
+}
+void put_le32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+std::size_t pe_optional(const std::vector<std::uint8_t>& b) { return le32(b, 0x3C) + 24; }
+std::size_t pe_security_dir(const std::vector<std::uint8_t>& b) {
+    const bool plus = b[pe_optional(b)] == 0x0B && b[pe_optional(b) + 1] == 0x02;
+    return pe_optional(b) + (plus ? 112 : 96) + 32;
+}
+
+const Mutation kMutations[] = {
+    {"pe_section_byte", "pe-signed.exe", [](auto& b) { b[0x405] ^= 1; }, false},
+    {"pe_overlay_byte", "pe-signed.exe", [](auto& b) { b[le32(b, pe_security_dir(b)) - 3] ^= 1; }, false},
+    {"pe_dos_stub_byte", "pe-signed.exe", [](auto& b) { b[0x10] ^= 1; }, false},
+    {"pe_checksum", "pe-signed.exe", [](auto& b) { put_le32(b, pe_optional(b) + 64, 0x12345678); }, true},
+    {"pe32_checksum", "pe32-signed.exe", [](auto& b) { put_le32(b, pe_optional(b) + 64, 0xFFFFFFFF); }, true},
+    {"pe32_section_byte", "pe32-signed.exe", [](auto& b) { b[0x500] ^= 0x80; }, false},
+    // The last DER byte belongs to the timestamp's signature: without a
+    // valid timestamp the expired leaf is judged now.
+    {"pe_timestamp_signature_byte", "pe-expired-ts.exe",
+     [](auto& b) {
+         // The last byte of the DER blob sits before up to 7 padding zeros.
+         std::size_t i = b.size() - 1;
+         while (b[i] == 0) --i;
+         b[i] ^= 1;
+     },
+     false},
+    {"pe_timestamp_signature_byte_valid_leaf", "pe-signed.exe",
+     [](auto& b) {
+         std::size_t i = b.size() - 1;
+         while (b[i] == 0) --i;
+         b[i] ^= 1;
+     },
+     true},
+    {"pe_appended_byte", "pe-signed.exe", [](auto& b) { b.push_back(0); }, false},
+    {"pe_grown_table", "pe-signed.exe",
+     [](auto& b) {
+         b.insert(b.end(), 8, 0);
+         put_le32(b, pe_security_dir(b) + 4, le32(b, pe_security_dir(b) + 4) + 8);
+     },
+     false},
+    {"pe_table_into_section", "pe-signed.exe", [](auto& b) { put_le32(b, pe_security_dir(b), 0x400); }, false},
+    {"pe_huge_table", "pe-signed.exe", [](auto& b) { put_le32(b, pe_security_dir(b) + 4, 0xFFFFFFF8); }, false},
+    {"pe_nested_section_byte", "pe-nested.exe", [](auto& b) { b[0x600] ^= 1; }, false},
+    {"cab_timestamp_signature_byte", "cab-expired-ts.cab",
+     [](auto& b) {
+         std::size_t i = b.size() - 1;
+         while (b[i] == 0) --i;
+         b[i] ^= 1;
+     },
+     false},
+    {"cab_data_byte", "cab-signed.cab", [](auto& b) { b[le32(b, 16) + 2] ^= 1; }, false},
+    {"cab_icabinet_unhashed", "cab-signed.cab", [](auto& b) { b[34] ^= 1; }, true},
+    {"cab_set_id", "cab-signed.cab", [](auto& b) { b[32] ^= 1; }, false},
+    {"cab_reserve_lies", "cab-signed.cab", [](auto& b) { put_le32(b, 44, le32(b, 44) + 1); }, false},
+    {"cab_reserve_huge", "cab-signed.cab", [](auto& b) { put_le32(b, 48, 0xFFFFFFF0); }, false},
+    {"cab_files_offset", "cab-signed.cab", [](auto& b) { put_le32(b, 16, le32(b, 16) + 8); }, false},
+    {"elf_content_byte", "elf-signed", [](auto& b) { b[20] ^= 1; }, false},
+    {"elf_absurd_length", "elf-signed", [](auto& b) { put_le32(b, b.size() - 28 - 4, 0xFFFFFFFF); }, false},
+    {"elf_length_short", "elf-signed", [](auto& b) { b[b.size() - 28 - 1] -= 1; }, false},
+    {"elf_info_field", "elf-signed", [](auto& b) { b[b.size() - 28 - 12] = 1; }, false},
+    {"elf_marker", "elf-signed", [](auto& b) { b[b.size() - 2] = '!'; }, false},
+    {"elf_second_signer_content", "elf-second-signer", [](auto& b) { b[0] ^= 1; }, false},
+};
+
+class MutatedFile : public ::testing::TestWithParam<Mutation> {};
+
+TEST_P(MutatedFile, VerdictAfterChange) {
+    const Mutation& m = GetParam();
+    auto bytes = test::read_bytes(fixture(m.file));
+    ASSERT_FALSE(bytes.empty());
+    m.change(bytes);
+    const auto report = verify_signature_bytes(bytes, profile_policy());
+    EXPECT_EQ(report.accepted, m.accepted) << report.error;
+}
+
+INSTANTIATE_TEST_SUITE_P(All, MutatedFile, ::testing::ValuesIn(kMutations),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
+
+// Every prefix of a signed file is refused without a crash (the sanitizer
+// build turns any overread into a failure).
+TEST(HostileInput, TruncatedFilesAreRejected) {
+    for (const char* name : {"pe-signed.exe", "cab-signed.cab", "elf-signed"}) {
+        const auto bytes = test::read_bytes(fixture(name));
+        for (std::size_t len = 0; len < bytes.size(); len += (len < 1024 ? 1 : 97)) {
+            const auto report = verify_signature_bytes(std::span(bytes.data(), len), profile_policy());
+            ASSERT_FALSE(report.accepted) << name << " cut at " << len;
+        }
+    }
+}
+
+TEST(HostileInput, HeaderFieldsWithExtremeValues) {
+    const auto original = test::read_bytes(fixture("pe-signed.exe"));
+    const std::size_t opt = pe_optional(original);
+    // e_lfanew, section count, optional header size, directory count.
+    const std::vector<std::pair<std::size_t, std::size_t>> fields = {
+        {0x3C, 4}, {opt - 20 + 2, 2}, {opt - 20 + 16, 2}, {opt + 108, 4}, {opt + 60, 4}};
+    for (const auto& [at, width] : fields) {
+        for (const std::uint32_t value : {0u, 1u, 0x7FFFu, 0xFFFFu, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
+            auto bytes = original;
+            for (std::size_t i = 0; i < width; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+            EXPECT_FALSE(verify_signature_bytes(bytes, profile_policy()).accepted) << at << "=" << value;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace rk::sys::codesign
