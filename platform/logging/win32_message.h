@@ -1,5 +1,5 @@
-// The system message text of a Windows error number, as the "win32" error
-// category gives it (no trailing line break).
+// The system message text of a Windows error number, from the "win32" error
+// category (no trailing line break).
 #pragma once
 
 #include <string>
