@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/crypto/rk_crypto_error.h"
-#include "platform/crypto/test/recording_log.h"
+#include "platform/logging/test/scoped_process_logger.h"
 #include "platform/text/strings.h"
 
 namespace RkCryptoLib {
@@ -71,16 +71,16 @@ TEST(CRkCryptoHashWin, ChunkedInputAndReuseAfterFinal) {
 TEST(CRkCryptoHashWin, FinalWithoutDataIsInvalidStateWithLogLine) {
     CRkCryptoHashWin hash;
     ASSERT_EQ(hash.Initialize(CRYPTO_HASH_ALG_ID::SHA256), STATUS_SUCCESS);
-    rk::test::clear_logged_lines();
+    rk::logging::test::ScopedLogCapture capture1;
     std::vector<std::uint8_t> out;
     EXPECT_EQ(hash.GetFinalHash(out), STATUS_INVALID_STATE);
-    const auto lines = rk::test::take_logged_lines();
+    const auto lines = capture1.logger().Messages();
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].text.rfind(L"[rk_crypto_hash.cpp:(", 0), 0u) << lines[0].text;
-    EXPECT_NE(lines[0].text.find(L")][RkCryptoLib::CRkCryptoHashWin::GetFinalHash] STATUS_INVALID_STATE: "
+    EXPECT_EQ(lines[0].rfind(L"[rk_crypto_hash.cpp:(", 0), 0u) << lines[0];
+    EXPECT_NE(lines[0].find(L")][RkCryptoLib::CRkCryptoHashWin::GetFinalHash] STATUS_INVALID_STATE: "
                                  L"No data was added to hash"),
               std::wstring::npos)
-        << lines[0].text;
+        << lines[0];
     // After a finished digest the flag is cleared again.
     const std::uint8_t byte = 1;
     ASSERT_EQ(hash.AddToHash(&byte, 1), STATUS_SUCCESS);
@@ -95,13 +95,13 @@ TEST(CRkCryptoHashWin, MisuseResults) {
     EXPECT_EQ(hash.AddToHash(&byte, 1), RKCRYPTO_E_NOT_INITIALIZED);
     EXPECT_EQ(hash.GetFinalHash(out), RKCRYPTO_E_NOT_INITIALIZED);
 
-    rk::test::clear_logged_lines();
+    rk::logging::test::ScopedLogCapture capture2;
     EXPECT_NE(hash.Initialize(static_cast<CRYPTO_HASH_ALG_ID>(99)), STATUS_SUCCESS);
-    const auto lines = rk::test::take_logged_lines();
+    const auto lines = capture2.logger().Messages();
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_NE(lines[0].text.find(L"][RkCryptoLib::CRkCryptoHashWin::Initialize] Failed to create hash traits."),
+    EXPECT_NE(lines[0].find(L"][RkCryptoLib::CRkCryptoHashWin::Initialize] Failed to create hash traits."),
               std::wstring::npos)
-        << lines[0].text;
+        << lines[0];
     EXPECT_EQ(hash.AddToHash(&byte, 1), RKCRYPTO_E_NOT_INITIALIZED);
 
     // Re-initialisation after a failure makes the object usable again.

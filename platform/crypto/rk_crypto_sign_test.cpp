@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/crypto/ec_key_codec.h"
-#include "platform/crypto/test/recording_log.h"
+#include "platform/logging/test/scoped_process_logger.h"
 #include "profile/profile_data.h"
 
 namespace RkCryptoLib {
@@ -81,7 +81,7 @@ TEST(CRkCryptoSignWin, SignatureLengthAndStateChecksComeFirst) {
     Signer signer;
     const auto sig = signer.Sign("m");
     const std::vector<std::uint8_t> longer(65, 1);
-    rk::test::clear_logged_lines();
+    rk::logging::test::ScopedLogCapture capture1;
     // Wrong lengths are refused before any digest or key work, so the
     // verifier's added data is still there for a later good call.
     CRkCryptoSignWin v;
@@ -92,7 +92,7 @@ TEST(CRkCryptoSignWin, SignatureLengthAndStateChecksComeFirst) {
     EXPECT_EQ(v.VerifySignature(longer.data(), longer.size()), RKCRYPTO_E_INVALID_ARG);
     EXPECT_EQ(v.VerifySignature(nullptr, 64), RKCRYPTO_E_INVALID_ARG);
     EXPECT_EQ(v.VerifySignature(sig.data(), sig.size()), STATUS_SUCCESS);
-    EXPECT_TRUE(rk::test::take_logged_lines().empty());
+    EXPECT_TRUE(capture1.logger().Messages().empty());
 
     CRkCryptoSignWin fresh;
     EXPECT_EQ(fresh.VerifySignature(sig.data(), sig.size()), RKCRYPTO_E_NOT_INITIALIZED);
@@ -131,17 +131,17 @@ TEST(CRkCryptoSignWin, KeyBlobLayouts) {
     std::vector<std::uint8_t> short_blob(blob.begin(), blob.begin() + 7);
     EXPECT_EQ(signer.sign.ExtractKeyData(short_blob, back), RKCRYPTO_E_INVALID_ARG);
 
-    rk::test::clear_logged_lines();
+    rk::logging::test::ScopedLogCapture capture2;
     blob[0] = 0x78;
     blob[1] = 0x56;
     blob[2] = 0x34;
     blob[3] = 0x12;
     EXPECT_EQ(signer.sign.ExtractKeyData(blob, back), STATUS_INVALID_PARAMETER);
-    const auto lines = rk::test::take_logged_lines();
+    const auto lines = capture2.logger().Messages();
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_NE(lines[0].text.find(L"STATUS_INVALID_PARAMETER: Invalid Blob Type (0x12345678) specified"),
+    EXPECT_NE(lines[0].find(L"STATUS_INVALID_PARAMETER: Invalid Blob Type (0x12345678) specified"),
               std::wstring::npos)
-        << lines[0].text;
+        << lines[0];
 }
 
 TEST(CRkCryptoSignWin, RejectsKeysThatAreNotOnTheCurveOrDoNotPair) {

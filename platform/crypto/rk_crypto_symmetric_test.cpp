@@ -4,7 +4,7 @@
 
 #include <numeric>
 
-#include "platform/crypto/test/recording_log.h"
+#include "platform/logging/test/scoped_process_logger.h"
 
 namespace RkCryptoLib {
 namespace {
@@ -90,23 +90,23 @@ TEST(CRkCryptoSymmetricWin, ArgumentAndStateErrors) {
     EXPECT_EQ(aes.Decrypt(data.data(), data.size(), out), RKCRYPTO_E_NOT_INITIALIZED);
     ASSERT_EQ(aes.Initialize(CRYPTO_SYMMETRIC_ALG_ID::AES128_CBC, true), STATUS_SUCCESS);
 
-    rk::test::clear_logged_lines();
+    rk::logging::test::ScopedLogCapture capture1;
     EXPECT_EQ(aes.SetKeyIV(nullptr, 16, nullptr, 0), STATUS_INVALID_PARAMETER);
-    auto lines = rk::test::take_logged_lines();
+    auto lines = capture1.logger().Messages();
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_NE(lines[0].text.find(L"[RkCryptoLib::CRkCryptoSymmetricWin::SetKeyIV] STATUS_INVALID_PARAMETER: Null Key"),
+    EXPECT_NE(lines[0].find(L"[RkCryptoLib::CRkCryptoSymmetricWin::SetKeyIV] STATUS_INVALID_PARAMETER: Null Key"),
               std::wstring::npos)
-        << lines[0].text;
+        << lines[0];
 
     // No key yet, then a key of the wrong size for AES-128.
     EXPECT_EQ(aes.Encrypt(data.data(), data.size(), out), STATUS_INVALID_PARAMETER);
     const auto long_key = pattern(24, 0);
     ASSERT_EQ(aes.SetKeyIV(long_key.data(), long_key.size(), nullptr, 0), STATUS_SUCCESS);
-    rk::test::clear_logged_lines();
+    rk::logging::test::ScopedLogCapture capture2;
     EXPECT_EQ(aes.Encrypt(data.data(), data.size(), out), STATUS_INVALID_PARAMETER);
-    lines = rk::test::take_logged_lines();
+    lines = capture2.logger().Messages();
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_NE(lines[0].text.find(L"It was not possible to generate the Symmetric Key"), std::wstring::npos);
+    EXPECT_NE(lines[0].find(L"It was not possible to generate the Symmetric Key"), std::wstring::npos);
 
     ASSERT_EQ(aes.SetKeyIV(key.data(), key.size(), nullptr, 0), STATUS_SUCCESS);
     EXPECT_EQ(aes.Encrypt(nullptr, 16, out), RKCRYPTO_E_INVALID_ARG);
