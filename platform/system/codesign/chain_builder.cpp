@@ -30,6 +30,21 @@ bool usage_allows(X509* cert, std::string_view usage, bool required, bool any_ok
     return found;
 }
 
+// The system's root bundle, parsed once per process: chains are built for
+// every signer and timestamp, and re-reading the bundle each time would
+// dominate the check.
+STACK_OF(X509) * system_roots() {
+    static STACK_OF(X509)* roots = [] {
+        X509StorePtr store(X509_STORE_new());
+        if (!store || X509_STORE_set_default_paths(store.get()) != 1) {
+            return sk_X509_new_null();
+        }
+        STACK_OF(X509)* all = X509_STORE_get1_all_certs(store.get());
+        return all ? all : sk_X509_new_null();
+    }();
+    return roots;
+}
+
 bool ecdsa_signed(const CertificateInfo& cert) {
     return std::any_of(oid::kEcdsaSignatureAlgorithms.begin(), oid::kEcdsaSignatureAlgorithms.end(),
                        [&](std::string_view ec) { return cert.signature_algorithm.find(ec) != std::string::npos; });
@@ -51,7 +66,10 @@ ChainInfo build_chain(const ChainRequest& request, const TrustPolicy& policy) {
         return info;
     }
     if (policy.use_system_roots) {
-        X509_STORE_set_default_paths(store.get());
+        STACK_OF(X509)* roots = system_roots();
+        for (int i = 0; roots && i < sk_X509_num(roots); ++i) {
+            X509_STORE_add_cert(store.get(), sk_X509_value(roots, i));
+        }
     }
     for (const auto& der : policy.anchor_certificates) {
         const unsigned char* p = der.data();
