@@ -60,12 +60,6 @@ ErrorReport make_error_report(std::error_code code, std::wstring message, std::w
     return report;
 }
 
-ErrorReport make_error_report(std::error_code code, std::wstring message, std::wstring component,
-                              std::source_location where) {
-    return make_error_report(code, std::move(message), std::move(component), where.file_name(),
-                             where.function_name(), static_cast<int>(where.line()));
-}
-
 std::wstring format_context_value(const ContextValue& value) {
     return std::visit(
         [](const auto& v) -> std::wstring {

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
-#include <source_location>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -60,8 +59,11 @@ struct ErrorReport {
 ErrorReport make_error_report(std::error_code code, std::wstring message, std::wstring component,
                               std::string file, std::string function, int line,
                               ReportLevel level = kDefaultReportLevel);
-ErrorReport make_error_report(std::error_code code, std::wstring message, std::wstring component,
-                              std::source_location where = std::source_location::current());
+
+// A report made at the point of use (std::source_location is not available
+// with every supported compiler).
+#define RK_ERROR_REPORT(code, message, component) \
+    ::dira_doro::make_error_report((code), (message), (component), __FILE__, __func__, __LINE__)
 
 std::wstring format_context_value(const ContextValue& value);
 

@@ -82,7 +82,7 @@ TEST(ErrorReportTest, ContextValuesUseTheirOwnFormats) {
 
 TEST(ErrorReportTest, ReportCarriesItsSourcePosition) {
     const int line = __LINE__ + 1;
-    const ErrorReport report = make_error_report(make_win32_error_code(5), L"m", L"trust");
+    const ErrorReport report = RK_ERROR_REPORT(make_win32_error_code(5), L"m", L"trust");
     EXPECT_EQ(report.line, line);
     EXPECT_NE(report.file.find("error_report_test.cpp"), std::string::npos);
     EXPECT_NE(report.function.find("TestBody"), std::string::npos);
