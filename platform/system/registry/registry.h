@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "platform/errors/win_error.h"
@@ -172,6 +173,15 @@ LONG RegNotifyChangeKeyValue(HKEY key, bool watchSubtree, DWORD notifyFilter, HA
 LONG RegGetKeySecurity(HKEY key, SECURITY_INFORMATION information, PSECURITY_DESCRIPTOR descriptor,
                        DWORD* cbDescriptor);
 LONG RegSetKeySecurity(HKEY key, SECURITY_INFORMATION information, PSECURITY_DESCRIPTOR descriptor);
+
+// Not a Win32 function: runs `body` as one transaction of the store that
+// holds `key` (HKEY_CURRENT_USER's store, or the machine store of the other
+// root keys and their views), for all-or-nothing batches such as a .reg file
+// import. The changes `body` makes on that store from this thread commit
+// together when it returns 0 and are rolled back otherwise; calls of other
+// threads on the store wait until it ends. Returns body's result or the
+// commit's failure.
+LONG run_in_transaction(HKEY key, const std::function<LONG()>& body);
 
 // FILETIME helpers.
 std::uint64_t filetime_to_u64(const FILETIME& ft);

@@ -362,6 +362,14 @@ LONG RegFlushKey(HKEY key) {
     return t.store->flush();
 }
 
+LONG run_in_transaction(HKEY key, const std::function<LONG()>& body) {
+    Target t;
+    if (const LONG err = resolve(key, t); err != kOk) {
+        return err;
+    }
+    return t.store->transact(body);
+}
+
 LONG RegQueryValueExW(HKEY key, const wchar_t* valueName, DWORD* reserved, DWORD* type, BYTE* data,
                       DWORD* cbData) {
     if (reserved != nullptr || (data != nullptr && cbData == nullptr)) {

@@ -291,30 +291,74 @@ LONG RegistryStore::run(bool write, F&& body) {
     if (write && read_only_) {
         return static_cast<LONG>(win::kErrorAccessDenied);
     }
+    // Inside transact() a call is a savepoint of the open transaction.
+    const bool nested = tx_depth_ > 0;
+    const char* rollback = nested ? "ROLLBACK TO rk_call; RELEASE rk_call" : "ROLLBACK";
     bool in_tx = false;
     try {
-        check_volatile();
-        exec(db_, write ? "BEGIN IMMEDIATE" : "BEGIN");
+        if (nested) {
+            exec(db_, "SAVEPOINT rk_call");
+        } else {
+            check_volatile();
+            exec(db_, write ? "BEGIN IMMEDIATE" : "BEGIN");
+        }
         in_tx = true;
         const LONG result = body();
-        exec(db_, result == 0 ? "COMMIT" : "ROLLBACK");
+        exec(db_, result == 0 ? (nested ? "RELEASE rk_call" : "COMMIT") : rollback);
         return result;
     } catch (const RegFail& f) {
         if (in_tx) {
-            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            sqlite3_exec(db_, rollback, nullptr, nullptr, nullptr);
         }
         return f.code;
     } catch (const SqlFail& f) {
         if (in_tx) {
-            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            sqlite3_exec(db_, rollback, nullptr, nullptr, nullptr);
         }
         return map_sqlite(f.rc);
     } catch (const std::bad_alloc&) {
         if (in_tx) {
-            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            sqlite3_exec(db_, rollback, nullptr, nullptr, nullptr);
         }
         return static_cast<LONG>(win::kErrorOutOfMemory);
     }
+}
+
+LONG RegistryStore::transact(const std::function<LONG()>& body) {
+    std::lock_guard lock(mutex_);
+    if (const LONG err = ensure_open(); err != 0) {
+        return err;
+    }
+    if (read_only_) {
+        return static_cast<LONG>(win::kErrorAccessDenied);
+    }
+    if (tx_depth_ > 0) {
+        return body();
+    }
+    try {
+        check_volatile();
+        exec(db_, "BEGIN IMMEDIATE");
+    } catch (const SqlFail& f) {
+        return map_sqlite(f.rc);
+    }
+    ++tx_depth_;
+    LONG result = 0;
+    try {
+        result = body();
+    } catch (...) {
+        result = static_cast<LONG>(win::kErrorInvalidFunction);
+    }
+    --tx_depth_;
+    if (result != 0) {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        return result;
+    }
+    const int rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        return map_sqlite(rc);
+    }
+    return 0;
 }
 
 std::optional<KeyRef> RegistryStore::lookup(const std::string& upath) {

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -92,6 +93,12 @@ public:
     LONG flush();
     LONG key_alive(const KeyRef& key);
 
+    // Runs `body` as one transaction: the calls it makes on this store (from
+    // this thread; other threads wait) commit together when it returns 0 and
+    // are rolled back otherwise. Calls inside become savepoints, so a failed
+    // call still undoes only itself and `body` decides. Nests.
+    LONG transact(const std::function<LONG()>& body);
+
     // Change log for notifications: records after `after`, the newest
     // sequence number and the oldest one still kept.
     LONG changes_since(std::int64_t after, std::vector<ChangeRecord>& out, std::int64_t& newest,
@@ -120,7 +127,8 @@ private:
     std::filesystem::path main_file_;
     std::filesystem::path volatile_file_;
     std::vector<std::wstring> roots_;
-    std::mutex mutex_;
+    std::recursive_mutex mutex_;  // recursive for calls inside transact()
+    int tx_depth_ = 0;
     sqlite3* db_ = nullptr;
     LONG open_error_ = 0;
     bool read_only_ = false;
