@@ -439,19 +439,17 @@ private:
             }
         }
         unsigned base = 10;
-        const char* digits_set = "0123456789abcdef";
-        if (spec.conv == 'x') {
+        char buf[24];  // 22 octal digits hold 64 bits; written backwards
+        int len = 0;
+        if (spec.conv == 'x' || spec.conv == 'X') {
             base = 16;
-        } else if (spec.conv == 'X') {
-            base = 16;
-            digits_set = "0123456789ABCDEF";
+            const char* digits_set = spec.conv == 'x' ? "0123456789abcdef" : "0123456789ABCDEF";
+            for (std::uint64_t m = magnitude; m != 0; m >>= 4) buf[len++] = digits_set[m & 0xF];
         } else if (spec.conv == 'o') {
             base = 8;
-        }
-        char buf[24];  // 22 octal digits hold 64 bits
-        int len = 0;
-        for (std::uint64_t m = magnitude; m != 0; m /= base) {
-            buf[len++] = digits_set[m % base];
+            for (std::uint64_t m = magnitude; m != 0; m >>= 3) buf[len++] = static_cast<char>('0' + (m & 7));
+        } else {
+            for (std::uint64_t m = magnitude; m != 0; m /= 10) buf[len++] = static_cast<char>('0' + m % 10);
         }
         // Precision is the minimum number of digits; "%.0d" of 0 prints nothing.
         const int min_digits = spec.precision >= 0 ? std::min(spec.precision, kMaxFormatWidth) : 1;
@@ -477,10 +475,20 @@ private:
             total = spec.width;
         }
         const std::size_t start = out_.size();
-        for (int k = 0; k < prefix_len; ++k) out_.push_back(Ch(prefix[k]));
-        out_.append(static_cast<std::size_t>(zeros), Ch('0'));
-        for (int k = len - 1; k >= 0; --k) out_.push_back(Ch(buf[k]));
-        finish_field(start, spec.width, spec.left);
+        const std::size_t pad = spec.width > total ? static_cast<std::size_t>(spec.width - total) : 0;
+        // One resize, then plain stores: the hot path of every numeric field.
+        out_.resize(start + pad + static_cast<std::size_t>(total));
+        Ch* p = out_.data() + start;
+        if (!spec.left) {
+            std::fill_n(p, pad, Ch(' '));
+            p += pad;
+        }
+        for (int k = 0; k < prefix_len; ++k) *p++ = Ch(prefix[k]);
+        p = std::fill_n(p, zeros, Ch('0'));
+        for (int k = len - 1; k >= 0; --k) *p++ = Ch(buf[k]);
+        if (spec.left) {
+            std::fill_n(p, pad, Ch(' '));
+        }
     }
 
     void write_float(const Spec& spec, double value) {
