@@ -9,7 +9,14 @@
 #include <cstdlib>
 #include <string>
 
+#include <openssl/evp.h>
+#include <openssl/pkcs7.h>
+
 #include "platform/system/codesign/appended_layout.h"
+#include "platform/system/codesign/certificate_info.h"
+#include "platform/system/codesign/codesign_constants.h"
+#include "platform/system/codesign/ossl_ptr.h"
+#include "platform/text/strings.h"
 #include "platform/system/codesign/code_signature.h"
 #include "platform/system/codesign/test/fixtures.h"
 
@@ -34,6 +41,27 @@ TrustPolicy crypto_policy() {
     return p;
 }
 
+// openssl cms knows nothing of timestamps: when the signer carries an RFC
+// 3161 token, `openssl ts -verify` checks it against the signature value and
+// the same anchor, and cms then verifies at the fixtures' timestamp time.
+std::string timestamp_attime(std::span<const std::uint8_t> sig, const std::filesystem::path& root) {
+    const unsigned char* p = sig.data();
+    Pkcs7Ptr p7(d2i_PKCS7(nullptr, &p, static_cast<long>(sig.size())));
+    if (!p7 || !PKCS7_type_is_signed(p7.get())) return {};
+    PKCS7_SIGNER_INFO* si = sk_PKCS7_SIGNER_INFO_value(PKCS7_get_signer_info(p7.get()), 0);
+    const auto tokens = attribute_values(si->unauth_attr, oid::kRfc3161Timestamp, 1);
+    if (tokens.empty() || tokens[0]->type != V_ASN1_SEQUENCE) return {};
+    const ASN1_STRING* token = tokens[0]->value.sequence;
+    const auto token_file = std::filesystem::path(::testing::TempDir()) / "codesign-cross.tsr";
+    test::write_bytes(token_file, {token->data, token->data + token->length});
+    unsigned char digest[32];
+    EVP_Digest(si->enc_digest->data, static_cast<std::size_t>(si->enc_digest->length), digest, nullptr, EVP_sha256(),
+               nullptr);
+    const bool ok = run_ok("openssl ts -verify -token_in -in " + quoted(token_file) + " -digest " +
+                           text::to_hex(digest) + " -CAfile " + quoted(root));
+    return ok ? " -attime " + std::to_string(test::kTimestamp) : std::string();
+}
+
 class CrossCheck : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(CrossCheck, AgreesWithReferenceTool) {
@@ -52,7 +80,8 @@ TEST_P(CrossCheck, AgreesWithReferenceTool) {
             test::write_bytes(sig, {layout.signature.begin(), layout.signature.end()});
             test::write_bytes(content, {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(layout.hashed[0].length)});
             theirs = run_ok("openssl cms -verify -binary -inform DER -purpose any -in " + quoted(sig) + " -content " +
-                            quoted(content) + " -CAfile " + quoted(root) + " -out /dev/null");
+                            quoted(content) + " -CAfile " + quoted(root) + " -out /dev/null" +
+                            timestamp_attime(layout.signature, root));
         }
     } else {
         if (!tool_available("osslsigncode")) GTEST_SKIP() << "osslsigncode missing";
@@ -69,7 +98,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "pe-foreign-nested-foreign.exe", "pe-ecdsa.exe", "pe-unsigned.exe", "pe32-unsigned.exe",
                       "cab-signed.cab", "cab-signed-nots.cab", "cab-expired-ts.cab", "cab-expired-nots.cab",
                       "cab-foreign.cab", "cab-unpinned.cab", "cab-nested.cab", "cab-foreign-nested-foreign.cab",
-                      "cab-unsigned.cab", "elf-signed", "elf-expired-nots", "elf-foreign", "elf-unpinned",
+                      "cab-unsigned.cab", "elf-signed", "elf-signed-ts", "elf-expired-ts", "elf-expired-nots", "elf-foreign", "elf-unpinned",
                       "elf-second-signer", "elf-ecdsa", "elf-unsigned"),
     [](const auto& param_info) {
         std::string name = param_info.param;

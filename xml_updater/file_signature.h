@@ -1,0 +1,12 @@
+// The signed-file check of the XML update engine: executables and cabinets it
+// runs, unpacks or downloads must carry an embedded signature of an accepted
+// publisher (the deployment profile's names) under a pinned root.
+#pragma once
+
+#include <string>
+
+// True when the file carries an accepted signature. The check runs once and,
+// when that pass accepts the file but met an ECDSA-signed certificate in a
+// chain, a second time with the machine's chain engine, whose result counts.
+// Logs nothing: callers log and decide what happens to the file.
+bool VerifyCorvaneSignatureImpl(const std::wstring& filePath);
