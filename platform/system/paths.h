@@ -38,7 +38,8 @@ std::wstring wide_path(const std::filesystem::path& host_path);
 // A host path as a Windows-style path for display: under the root prefix it
 // becomes "C:\..." relative to the prefix, any other absolute path keeps its
 // text with `\` separators ("\home\u"), a relative path only swaps
-// separators. to_host_path() of the result gives the original path back.
+// separators (".\" goes in front of a first name that looks like a drive).
+// to_host_path() of the result gives the original path back.
 std::wstring to_windows_path(const std::filesystem::path& host_path);
 
 // The four parts of `_wsplitpath`: drive ("X:" or empty), directory (up to and

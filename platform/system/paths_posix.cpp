@@ -121,6 +121,8 @@ std::wstring to_windows_path(const std::filesystem::path& host_path) {
         }
     } else if (root.empty() && !text.empty() && text[0] == L'/') {
         result = L"C:" + text;
+    } else if (starts_with_drive(text)) {
+        result = L".\\" + text;  // a relative name that only looks like a drive
     } else {
         result = text;
     }

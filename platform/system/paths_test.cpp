@@ -92,6 +92,7 @@ TEST(Paths, WindowsDisplayFormRoundTrips) {
         {"/r", "/rx/y", L"\\rx\\y"},
         {"/r", "/home/u/.config", L"\\home\\u\\.config"},
         {"/r", "rel/a", L"rel\\a"},
+        {"/r", "C:/rel", L".\\C:\\rel"},
         {nullptr, "/var/lib/x", L"C:\\var\\lib\\x"},
         {nullptr, "/", L"C:\\"},
     };

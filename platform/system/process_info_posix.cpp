@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <string>
+#include <string_view>
 #include <system_error>
 
 #include "platform/system/paths.h"
@@ -10,9 +12,19 @@
 namespace rk::sys {
 
 std::wstring own_image_path() {
+    // The kernel appends this to the link text once the executable has been
+    // deleted or replaced (as an update does); Windows keeps the original
+    // name, so we do too.
+    constexpr std::string_view kDeletedSuffix = " (deleted)";
     std::error_code ec;
-    const std::filesystem::path image = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::wstring() : wide_path(image);
+    std::string image = std::filesystem::read_symlink("/proc/self/exe", ec).native();
+    if (ec) {
+        return {};
+    }
+    if (image.ends_with(kDeletedSuffix) && ::access(image.c_str(), F_OK) != 0) {
+        image.resize(image.size() - kDeletedSuffix.size());
+    }
+    return wide_path(image);
 }
 
 DWORD current_process_id() { return static_cast<DWORD>(::getpid()); }
