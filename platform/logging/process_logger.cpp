@@ -8,13 +8,13 @@
 #include "platform/logging/process_logger_holder.h"
 
 bool IsLogLevelEnabled(LogLevel level) {
-    const ETWLogging::CLoggingIf* logger = GetProcessLogger().logger();
+    const ETWLogging::CLoggingIf* logger = rk::logging::ProcessLoggerOrNull();
     return logger != nullptr && logger->IsLevelEnabled(level);
 }
 
 rk::DWORD LogMessage(LogLevel level, const wchar_t* sourceFile, const wchar_t* function, int line,
                      const wchar_t* format, rk::text::FormatArgs args) {
-    ETWLogging::CLoggingIf* logger = GetProcessLogger().logger();
+    ETWLogging::CLoggingIf* logger = rk::logging::ProcessLoggerOrNull();
     if (logger == nullptr) {
         return rk::win::kErrorNoLogger;
     }

@@ -15,6 +15,16 @@ ETWLogging::CDiraDoroLogHandler& dira_doro_bridge() {
     return *bridge;
 }
 
+// Set when the process holder is destroyed at exit. Trivially destructible,
+// so it can be read after every other static object is gone.
+constinit std::atomic<bool> g_holder_destroyed{false};
+
+// The static instance: flags its own destruction before the holder goes.
+struct ProcessHolderInstance {
+    ProcessLoggerHolder holder{CreateProcessLogger()};
+    ~ProcessHolderInstance() { g_holder_destroyed.store(true, std::memory_order_release); }
+};
+
 }  // namespace
 
 ProcessLoggerHolder::ProcessLoggerHolder(std::unique_ptr<ETWLogging::CLoggingIf> logger)
@@ -62,9 +72,16 @@ std::unique_ptr<ETWLogging::CLoggingIf> CreateProcessLogger() {
 
 }  // namespace rk::logging
 
+ETWLogging::CLoggingIf* rk::logging::ProcessLoggerOrNull() noexcept {
+    if (g_holder_destroyed.load(std::memory_order_acquire)) {
+        return nullptr;
+    }
+    return GetProcessLogger().logger();
+}
+
 rk::logging::ProcessLoggerHolder& GetProcessLogger() noexcept {
     // A function-local static is the one-time initialization; an exception
     // from it leaves this noexcept function and ends the process.
-    static rk::logging::ProcessLoggerHolder holder(rk::logging::CreateProcessLogger());
-    return holder;
+    static rk::logging::ProcessHolderInstance instance;
+    return instance.holder;
 }

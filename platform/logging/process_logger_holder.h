@@ -51,6 +51,11 @@ private:
 // ETWLogging::CDefaultLogBuilder; null when the builder refuses.
 std::unique_ptr<ETWLogging::CLoggingIf> CreateProcessLogger();
 
+// The process logger (creating the holder on first use), or null when there
+// is none. Also null once the holder has been destroyed at exit, so static
+// objects destroyed after it can still log (and get 1627).
+ETWLogging::CLoggingIf* ProcessLoggerOrNull() noexcept;
+
 }  // namespace rk::logging
 
 // The process logger holder; created on the first call (thread-safe). A

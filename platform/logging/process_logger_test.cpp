@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <set>
 #include <string>
@@ -207,6 +208,26 @@ TEST(ProcessLoggerTest, HolderRoutesDiraDoroMessagesIntoTheInstalledLogger) {
 TEST(ProcessLoggerDeathTest, ConcurrentFirstUseCreatesOneLogger) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(race_first_use(), ::testing::ExitedWithCode(0), "Race::Run \\(race.cpp:15\\): thread 15");
+}
+
+// Static objects destroyed after the process logger may still log at exit.
+struct LogsAtExit {
+    ~LogsAtExit() {
+        const rk::DWORD result = LogMessage(6, L"exit.cpp", L"Exit::Run", 1, L"late");
+        DiraDoro::CLogger::Log(DiraDoro::kLevelError, L"exit.cpp", L"Exit::Run", 2, L"late dira");
+        std::fprintf(stderr, "late result %u enabled %d\n", result, IsLogLevelEnabled(3) ? 1 : 0);
+    }
+};
+
+[[noreturn]] void log_after_holder_destruction() {
+    static LogsAtExit late;  // constructed first, so destroyed after the holder
+    LogMessage(6, L"exit.cpp", L"Exit::Run", 0, L"early");
+    std::exit(0);
+}
+
+TEST(ProcessLoggerDeathTest, LoggingAfterHolderDestructionReportsNoLogger) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(log_after_holder_destruction(), ::testing::ExitedWithCode(0), "late result 1627 enabled 0");
 }
 
 }  // namespace
