@@ -50,10 +50,11 @@ bool normalized_components(std::wstring_view s, bool absolute, std::vector<std::
     return true;
 }
 
-std::string join(const std::vector<std::string>& parts) {
+// "/a/b" for an absolute path, "a/b" for a relative one.
+std::string join(const std::vector<std::string>& parts, bool absolute) {
     std::string joined;
     for (const auto& part : parts) {
-        if (!joined.empty()) {
+        if (absolute || !joined.empty()) {
             joined += '/';
         }
         joined += part;
@@ -61,12 +62,12 @@ std::string join(const std::vector<std::string>& parts) {
     return joined;
 }
 
-std::filesystem::path under_root_text(const std::string& relative) {
-    if (relative.empty()) {
+std::filesystem::path under_root_of(const std::vector<std::string>& parts) {
+    if (parts.empty()) {
         const std::filesystem::path root = root_prefix();
         return root.empty() ? std::filesystem::path("/") : root;
     }
-    return under_root("/" + relative);
+    return under_root(join(parts, true));
 }
 
 }  // namespace
@@ -90,16 +91,16 @@ std::optional<std::filesystem::path> to_host_path(std::wstring_view system_path)
         if (!normalized_components(s.substr(2), true, parts)) {
             return std::nullopt;
         }
-        return under_root_text(join(parts));
+        return under_root_of(parts);
     }
     const bool absolute = is_separator(s[0]);
     if (!normalized_components(s, absolute, parts)) {
         return std::nullopt;
     }
     if (absolute) {
-        return std::filesystem::path("/" + join(parts));
+        return parts.empty() ? std::filesystem::path("/") : std::filesystem::path(join(parts, true));
     }
-    return parts.empty() ? std::filesystem::path(".") : std::filesystem::path(join(parts));
+    return parts.empty() ? std::filesystem::path(".") : std::filesystem::path(join(parts, false));
 }
 
 std::wstring wide_path(const std::filesystem::path& host_path) {
