@@ -66,7 +66,8 @@ DWORD remove_directory(std::wstring_view path);
 // Removes a whole tree: files, links (not their targets) and folders, clearing
 // read-only bits on the way. A link at `path` itself is removed as a link.
 // Continues past failures and returns the first one; a missing path is
-// kErrorFileNotFound (or kErrorPathNotFound when a parent is missing).
+// kErrorFileNotFound (or kErrorPathNotFound when a parent is missing). "/"
+// and the root prefix itself ("C:\") are refused with kErrorAccessDenied.
 DWORD delete_tree(std::wstring_view path);
 
 // CreateDirectoryW: kErrorAlreadyExists when the name exists (whatever it

@@ -12,6 +12,7 @@
 
 #include "platform/errors/errno_map.h"
 #include "platform/system/paths.h"
+#include "platform/system/root_prefix.h"
 
 namespace rk::sys {
 namespace {
@@ -125,6 +126,15 @@ DWORD remove_entry(int parent_fd, const char* name) {
         first_error = last_error();
     }
     return first_error;
+}
+
+// "C:\" maps to the root prefix; deleting it would delete every drive.
+bool is_root_prefix(const std::filesystem::path& host) {
+    std::string root = root_prefix().lexically_normal().native();
+    while (root.size() > 1 && root.back() == '/') {
+        root.pop_back();
+    }
+    return !root.empty() && host.lexically_normal().native() == root;
 }
 
 }  // namespace
@@ -253,8 +263,8 @@ DWORD delete_tree(std::wstring_view path) {
         return error;
     }
     const std::filesystem::path name = host.filename();
-    if (name.empty() || name == "." || name == "..") {
-        return win::kErrorAccessDenied;  // "/", or a path that names no entry
+    if (name.empty() || name == "." || name == ".." || is_root_prefix(host)) {
+        return win::kErrorAccessDenied;  // a drive root, or a path that names no entry
     }
     std::filesystem::path parent = host.parent_path();
     if (parent.empty()) {

@@ -148,6 +148,9 @@ TEST_F(Files, DeleteTreeClearsReadOnlyAndNeverFollowsLinks) {
     EXPECT_EQ(delete_tree(win(L"tree")), win::kErrorFileNotFound);
     EXPECT_EQ(delete_tree(win(L"nodir\\tree")), win::kErrorPathNotFound);
     EXPECT_EQ(delete_tree(L"/"), win::kErrorAccessDenied);
+    EXPECT_EQ(delete_tree(L"C:\\"), win::kErrorAccessDenied);
+    EXPECT_EQ(delete_tree(L"C:\\a\\.."), win::kErrorAccessDenied);
+    EXPECT_TRUE(fs::exists(root_.path()));
 }
 
 TEST_F(Files, FileIdentityFollowsHardAndSymbolicLinks) {
