@@ -1,0 +1,288 @@
+// Starting, waiting for and enumerating real child processes.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/system/paths.h"
+#include "platform/system/process/command_line.h"
+#include "platform/system/process/process.h"
+#include "platform/system/process/process_list.h"
+#include "platform/system/process_info.h"
+#include "platform/system/test/temp_root.h"
+#include "platform/text/utf.h"
+
+namespace rk::sys {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ScopedEnv;
+using test::TempRoot;
+
+const fs::path kChild = RK_PROCESS_TEST_CHILD;
+
+std::wstring wide(const fs::path& path) { return text::utf8_to_wide(path.native()); }
+
+// What the child recorded: working folder, arguments, inherited descriptors.
+struct Record {
+    std::string cwd;
+    std::vector<std::string> args;
+    std::string fds;
+};
+
+Record read_record(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    std::vector<std::string> items;
+    std::string item;
+    for (char c : content.str()) {
+        if (c == '\0') {
+            items.push_back(item);
+            item.clear();
+        } else {
+            item += c;
+        }
+    }
+    Record record;
+    if (items.size() >= 2) {
+        record.cwd = items.front();
+        record.fds = items.back();
+        record.args.assign(items.begin() + 1, items.end() - 1);
+    }
+    return record;
+}
+
+DWORD run(const StartOptions& options, DWORD& exit_code, int* signal = nullptr) {
+    std::unique_ptr<Process> process;
+    const DWORD error = start_process(options, process);
+    if (error != 0) {
+        return error;
+    }
+    EXPECT_EQ(process->wait(win::kInfinite), win::kWaitObject0);
+    EXPECT_EQ(process->exit_code(exit_code), 0u);
+    if (signal != nullptr) {
+        *signal = process->terminating_signal();
+    }
+    return 0;
+}
+
+class ProcessTest : public testing::Test {
+protected:
+    fs::path install(const std::string& name, mode_t mode = 0755) {
+        const fs::path target = root_.path() / name;
+        fs::create_directories(target.parent_path());
+        fs::copy_file(kChild, target, fs::copy_options::overwrite_existing);
+        fs::permissions(target, static_cast<fs::perms>(mode));
+        return target;
+    }
+    fs::path write_file(const std::string& name, const std::string& content, mode_t mode) {
+        const fs::path target = root_.path() / name;
+        fs::create_directories(target.parent_path());
+        std::ofstream(target, std::ios::binary) << content;
+        fs::permissions(target, static_cast<fs::perms>(mode));
+        return target;
+    }
+
+    TempRoot root_;
+    fs::path record_ = root_.path() / "record.bin";
+    ScopedEnv record_env_{"RK_CHILD_RECORD", record_.native()};
+    ScopedEnv exit_env_{"RK_CHILD_EXIT", std::nullopt};
+    ScopedEnv signal_env_{"RK_CHILD_SIGNAL", std::nullopt};
+    ScopedEnv sleep_env_{"RK_CHILD_SLEEP_MS", std::nullopt};
+};
+
+TEST_F(ProcessTest, ChildSeesTheArgumentsAWindowsProgramWouldSee) {
+    const fs::path program = install("Corvane/Brightscan_Release.exe");
+    struct Case {
+        std::wstring params;
+        std::vector<std::string> args;
+    };
+    const Case cases[] = {
+        {L"", {}},
+        {L"/S /v\"/qn REBOOT=0\"", {"/S", "/v/qn REBOOT=0"}},
+        {LR"("C:\Program Files\Corvane\" --x)", {"C:\\Program Files\\Corvane\" --x"}},
+        {LR"("C:\Program Files\Corvane\\" --x)", {"C:\\Program Files\\Corvane\\", "--x"}},
+        {L"a\\\\\\\"b \"\" \u00e9", {"a\\\"b", "", "\xC3\xA9"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(text::wide_to_utf8(c.params));
+        StartOptions options;
+        options.command_line = L"\"" + wide(program) + L"\" " + c.params;
+        options.hidden = true;
+        DWORD code = 99;
+        ASSERT_EQ(run(options, code), 0u);
+        EXPECT_EQ(code, 0u);
+        EXPECT_EQ(read_record(record_).args, c.args);
+    }
+}
+
+TEST_F(ProcessTest, ExitStatusesAndSignals) {
+    const fs::path program = install("bin/child");
+    struct Case {
+        const char* exit;
+        const char* signal;
+        DWORD code;
+        int terminating_signal;
+    };
+    const Case cases[] = {
+        {"0", nullptr, 0, 0},
+        {"3", nullptr, 3, 0},
+        {"255", nullptr, 255, 0},
+        {"1603", nullptr, 1603 & 0xFF, 0},  // only 8 bits survive on Linux
+        {nullptr, "15", kSignalExitBase + SIGTERM, SIGTERM},
+        {nullptr, "9", kSignalExitBase + SIGKILL, SIGKILL},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.exit != nullptr ? c.exit : c.signal);
+        ScopedEnv exit_env("RK_CHILD_EXIT", c.exit ? std::optional<std::string>(c.exit) : std::nullopt);
+        ScopedEnv signal_env("RK_CHILD_SIGNAL", c.signal ? std::optional<std::string>(c.signal) : std::nullopt);
+        StartOptions options;
+        options.command_line = quote_argument(wide(program));
+        DWORD code = 0;
+        int signal = -1;
+        ASSERT_EQ(run(options, code, &signal), 0u);
+        EXPECT_EQ(code, c.code);
+        EXPECT_EQ(signal, c.terminating_signal);
+    }
+}
+
+TEST_F(ProcessTest, WaitWithTimeoutThenForEver) {
+    const fs::path program = install("bin/child");
+    ScopedEnv sleep_env("RK_CHILD_SLEEP_MS", "700");
+    ScopedEnv exit_env("RK_CHILD_EXIT", "4");
+    StartOptions options;
+    options.command_line = quote_argument(wide(program));
+    std::unique_ptr<Process> process;
+    ASSERT_EQ(start_process(options, process), 0u);
+    EXPECT_EQ(process->wait(0), win::kWaitTimeout);
+    EXPECT_EQ(process->wait(50), win::kWaitTimeout);
+    DWORD code = 0;
+    ASSERT_EQ(process->exit_code(code), 0u);
+    EXPECT_EQ(code, kStillActive);
+    EXPECT_EQ(process->wait(win::kInfinite), win::kWaitObject0);
+    EXPECT_EQ(process->wait(0), win::kWaitObject0);  // stays signalled
+    ASSERT_EQ(process->exit_code(code), 0u);
+    EXPECT_EQ(code, 4u);
+}
+
+TEST_F(ProcessTest, WorkingFolderAndInheritedDescriptors) {
+    const fs::path program = install("bin/child");
+    const fs::path folder = root_.path() / "work dir";
+    fs::create_directories(folder);
+    // A descriptor without close-on-exec must still not reach the child.
+    const int leaked = ::open("/dev/null", O_RDONLY);
+    ASSERT_GE(leaked, 3);
+    StartOptions options;
+    options.command_line = quote_argument(wide(program)) + L" x";
+    options.working_directory = wide(folder);
+    DWORD code = 0;
+    ASSERT_EQ(run(options, code), 0u);
+    ::close(leaked);
+    const Record record = read_record(record_);
+    EXPECT_EQ(fs::path(record.cwd), fs::canonical(folder));
+    EXPECT_EQ(record.fds, "fds:");
+}
+
+TEST_F(ProcessTest, ProgramFromAWindowsPathUnderTheRootPrefix) {
+    install("bin/child.exe");
+    StartOptions options;
+    options.command_line = L"C:\\bin\\child.exe arg";
+    DWORD code = 0;
+    ASSERT_EQ(run(options, code), 0u);
+    EXPECT_EQ(read_record(record_).args, std::vector<std::string>{"arg"});
+
+    // lpApplicationName wins over the command line's first argument.
+    options.application = L"C:\\bin\\child.exe";
+    options.command_line = L"ignored-name second";
+    ASSERT_EQ(run(options, code), 0u);
+    EXPECT_EQ(read_record(record_).args, std::vector<std::string>{"second"});
+}
+
+TEST_F(ProcessTest, StartFailures) {
+    const fs::path script = write_file("dl/Brightscan_Release.exe", "#!/bin/sh\nexit 7\n", 0644);
+    const fs::path garbage = write_file("dl/garbage.exe", "MZ not a Linux program", 0755);
+    const fs::path program = install("bin/child");
+    struct Case {
+        const char* name;
+        StartOptions options;
+        DWORD error;
+    };
+    const Case cases[] = {
+        {"nothing to start", {L"", L"", L"", false}, win::kErrorInvalidParameter},
+        {"missing program", {L"", quote_argument(wide(root_.path() / "dl/missing.exe")), L"", false},
+         win::kErrorFileNotFound},
+        {"missing folder", {L"", quote_argument(wide(root_.path() / "nope/x.exe")), L"", false},
+         win::kErrorPathNotFound},
+        {"bare name not found", {L"", L"rk-no-such-program-anywhere", L"", false}, win::kErrorFileNotFound},
+        {"not executable", {L"", quote_argument(wide(script)), L"", false}, win::kErrorAccessDenied},
+        {"a folder", {L"", quote_argument(wide(root_.path() / "dl")), L"", false}, win::kErrorAccessDenied},
+        {"not a program", {L"", quote_argument(wide(garbage)), L"", false}, win::kErrorBadExeFormat},
+        {"bad working folder", {L"", quote_argument(wide(program)), wide(root_.path() / "nowhere"), false},
+         win::kErrorDirectory},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<Process> process;
+        EXPECT_EQ(start_process(c.options, process), c.error);
+        EXPECT_EQ(process, nullptr);
+    }
+}
+
+TEST_F(ProcessTest, DownloadedScriptRunsOnceMadeExecutable) {
+    const fs::path script = write_file("dl/Brightscan_Release.exe", "#!/bin/sh\nexit 7\n", 0640);
+    EXPECT_EQ(make_executable(wide(script)), 0u);
+    EXPECT_EQ(fs::status(script).permissions(), static_cast<fs::perms>(0750));
+    StartOptions options;
+    options.command_line = L"\"" + wide(script) + L"\" ";
+    DWORD code = 0;
+    ASSERT_EQ(run(options, code), 0u);
+    EXPECT_EQ(code, 7u);
+    EXPECT_EQ(make_executable(wide(root_.path() / "dl/missing")), win::kErrorFileNotFound);
+}
+
+TEST_F(ProcessTest, EnumerationAndOpeningByIdentifier) {
+    const fs::path ui = install("opt/Corvane/rkuicnt.exe");
+    ScopedEnv sleep_env("RK_CHILD_SLEEP_MS", "5000");
+    StartOptions options;
+    options.command_line = quote_argument(wide(ui));
+    std::unique_ptr<Process> child;
+    ASSERT_EQ(start_process(options, child), 0u);
+
+    std::vector<ProcessEntry> entries;
+    ASSERT_EQ(system_process_list()->snapshot(entries), 0u);
+    bool found_child = false;
+    bool found_self = false;
+    for (const auto& entry : entries) {
+        found_child |= entry.pid == child->id() && entry.image_path == wide(fs::canonical(ui));
+        found_self |= entry.pid == current_process_id() && entry.image_path == own_image_path();
+    }
+    EXPECT_TRUE(found_child);
+    EXPECT_TRUE(found_self);
+
+    std::wstring path;
+    EXPECT_EQ(process_image_path(child->id(), path), 0u);
+    EXPECT_EQ(path, wide(fs::canonical(ui)));
+
+    std::unique_ptr<Process> opened;
+    ASSERT_EQ(open_process(child->id(), opened), 0u);
+    EXPECT_EQ(opened->wait(20), win::kWaitTimeout);
+    ::kill(static_cast<pid_t>(child->id()), SIGKILL);
+    EXPECT_EQ(child->wait(win::kInfinite), win::kWaitObject0);
+    EXPECT_EQ(opened->wait(win::kInfinite), win::kWaitObject0);
+    DWORD code = 0;
+    EXPECT_EQ(opened->exit_code(code), win::kErrorNotSupported);
+    EXPECT_EQ(child->exit_code(code), 0u);
+    EXPECT_EQ(code, kSignalExitBase + SIGKILL);
+
+    EXPECT_EQ(open_process(0x7FFFFFF0, opened), win::kErrorInvalidParameter);
+    EXPECT_EQ(process_image_path(0x7FFFFFF0, path), win::kErrorInvalidParameter);
+}
+
+}  // namespace
+}  // namespace rk::sys
