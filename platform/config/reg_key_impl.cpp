@@ -18,6 +18,7 @@ constexpr REGSAM kViewBits = reg::KEY_WOW64_32KEY | reg::KEY_WOW64_64KEY;
 constexpr REGSAM kRecurseAccess = 0x2001F;
 constexpr DWORD kEnumNameChars = 256;
 constexpr ULONG kGuidChars = 64;
+constexpr std::size_t kStringProbeBytes = 512;
 
 bool is_string_type(DWORD type) { return type == reg::REG_SZ || type == reg::REG_EXPAND_SZ; }
 
@@ -214,16 +215,19 @@ LONG CRegKeyImpl::QueryQWORDValue(const wchar_t* name, ULONGLONG& value) {
 }
 
 LONG CRegKeyImpl::QueryStringValue(const wchar_t* name, std::wstring& value) {
+    // Most values fit the first buffer; a longer one is read again at its size.
+    std::vector<std::uint8_t> bytes(kStringProbeBytes);
     DWORD type = 0;
-    ULONG size = 0;
-    if (const LONG err = QueryValue(name, &type, nullptr, &size); err != 0) {
-        return err;
-    }
-    if (!is_string_type(type)) {
+    ULONG size = static_cast<ULONG>(bytes.size());
+    LONG err = QueryValue(name, &type, bytes.data(), &size);
+    if ((err == 0 || err == kMoreData) && !is_string_type(type)) {
         return kInvalidData;
     }
-    std::vector<std::uint8_t> bytes(size);
-    if (const LONG err = QueryValue(name, &type, bytes.data(), &size); err != 0) {
+    if (err == kMoreData) {
+        bytes.resize(size);
+        err = QueryValue(name, &type, bytes.data(), &size);
+    }
+    if (err != 0) {
         return err;
     }
     if (!is_string_type(type) || size % 2 != 0) {

@@ -62,14 +62,32 @@ const std::vector<std::wstring>& user_roots() {
 std::shared_ptr<RegistryStore> store_for(StoreKind kind) {
     static std::mutex mutex;
     static std::map<std::string, std::shared_ptr<RegistryStore>> stores;
-    const std::filesystem::path main = kind == StoreKind::kMachine ? machine_store_file() : user_store_file();
+    // The store files follow RK_ROOT (and the XDG variables for HKCU); the
+    // last answer per kind is kept while those have not changed.
+    struct Recent {
+        std::string environment;
+        std::shared_ptr<RegistryStore> store;
+    };
+    static Recent recent[2];
+    std::string environment;
+    for (const char* name : {"RK_ROOT", "XDG_CONFIG_HOME", "HOME", "XDG_RUNTIME_DIR"}) {
+        const char* v = std::getenv(name);
+        environment += v != nullptr ? v : "";
+        environment += '\0';
+    }
+    Recent& last = recent[kind == StoreKind::kMachine ? 0 : 1];
     std::lock_guard lock(mutex);
+    if (last.store && last.environment == environment) {
+        return last.store;
+    }
+    const std::filesystem::path main = kind == StoreKind::kMachine ? machine_store_file() : user_store_file();
     auto& slot = stores[main.string()];
     if (!slot) {
         slot = std::make_shared<RegistryStore>(
             main, kind == StoreKind::kMachine ? machine_volatile_file() : user_volatile_file(),
             kind == StoreKind::kMachine ? machine_roots() : user_roots());
     }
+    last = Recent{std::move(environment), slot};
     return slot;
 }
 

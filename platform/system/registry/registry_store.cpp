@@ -1,5 +1,6 @@
 #include "platform/system/registry/registry_store.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -131,6 +132,9 @@ RegistryStore::~RegistryStore() {
     if (db_ != nullptr) {
         sqlite3_close_v2(db_);
     }
+    if (volatile_fd_ >= 0) {
+        ::close(volatile_fd_);
+    }
 }
 
 sqlite3_stmt* RegistryStore::statement(const std::string& sql) {
@@ -240,10 +244,10 @@ void RegistryStore::attach_volatile() {
         try {
             exec(db_, "PRAGMA vol.journal_mode=WAL");
             init_schema("vol");
-            struct stat st{};
-            if (::stat(volatile_file_.c_str(), &st) == 0) {
-                volatile_dev_ = st.st_dev;
-                volatile_ino_ = st.st_ino;
+            // Held open only to notice, with one fstat, that the file was
+            // removed or replaced.
+            volatile_fd_ = ::open(volatile_file_.c_str(), O_RDONLY | O_CLOEXEC);
+            if (volatile_fd_ >= 0) {
                 volatile_writable_ = true;
                 return;
             }
@@ -261,9 +265,11 @@ void RegistryStore::check_volatile() {
         return;
     }
     struct stat st{};
-    if (::stat(volatile_file_.c_str(), &st) == 0 && st.st_dev == volatile_dev_ && st.st_ino == volatile_ino_) {
+    if (::fstat(volatile_fd_, &st) == 0 && st.st_nlink > 0) {
         return;
     }
+    ::close(volatile_fd_);
+    volatile_fd_ = -1;
     // The runtime store was removed (a reboot) or replaced: start over with
     // whatever is there now.
     exec(db_, "DETACH DATABASE vol");
@@ -296,15 +302,21 @@ LONG RegistryStore::run(bool write, F&& body) {
     const char* rollback = nested ? "ROLLBACK TO rk_call; RELEASE rk_call" : "ROLLBACK";
     bool in_tx = false;
     try {
+        // Transaction statements are prepared once: parsing them on every
+        // call costs as much as a point query.
         if (nested) {
-            exec(db_, "SAVEPOINT rk_call");
+            Use(statement("SAVEPOINT rk_call")).step();
         } else {
             check_volatile();
-            exec(db_, write ? "BEGIN IMMEDIATE" : "BEGIN");
+            Use(statement(write ? "BEGIN IMMEDIATE" : "BEGIN")).step();
         }
         in_tx = true;
         const LONG result = body();
-        exec(db_, result == 0 ? (nested ? "RELEASE rk_call" : "COMMIT") : rollback);
+        if (result == 0) {
+            Use(statement(nested ? "RELEASE rk_call" : "COMMIT")).step();
+        } else {
+            exec(db_, rollback);
+        }
         return result;
     } catch (const RegFail& f) {
         if (in_tx) {
@@ -468,11 +480,16 @@ LONG RegistryStore::query_value(const KeyRef& key, const std::wstring& name, DWO
                                 std::vector<std::uint8_t>& data) {
     const std::string uname = upper(name);
     return run(false, [&]() -> LONG {
-        require_alive(key);
-        Use q(statement(std::string("SELECT type, data FROM ") + schema_of(key) +
-                        ".vals WHERE key_id = ?1 AND uname = ?2"));
+        // One statement tells a deleted key (no row) from a missing value
+        // (a row without a type).
+        const std::string s = schema_of(key);
+        Use q(statement("SELECT v.type, v.data FROM " + s + ".keys k LEFT JOIN " + s +
+                        ".vals v ON v.key_id = k.id AND v.uname = ?2 WHERE k.id = ?1"));
         q.bind(1, key.id).bind(2, uname);
         if (!q.step()) {
+            return static_cast<LONG>(win::kErrorKeyDeleted);
+        }
+        if (sqlite3_column_type(q.get(), 0) == SQLITE_NULL) {
             return static_cast<LONG>(win::kErrorFileNotFound);
         }
         type = static_cast<DWORD>(sqlite3_column_int64(q.get(), 0));

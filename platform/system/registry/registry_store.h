@@ -133,8 +133,7 @@ private:
     LONG open_error_ = 0;
     bool read_only_ = false;
     bool volatile_writable_ = false;
-    std::uint64_t volatile_dev_ = 0;
-    std::uint64_t volatile_ino_ = 0;
+    int volatile_fd_ = -1;
     std::map<std::string, sqlite3_stmt*> statements_;
 };
 

@@ -1,0 +1,175 @@
+// Registry cost against bare SQLite on the same store file, in one run:
+//   - open + query + close of one REG_SZ value (warm: store open, pages cached),
+//     through the seam and through DiraDoro::CRegKey;
+//   - the same lookup as one prepared SQLite statement (key path and value
+//     name to data), the floor any SQLite-backed registry stands on;
+//   - one value write through the seam, and the same as a bare SQLite
+//     transaction.
+// The store lives in a temporary root (RK_ROOT).
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
+
+#include "platform/config/reg_key.h"
+#include "platform/system/registry/registry.h"
+#include "platform/system/registry/registry_paths.h"
+#include "platform/text/utf.h"
+
+namespace {
+
+namespace reg = rk::sys::reg;
+
+constexpr const wchar_t* kKey = L"SOFTWARE\\Corvane\\Bench";
+constexpr const wchar_t* kValue = L"InstallPath";
+constexpr const wchar_t* kText = L"/opt/corvane/rkupdater";
+
+class BenchRoot {
+public:
+    BenchRoot() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "rkreg-bench-XXXXXX").string();
+        path_ = ::mkdtemp(pattern.data());
+        ::setenv("RK_ROOT", path_.c_str(), 1);
+        reg::HKEY key = nullptr;
+        reg::RegCreateKeyExW(reg::HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, reg::KEY_ALL_ACCESS, nullptr, &key,
+                             nullptr);
+        const auto data = rk::text::wide_to_utf16le(std::wstring(kText) + L'\0');
+        reg::RegSetValueExW(key, kValue, 0, reg::REG_SZ, data.data(), static_cast<rk::DWORD>(data.size()));
+        reg::RegCloseKey(key);
+    }
+    ~BenchRoot() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    BenchRoot(const BenchRoot&) = delete;
+    BenchRoot& operator=(const BenchRoot&) = delete;
+
+private:
+    std::filesystem::path path_;
+};
+
+BenchRoot& root() {
+    static BenchRoot r;
+    return r;
+}
+
+void BM_RegOpenQueryClose(benchmark::State& state) {
+    root();
+    reg::BYTE buf[256];
+    for (auto _ : state) {
+        reg::HKEY key = nullptr;
+        reg::RegOpenKeyExW(reg::HKEY_LOCAL_MACHINE, kKey, 0, reg::KEY_READ, &key);
+        rk::DWORD type = 0;
+        rk::DWORD size = sizeof buf;
+        const rk::LONG err = reg::RegQueryValueExW(key, kValue, nullptr, &type, buf, &size);
+        reg::RegCloseKey(key);
+        if (err != 0) {
+            state.SkipWithError("query failed");
+            break;
+        }
+        benchmark::DoNotOptimize(size);
+    }
+}
+BENCHMARK(BM_RegOpenQueryClose);
+
+void BM_CRegKeyOpenQueryClose(benchmark::State& state) {
+    root();
+    std::wstring value;
+    for (auto _ : state) {
+        DiraDoro::CRegKey key;
+        key.Open(reg::HKEY_LOCAL_MACHINE, kKey, reg::KEY_READ);
+        if (key.QueryStringValue(kValue, value) != 0) {
+            state.SkipWithError("query failed");
+            break;
+        }
+        key.Close();
+        benchmark::DoNotOptimize(value.data());
+    }
+}
+BENCHMARK(BM_CRegKeyOpenQueryClose);
+
+// A connection of its own on the same store file.
+struct BareStore {
+    sqlite3* db = nullptr;
+    sqlite3_stmt* query = nullptr;
+    sqlite3_stmt* write = nullptr;
+    BareStore() {
+        sqlite3_open_v2(reg::machine_store_file().c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+        sqlite3_busy_timeout(db, 5000);
+        sqlite3_prepare_v2(db,
+                           "SELECT v.type, v.data FROM keys k JOIN vals v ON v.key_id = k.id"
+                           " WHERE k.upath = ?1 AND v.uname = ?2",
+                           -1, &query, nullptr);
+        sqlite3_prepare_v2(db,
+                           "UPDATE vals SET data = ?3 WHERE uname = ?2 AND key_id ="
+                           " (SELECT id FROM keys WHERE upath = ?1)",
+                           -1, &write, nullptr);
+    }
+    ~BareStore() {
+        sqlite3_finalize(query);
+        sqlite3_finalize(write);
+        sqlite3_close_v2(db);
+    }
+    BareStore(const BareStore&) = delete;
+    BareStore& operator=(const BareStore&) = delete;
+};
+
+const std::string kUpath = "HKEY_LOCAL_MACHINE\\SOFTWARE\\CORVANE\\BENCH";
+const std::string kUname = "INSTALLPATH";
+
+void BM_SqlitePointQuery(benchmark::State& state) {
+    root();
+    BareStore store;
+    for (auto _ : state) {
+        sqlite3_bind_text(store.query, 1, kUpath.c_str(), static_cast<int>(kUpath.size()), SQLITE_STATIC);
+        sqlite3_bind_text(store.query, 2, kUname.c_str(), static_cast<int>(kUname.size()), SQLITE_STATIC);
+        if (sqlite3_step(store.query) != SQLITE_ROW) {
+            state.SkipWithError("no row");
+            break;
+        }
+        benchmark::DoNotOptimize(sqlite3_column_blob(store.query, 1));
+        sqlite3_reset(store.query);
+    }
+}
+BENCHMARK(BM_SqlitePointQuery);
+
+void BM_RegSetValue(benchmark::State& state) {
+    root();
+    reg::HKEY key = nullptr;
+    reg::RegOpenKeyExW(reg::HKEY_LOCAL_MACHINE, kKey, 0, reg::KEY_ALL_ACCESS, &key);
+    const auto data = rk::text::wide_to_utf16le(std::wstring(kText) + L'\0');
+    for (auto _ : state) {
+        if (reg::RegSetValueExW(key, kValue, 0, reg::REG_SZ, data.data(), static_cast<rk::DWORD>(data.size())) != 0) {
+            state.SkipWithError("write failed");
+            break;
+        }
+    }
+    reg::RegCloseKey(key);
+}
+BENCHMARK(BM_RegSetValue);
+
+void BM_SqlitePointWrite(benchmark::State& state) {
+    root();
+    BareStore store;
+    const auto data = rk::text::wide_to_utf16le(std::wstring(kText) + L'\0');
+    for (auto _ : state) {
+        sqlite3_exec(store.db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        sqlite3_bind_text(store.write, 1, kUpath.c_str(), static_cast<int>(kUpath.size()), SQLITE_STATIC);
+        sqlite3_bind_text(store.write, 2, kUname.c_str(), static_cast<int>(kUname.size()), SQLITE_STATIC);
+        sqlite3_bind_blob(store.write, 3, data.data(), static_cast<int>(data.size()), SQLITE_STATIC);
+        const int rc = sqlite3_step(store.write);
+        sqlite3_reset(store.write);
+        sqlite3_exec(store.db, "COMMIT", nullptr, nullptr, nullptr);
+        if (rc != SQLITE_DONE) {
+            state.SkipWithError("write failed");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_SqlitePointWrite);
+
+}  // namespace
+
+BENCHMARK_MAIN();
