@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "platform/system/root_prefix.h"
 #include "platform/system/test/temp_root.h"
@@ -164,48 +163,6 @@ TEST_F(NamedMutexTest, ReleaseByAnotherProcessWakesATimedWait) {
     EXPECT_EQ(owner.release(), win::kErrorSuccess);
     waiter.join();
     EXPECT_EQ(result.load(), win::kWaitObject0);
-}
-
-TEST_F(NamedMutexTest, ExactlyOneOfManySimultaneousCreatorsIsFirst) {
-    constexpr int kProcesses = 8;
-    constexpr int kRounds = 10;
-    for (int round = 0; round < kRounds; ++round) {
-        const std::wstring name = L"race" + std::to_wstring(round);
-        int go[2];
-        int results[2];
-        ASSERT_EQ(::pipe(go), 0);
-        ASSERT_EQ(::pipe(results), 0);
-        std::vector<pid_t> children;
-        for (int i = 0; i < kProcesses; ++i) {
-            const pid_t pid = ::fork();
-            if (pid == 0) {
-                ::close(go[1]);
-                char byte;
-                (void)!::read(go[0], &byte, 1);  // returns at EOF: everyone starts together
-                auto created = NamedMutex::create(name);
-                (void)!::write(results[1], &created.error, sizeof created.error);
-                ::pause();  // keep the handle open until killed
-                ::_exit(0);
-            }
-            children.push_back(pid);
-        }
-        ::close(go[0]);
-        ::close(go[1]);
-        int first = 0;
-        for (int i = 0; i < kProcesses; ++i) {
-            DWORD error = win::kWaitFailed;
-            ASSERT_EQ(::read(results[0], &error, sizeof error), static_cast<ssize_t>(sizeof error));
-            EXPECT_TRUE(error == win::kErrorSuccess || error == win::kErrorAlreadyExists) << error;
-            first += error == win::kErrorSuccess ? 1 : 0;
-        }
-        for (const pid_t pid : children) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-        }
-        ::close(results[0]);
-        ::close(results[1]);
-        EXPECT_EQ(first, 1) << "round " << round;
-    }
 }
 
 TEST_F(NamedMutexTest, TwoHandlesInOneProcessExcludeEachOther) {
