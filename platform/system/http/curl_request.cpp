@@ -326,11 +326,16 @@ DWORD CurlRequest::read_body(const BodySink& sink) {
     if (stage_ != Stage::kReceived) {
         return error_ != 0 ? error_ : win::kWinHttpErrorIncorrectHandleState;
     }
+    // Hand over what is buffered before resuming a paused transfer, which
+    // delivers the next bytes straight into the sink.
     if (buffered() > 0) {
-        if (!sink(std::span<const std::uint8_t>(buffer_.data() + buffer_pos_, buffered()))) {
+        std::vector<std::uint8_t> held;
+        held.swap(buffer_);
+        const std::size_t start = buffer_pos_;
+        buffer_pos_ = 0;
+        if (!sink(std::span<const std::uint8_t>(held.data() + start, held.size() - start))) {
             return fail(win::kWinHttpErrorOperationCancelled);
         }
-        consume(buffered());
     }
     sink_ = &sink;
     if (paused_) {

@@ -175,7 +175,11 @@ void TestServer::handle(const std::string& method, const std::string& path, Hand
 void TestServer::serve(const std::string& path, std::string body, std::string content_type) {
     auto shared = std::make_shared<const std::string>(std::move(body));
     handle("GET", path, [shared, content_type](const httplib::Request&, httplib::Response& response) {
-        response.set_content_provider(shared->size(), content_type, body_provider(shared, 0));
+        if (shared->empty()) {
+            response.set_content("", content_type);  // a provider of 0 bytes is never finished
+        } else {
+            response.set_content_provider(shared->size(), content_type, body_provider(shared, 0));
+        }
     });
 }
 
@@ -216,7 +220,11 @@ void TestServer::serve(const std::string& path, Resource resource) {
             response.set_content_provider(length, r.content_type, body_provider(body, parsed->first));
             return;
         }
-        response.set_content_provider(body->size(), r.content_type, body_provider(body, 0));
+        if (body->empty()) {
+            response.set_content("", r.content_type);
+        } else {
+            response.set_content_provider(body->size(), r.content_type, body_provider(body, 0));
+        }
     });
 }
 

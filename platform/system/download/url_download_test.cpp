@@ -1,0 +1,141 @@
+// Downloads into files from real servers on 127.0.0.1.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/system/download/url_download.h"
+#include "platform/system/http/test/test_server.h"
+#include "platform/system/test/temp_root.h"
+#include "platform/text/utf.h"
+
+namespace rk::sys {
+namespace {
+
+namespace fs = std::filesystem;
+using http::test::RawServer;
+using http::test::SilentListener;
+using http::test::TestServer;
+
+std::string read_file(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+std::wstring wide(const fs::path& path) { return text::utf8_to_wide(path.native()); }
+
+std::vector<std::string> folder_names(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().native());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class UrlDownloadTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server_.running());
+        options_.proxy.access = http::AccessType::kNoProxy;
+        options_.ca_file = http::test::dev_root_ca();
+        fs::create_directories(folder_);
+    }
+
+    test::TempRoot root_;
+    fs::path folder_ = root_.path() / "Installer";
+    fs::path target_ = folder_ / "Brightscan_Release.exe";
+    TestServer server_{TestServer::Mode::kTls};
+    DownloadOptions options_;
+};
+
+TEST_F(UrlDownloadTest, WholeFileReplacesAnEarlierOne) {
+    std::string body(3 * 1024 * 1024 + 5, '\0');
+    for (std::size_t i = 0; i < body.size(); ++i) {
+        body[i] = static_cast<char>(i * 31 + i / 4096);
+    }
+    server_.serve("/dl/affiliates/77/setup.exe", body);
+    std::ofstream(target_) << "old installer";
+    EXPECT_EQ(download_url_to_file(server_.wide_url("/dl/affiliates/77/setup.exe"), wide(target_), options_), 0);
+    EXPECT_TRUE(read_file(target_) == body);  // too large to print
+    EXPECT_EQ(fs::status(target_).permissions(), static_cast<fs::perms>(0644));
+    EXPECT_EQ(folder_names(folder_), std::vector<std::string>{"Brightscan_Release.exe"});
+    EXPECT_EQ(server_.requests().at(0).header("User-Agent"), "RkDownload");
+}
+
+TEST_F(UrlDownloadTest, EmptyBodyGivesAnEmptyFile) {
+    server_.serve("/empty", "");
+    EXPECT_EQ(download_url_to_file(server_.wide_url("/empty"), wide(target_), options_), 0);
+    EXPECT_TRUE(fs::exists(target_));
+    EXPECT_EQ(fs::file_size(target_), 0u);
+}
+
+TEST_F(UrlDownloadTest, FailuresLeaveNoFileBehind) {
+    TestServer plain(TestServer::Mode::kPlain);
+    RawServer truncated("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\nshort");
+    SilentListener closed;
+    const std::string closed_url = "http://127.0.0.1:" + std::to_string(closed.port()) + "/x";
+    // Close it so nothing listens there any more.
+    const std::string refused_url = [&] {
+        SilentListener gone;
+        return "http://127.0.0.1:" + std::to_string(gone.port()) + "/x";
+    }();
+    server_.handle("GET", "/status/500", [](const httplib::Request&, httplib::Response& r) { r.status = 500; });
+    server_.handle("GET", "/status/401", [](const httplib::Request&, httplib::Response& r) { r.status = 401; });
+    server_.handle("GET", "/status/403", [](const httplib::Request&, httplib::Response& r) { r.status = 403; });
+    server_.handle("GET", "/slow", [&](const httplib::Request&, httplib::Response& r) {
+        server_.stall(std::chrono::seconds(10));
+        r.set_content("late", "text/plain");
+    });
+
+    struct Case {
+        const char* name;
+        std::wstring url;
+        HRESULT expected;
+        std::function<void(DownloadOptions&)> adjust = {};
+        fs::path target = {};
+    };
+    const Case cases[] = {
+        {"not found", server_.wide_url("/missing"), win::kInetEObjectNotFound},
+        {"server error", server_.wide_url("/status/500"), win::kInetEDownloadFailure},
+        {"authentication", server_.wide_url("/status/401"), win::kInetEAuthenticationRequired},
+        {"forbidden", server_.wide_url("/status/403"), win::kEAccessDenied},
+        {"refused", text::utf8_to_wide(refused_url), win::kInetECannotConnect},
+        {"unknown host", L"https://no-such-host.invalid/setup.exe", win::kInetEResourceNotFound},
+        {"untrusted certificate", server_.wide_url("/missing"), win::kInetESecurityProblem,
+         [](DownloadOptions& o) { o.ca_file.clear(); }},
+        {"cut short", text::utf8_to_wide(truncated.url("/x")), win::kInetEDownloadFailure},
+        {"too slow", server_.wide_url("/slow"), win::kInetEConnectionTimeout,
+         [](DownloadOptions& o) { o.timeouts.receive_ms = 200; }},
+        {"unknown scheme", L"ftp://127.0.0.1/setup.exe", win::kInetEUnknownProtocol},
+        {"not a URL", L"Brightscan_Release.exe", win::kInetEInvalidUrl},
+        {"destination folder missing", server_.wide_url("/missing"),
+         win::hresult_from_win32(win::kErrorPathNotFound), {}, root_.path() / "nowhere" / "x.exe"},
+    };
+    std::ofstream(target_) << "old installer";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DownloadOptions options = options_;
+        if (c.adjust) {
+            c.adjust(options);
+        }
+        const fs::path target = c.target.empty() ? target_ : c.target;
+        EXPECT_EQ(download_url_to_file(c.url, wide(target), options), c.expected);
+        EXPECT_EQ(read_file(target_), "old installer");
+        EXPECT_EQ(folder_names(folder_), std::vector<std::string>{"Brightscan_Release.exe"});
+    }
+}
+
+TEST_F(UrlDownloadTest, CertificateErrorsCanBeIgnored) {
+    server_.serve("/setup.exe", "payload");
+    options_.ca_file.clear();
+    options_.security_flags = http::kSecurityFlagsIgnoreCertErrors;
+    EXPECT_EQ(download_url_to_file(server_.wide_url("/setup.exe"), wide(target_), options_), 0);
+    EXPECT_EQ(read_file(target_), "payload");
+}
+
+}  // namespace
+}  // namespace rk::sys
