@@ -288,7 +288,7 @@ void CurlRequest::consume(std::size_t count) {
         buffer_.clear();
         buffer_pos_ = 0;
     }
-    if (paused_ && buffered() < kMaxBuffered) {
+    if (paused_ && buffered() < config_.body_buffer_limit) {
         paused_ = false;
         curl_easy_pause(easy_.get(), CURLPAUSE_CONT);
     }
@@ -381,7 +381,7 @@ std::size_t CurlRequest::on_write(char* data, std::size_t size, std::size_t coun
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(data);
         return (*request->sink_)(std::span<const std::uint8_t>(bytes, length)) ? length : CURL_WRITEFUNC_ERROR;
     }
-    if (request->buffered() >= kMaxBuffered) {
+    if (request->buffered() >= request->config_.body_buffer_limit) {
         request->paused_ = true;
         return CURL_WRITEFUNC_PAUSE;
     }

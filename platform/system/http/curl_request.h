@@ -29,13 +29,11 @@ struct RequestConfig {
     Timeouts timeouts;
     DWORD secure_protocols = kSecureProtocolsDefault;
     std::filesystem::path ca_file;
+    std::size_t body_buffer_limit = 1024 * 1024;
 };
 
 class CurlRequest final : public HttpRequest {
 public:
-    // Body bytes held before the transfer pauses.
-    static constexpr std::size_t kMaxBuffered = 1024 * 1024;
-
     CurlRequest(std::shared_ptr<SessionCore> core, RequestConfig config);
     ~CurlRequest() override;
 

@@ -71,6 +71,7 @@ public:
         config.timeouts = options.timeouts;
         config.secure_protocols = options.secure_protocols;
         config.ca_file = options.ca_file;
+        config.body_buffer_limit = options.body_buffer_limit;
         return std::make_unique<CurlRequest>(core_, std::move(config));
     }
 

@@ -2,6 +2,7 @@
 // those of winhttp.h so a Win32 backend can pass them through unchanged.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -96,6 +97,8 @@ struct SessionOptions {
     DWORD secure_protocols = kSecureProtocolsDefault;
     // Trust anchors for certificate checks (PEM); empty: the system store.
     std::filesystem::path ca_file;
+    // Body bytes a request holds for the caller before the transfer pauses.
+    std::size_t body_buffer_limit = 1024 * 1024;
 };
 
 }  // namespace rk::sys::http
