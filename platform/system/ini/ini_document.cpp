@@ -60,7 +60,10 @@ IniDocument IniDocument::parse(std::span<const std::uint8_t> bytes) {
             i += unit;
         }
         std::size_t content_end = i;
-        if (content_end > start && code_at(content_end - unit) == '\r') {
+        // A CR is part of the line end only before LF; a lone CR at the end
+        // of the file stays in the line, so text added after it starts on a
+        // new line.
+        if (i < end && content_end > start && code_at(content_end - unit) == '\r') {
             content_end -= unit;
         }
         Line line;

@@ -225,12 +225,24 @@ TEST(IniDocumentTest, UntouchedBytesSurviveARoundTrip) {
 }
 
 TEST(IniDocumentTest, AddsToAFileWithoutFinalNewline) {
-    const std::string in = "[a]\nk=v";
-    auto doc = IniDocument::parse(std::span(reinterpret_cast<const std::uint8_t*>(in.data()), in.size()));
-    doc.set(L"a", L"n", L"1");
-    doc.set(L"b", L"m", L"2");
-    const auto out = doc.serialize();
-    EXPECT_EQ("[a]\nk=v\nn=1\n[b]\nm=2\n", std::string(out.begin(), out.end()));
+    struct Case {
+        std::string in;
+        std::string out;
+    };
+    const Case cases[] = {
+        {"[a]\nk=v", "[a]\nk=v\nn=1\n[b]\nm=2\n"},
+        // A lone CR at the end is no line end: what follows starts a new line.
+        {"[a]\r\nk=v\r", "[a]\r\nk=v\r\r\nn=1\r\n[b]\r\nm=2\r\n"},
+    };
+    for (const auto& c : cases) {
+        auto doc = IniDocument::parse(std::span(reinterpret_cast<const std::uint8_t*>(c.in.data()), c.in.size()));
+        doc.set(L"a", L"n", L"1");
+        doc.set(L"b", L"m", L"2");
+        const auto out = doc.serialize();
+        EXPECT_EQ(c.out, std::string(out.begin(), out.end()));
+        const auto again = IniDocument::parse(out);
+        EXPECT_EQ(L"2", again.get(L"b", L"m").value_or(L"?"));
+    }
 }
 
 }  // namespace
