@@ -1,0 +1,79 @@
+#include "telemetry/rk_updater_module_events.h"
+
+#include <mutex>
+#include <utility>
+
+#include "platform/logging/process_logger.h"
+#include "telemetry/updater_events.h"
+
+namespace rk::telemetry {
+namespace {
+
+constexpr wchar_t kFile[] = L"rk_updater_module_events.cpp";
+
+std::mutex& observer_mutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+UpdaterEventObserver& observer_slot() {
+    static UpdaterEventObserver observer;
+    return observer;
+}
+
+void notify(DWORD id, const std::wstring& detail) {
+    std::lock_guard lock(observer_mutex());
+    if (observer_slot()) {
+        observer_slot()(id, detail);
+    }
+}
+
+}  // namespace
+
+std::wstring FormPayload(std::wstring_view detail) {
+    if (detail.empty()) {
+        return {};
+    }
+    std::wstring payload(kPayloadPrefix);
+    payload.append(detail);
+    return payload;
+}
+
+DWORD TrackEvent(DWORD id, const std::wstring& payload) {
+    (void)payload;  // goes to the events tracker once the analytics engine exists
+    if (IsLogLevelEnabled(log_level::kProgress)) {
+        LogMessage(log_level::kProgress, kFile, L"TrackEvents", __LINE__, L"TrackEvent called to track event: %us", id);
+    }
+    if (id >= kFirstTrackedEvent && id <= kLastTrackedEvent) {
+        if (IsLogLevelEnabled(log_level::kProgress)) {
+            LogMessage(log_level::kProgress, kFile, L"TrackEvents", __LINE__, L"TrackEvent completed for event: %us",
+                       id);
+        }
+        return 0;
+    }
+    if (IsLogLevelEnabled(log_level::kNormal)) {
+        LogMessage(log_level::kNormal, kFile, L"TrackEvents", __LINE__, L"TrackEvent failed to track event: %u", id);
+    }
+    return 1;
+}
+
+UpdaterEventObserver SetUpdaterEventObserver(UpdaterEventObserver observer) {
+    std::lock_guard lock(observer_mutex());
+    return std::exchange(observer_slot(), std::move(observer));
+}
+
+}  // namespace rk::telemetry
+
+void SendRkUpdaterModuleEvents(rk::DWORD id, const std::wstring& detail) {
+    try {
+        const std::wstring payload = rk::telemetry::FormPayload(detail);
+        if (!payload.empty() && IsLogLevelEnabled(rk::log_level::kProgress)) {
+            LogMessage(rk::log_level::kProgress, rk::telemetry::kFile, L"SendRkUpdaterModuleEvents", __LINE__,
+                       L"Data formed to track is: %s", payload);
+        }
+        rk::telemetry::notify(id, detail);
+        rk::telemetry::TrackEvent(id, payload);
+    } catch (...) {
+        // Reporting never fails the caller's pass (allocation failures included).
+    }
+}
