@@ -4,11 +4,15 @@
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <signal.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/system/registry/registry_paths.h"
@@ -381,6 +385,14 @@ TEST_F(RegistryTest, VolatileKeysLiveInTheRuntimeStore) {
     ASSERT_EQ(0, RegQueryInfoKeyW(parent, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
                                   nullptr, nullptr, nullptr));
     EXPECT_EQ(0u, subkeys);
+
+    // HKCU keeps its volatile keys in the session runtime folder.
+    HKEY user = create(HKEY_CURRENT_USER, L"Software\\Volatile", KEY_ALL_ACCESS, REG_OPTION_VOLATILE);
+    ASSERT_EQ(0, set_sz(user, L"v", L"1"));
+    EXPECT_TRUE(std::filesystem::exists(user_volatile_file()));
+    std::filesystem::remove_all(user_volatile_file().parent_path());
+    HKEY user_gone = nullptr;
+    EXPECT_EQ(2, RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Volatile", 0, KEY_READ, &user_gone));
 }
 
 TEST_F(RegistryTest, SecurityDescriptorRoundTrips) {
@@ -436,6 +448,52 @@ TEST_F(RegistryTest, TwoProcessesWritingConcurrentlyLoseNothing) {
     ASSERT_EQ(0, RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
                                   nullptr, nullptr));
     EXPECT_EQ(4000u, values);
+}
+
+TEST_F(RegistryTest, KilledWriterLeavesOnlyWholeValues) {
+    HKEY key = create(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Crash");
+    const pid_t child = start_child({"write-big", "SOFTWARE\\Crash", "100000"});
+    ASSERT_GT(child, 0);
+    DWORD values = 0;
+    // Let it commit some values, then kill it in the middle of others.
+    for (int i = 0; i < 500 && values < 20; ++i) {
+        std::this_thread::sleep_for(10ms);
+        ASSERT_EQ(0, RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
+                                      nullptr, nullptr, nullptr));
+    }
+    ::kill(child, SIGKILL);
+    wait_child(child);
+    ASSERT_EQ(0, RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
+                                  nullptr, nullptr, nullptr));
+    ASSERT_GE(values, 20u);
+    std::vector<BYTE> data(70000);
+    for (DWORD i = 0; i < values; ++i) {
+        wchar_t name[32];
+        DWORD cch = 32;
+        DWORD cb = static_cast<DWORD>(data.size());
+        ASSERT_EQ(0, RegEnumValueW(key, i, name, &cch, nullptr, nullptr, data.data(), &cb));
+        ASSERT_EQ(65536u, cb) << i;
+        const BYTE expected = static_cast<BYTE>(std::stoi(std::wstring(name).substr(3)) & 0xFF);
+        ASSERT_EQ(data.begin() + cb, std::find_if(data.begin(), data.begin() + cb, [&](BYTE b) { return b != expected; }))
+            << i;
+    }
+    // The store stays writable after the crash.
+    EXPECT_EQ(0, set_sz(key, L"after", L"crash"));
+}
+
+TEST_F(RegistryTest, SynchronousNotificationBlocksUntilTheChange) {
+    HKEY key = create(HKEY_CURRENT_USER, L"Software\\Sync");
+    std::atomic<LONG> result{-1};
+    std::thread waiter([&] { result = RegNotifyChangeKeyValue(key, false, REG_NOTIFY_CHANGE_LAST_SET, nullptr, false); });
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(-1, result.load());
+    // The watch may not be registered yet: keep writing until it returns.
+    for (int i = 0; i < 100 && result.load() == -1; ++i) {
+        ASSERT_EQ(0, set_sz(key, L"v", std::to_wstring(i)));
+        std::this_thread::sleep_for(20ms);
+    }
+    waiter.join();
+    EXPECT_EQ(0, result.load());
 }
 
 TEST_F(RegistryTest, NotificationFollowsFilterAndSubtree) {

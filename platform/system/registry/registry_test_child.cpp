@@ -3,12 +3,16 @@
 //   write <subkey> <prefix> <count>   sets <count> REG_DWORD values under HKLM
 //   set <subkey> <name> <text>        sets one REG_SZ value under HKLM
 //   drop-privileges-create <subkey>   as user "nobody": RegCreateKeyExW result
+//   write-big <subkey> <count>        sets <count> 64 KiB REG_BINARY values "big<i>",
+//                                     every byte (i & 0xFF), until killed
 // Exit code: the last registry error number (0 success), 100 on bad usage.
 #include <pwd.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "platform/system/registry/registry.h"
 #include "platform/text/utf.h"
@@ -58,6 +62,23 @@ int main(int argc, char** argv) {
                                        static_cast<DWORD>(data.size()));
         RegCloseKey(key);
         return err;
+    }
+    if (cmd == "write-big" && argc == 4) {
+        if (const int err = open_key(argv[2], key); err != 0) {
+            return err;
+        }
+        const int count = std::stoi(argv[3]);
+        std::vector<BYTE> data(65536);
+        for (int i = 0; i < count; ++i) {
+            std::fill(data.begin(), data.end(), static_cast<BYTE>(i & 0xFF));
+            const std::wstring name = L"big" + std::to_wstring(i);
+            if (const int err = RegSetValueExW(key, name.c_str(), 0, REG_BINARY, data.data(),
+                                               static_cast<DWORD>(data.size()));
+                err != 0) {
+                return err;
+            }
+        }
+        return RegCloseKey(key);
     }
     if (cmd == "drop-privileges-create" && argc == 3) {
         const passwd* nobody = ::getpwnam("nobody");
