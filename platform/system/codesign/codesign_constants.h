@@ -31,6 +31,7 @@ inline constexpr std::size_t kMaxSigners = 8;             // per SignedData
 inline constexpr std::size_t kMaxCertificates = 64;       // per SignedData
 inline constexpr std::size_t kMaxNestingDepth = 3;        // nested signatures inside nested ones
 inline constexpr std::size_t kMaxNestedPerSigner = 8;
+inline constexpr std::size_t kMaxSignaturesPerFile = 32;  // outer and nested SignedData together
 inline constexpr std::size_t kMaxTimestampsPerSigner = 4;
 inline constexpr int kMaxChainDepth = 10;
 

@@ -105,6 +105,10 @@ const std::vector<std::uint8_t>* SignatureVerifier::file_hash(const EVP_MD* md) 
 
 SignatureInfo SignatureVerifier::examine(PKCS7* p7, std::size_t depth) {
     SignatureInfo info;
+    if (++examined_ > kMaxSignaturesPerFile) {
+        info.error = "too many nested signatures";
+        return info;
+    }
     if (p7 == nullptr || !PKCS7_type_is_signed(p7) || p7->d.sign == nullptr || p7->d.sign->contents == nullptr) {
         info.error = "not a PKCS #7 SignedData";
         return info;

@@ -32,6 +32,7 @@ private:
     const SignedLayout& layout_;
     const TrustPolicy& policy_;
     std::time_t now_;
+    std::size_t examined_ = 0;  // SignedData examined so far in this pass
     std::map<int, std::vector<std::uint8_t>> hashes_;  // image hash by digest NID
 };
 
