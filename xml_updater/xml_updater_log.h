@@ -1,11 +1,13 @@
-// The XML update engine's log: every message goes to the logger that the
-// host installs. Text is formatted into 512 wide characters; a message that
-// does not fit is cut at 511 and preceded by "Failed to create log message
-// string" at level 1.
-//
-// Only the installed-logger path exists so far; the log.txt fallback for
-// hosts that install none comes with the engine.
+// The XML update engine's log. Every message goes to the logger the host
+// installs (formatted into 512 wide characters; a message that does not fit
+// is cut at 511 and preceded by "Failed to create log message string" at
+// level 1). Without an installed logger, errors (level 0 and 1) are appended
+// to log.txt under ProgramData\Corvane\<executable name>\; other levels are
+// dropped. Log failures are swallowed.
 #pragma once
+
+#include <memory>
+#include <string>
 
 #include "platform/text/format.h"
 
@@ -16,9 +18,17 @@ namespace XMLUpdater::v2 {
 inline constexpr unsigned kXmlLogError = 1;
 inline constexpr unsigned kXmlLogWarning = 3;
 inline constexpr unsigned kXmlLogInformation = 4;
+// Highest level that reaches log.txt.
+inline constexpr unsigned kXmlLogFileThreshold = 1;
 
 inline constexpr std::size_t kXmlLogMessageChars = 512;
 inline constexpr wchar_t kXmlLogFormatFailed[] = L"Failed to create log message string";
+
+// log.txt: folder below ProgramData, file name and the header of each entry
+// (milliseconds since system start, source file, function, line).
+inline constexpr wchar_t kXmlLogFolder[] = L"Corvane";
+inline constexpr wchar_t kXmlLogFileName[] = L"log.txt";
+inline constexpr wchar_t kXmlLogLineHeader[] = L"\r\n%u\tFile:%s\tFunction:%s\tLine:%d\t";
 
 class IXmlUpdaterLogger {
 public:
@@ -26,9 +36,16 @@ public:
     virtual ~IXmlUpdaterLogger() = default;
 };
 
-// Process-wide; null removes it. The logger must outlive its installation.
+// Process-wide. The shared form keeps the logger alive for the rest of the
+// process (or until replaced); the raw form is for loggers whose owner
+// outlives their installation. Null removes the logger.
+void SetXmlUpdaterLogger(std::shared_ptr<IXmlUpdaterLogger> logger);
 void SetXmlUpdaterLogger(IXmlUpdaterLogger* logger);
 IXmlUpdaterLogger* GetXmlUpdaterLogger();
+
+// The full path of log.txt for the current root prefix and executable, as a
+// system path; empty when it cannot be built.
+std::wstring XmlUpdaterLogFilePath();
 
 void XmlUpdaterLogV(unsigned level, const wchar_t* file, const wchar_t* function, int line, const wchar_t* format,
                     rk::text::FormatArgs args);
