@@ -2,7 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/logging/development_logging.h"
+#include <filesystem>
+#include <optional>
+
+#include "platform/config/obfuscated_reg_key.h"
+#include "platform/logging/etw_logging.h"
+#include "platform/logging/file_logging.h"
+#include "platform/logging/process_logger.h"
+#include "platform/logging/test/scoped_process_logger.h"
+#include "platform/system/test/temp_root.h"
 #include "platform/logging/logging_errors.h"
 #include "platform/logging/test/capturing_logger.h"
 
@@ -42,6 +50,7 @@ private:
 };
 
 TEST(DefaultLogBuilderTest, RefusalsAndInitializationFallback) {
+    rk::sys::test::TempRoot root;
     struct Case {
         const char* name;
         const wchar_t* group;
@@ -88,6 +97,7 @@ TEST(DefaultLogBuilderTest, RefusalsAndInitializationFallback) {
 }
 
 TEST(DefaultLogBuilderTest, BuildIsBuildExWithoutApplicationName) {
+    rk::sys::test::TempRoot root;
     ScriptedLogger::Tally tally;
     CDefaultLogBuilder builder([&] { return std::make_unique<ScriptedLogger>(0, 0, tally); });
     std::unique_ptr<CLoggingIf> out;
@@ -96,15 +106,92 @@ TEST(DefaultLogBuilderTest, BuildIsBuildExWithoutApplicationName) {
     EXPECT_EQ(tally.initialize_ex, 1);
 }
 
-TEST(DefaultLogBuilderTest, DefaultBuildsInitializedDevelopmentLogger) {
+// "Logging Mechanism" handed in instead of the registry.
+class MapSettings final : public ETWLogging::LoggingSettingsIf {
+public:
+    explicit MapSettings(std::optional<rk::DWORD> mechanism) : mechanism_(mechanism) {}
+    bool ReadDword(const wchar_t* name, rk::DWORD& value) const override {
+        if (!mechanism_ || std::wstring_view(name) != ETWLogging::kLoggingMechanismValue) {
+            return false;
+        }
+        value = *mechanism_;
+        return true;
+    }
+
+private:
+    std::optional<rk::DWORD> mechanism_;
+};
+
+TEST(DefaultLogBuilderTest, MechanismChoosesTheLogger) {
+    enum class Stored { kNone, kDword, kString };
+    struct Case {
+        const char* name;
+        rk::DWORD override_mechanism;
+        Stored stored;
+        rk::DWORD value;
+        bool use_settings_source;
+        bool file;
+    };
+    const Case cases[] = {
+        {"no value: ETW", 0, Stored::kNone, 0, false, false},
+        {"registry 1: file", 0, Stored::kDword, 1, false, true},
+        {"registry 0: ETW", 0, Stored::kDword, 0, false, false},
+        {"registry 2: ETW", 0, Stored::kDword, 2, false, false},
+        {"registry value of another type: ETW", 0, Stored::kString, 1, false, false},
+        {"override 1 wins over registry 0", 1, Stored::kDword, 0, false, true},
+        {"settings source 1: file", 0, Stored::kDword, 1, true, true},
+        {"settings source without the value: ETW", 0, Stored::kNone, 0, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        rk::sys::test::TempRoot root;
+        std::optional<rk::DWORD> source_value;
+        if (c.stored == Stored::kDword) {
+            if (c.use_settings_source) {
+                source_value = c.value;
+            } else {
+                DiraDoro::CObfuscatedRegKey key;
+                ASSERT_EQ(key.Create(rk::sys::reg::HKEY_LOCAL_MACHINE, ETWLogging::kLoggingKeyPath), 0);
+                ASSERT_EQ(key.SetDWORDValue(ETWLogging::kLoggingMechanismValue, c.value), 0);
+            }
+        } else if (c.stored == Stored::kString) {
+            DiraDoro::CObfuscatedRegKey key;
+            ASSERT_EQ(key.Create(rk::sys::reg::HKEY_LOCAL_MACHINE, ETWLogging::kLoggingKeyPath), 0);
+            ASSERT_EQ(key.SetStringValue(ETWLogging::kLoggingMechanismValue, L"1"), 0);
+        }
+        const MapSettings settings(source_value);
+        CDefaultLogBuilder builder;
+        std::unique_ptr<CLoggingIf> out;
+        ASSERT_EQ(builder.Build_ex(nullptr, L"_no_group", nullptr, L"_no_host", c.override_mechanism, out,
+                                   c.use_settings_source ? &settings : nullptr),
+                  0u);
+        EXPECT_EQ(dynamic_cast<ETWLogging::CLogging*>(out.get()) != nullptr, c.file);
+        EXPECT_EQ(dynamic_cast<ETWLogging::CETWLogging*>(out.get()) != nullptr, !c.file);
+        EXPECT_EQ(out->Initialize(L"_no_group", nullptr, L"_no_host", 0), ETWLogging::kErrorAlreadyInitialized);
+        // Built and referenced once: the holder's Release brings it to 0.
+        EXPECT_EQ(out->Release(), 0u);
+    }
+}
+
+TEST(DefaultLogBuilderTest, UnknownApplicationLeavesTheProcessWithoutLogger) {
+    rk::sys::test::TempRoot root;
+    CDefaultLogBuilder builder;
+    std::unique_ptr<CLoggingIf> out;
+    EXPECT_EQ(builder.Build_ex(L"NoSuchApp", L"_no_group", nullptr, L"_no_host", 0, out, nullptr),
+              rk::win::kErrorInvalidParameter);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(builder.Build_ex(L"VKT", L"_no_group", nullptr, L"_no_host", 0, out, nullptr), 0u);
+    EXPECT_NE(out, nullptr);
+}
+
+TEST(DefaultLogBuilderTest, EtwLoggerWithoutSessionStoresNothing) {
+    rk::sys::test::TempRoot root;
     CDefaultLogBuilder builder;
     std::unique_ptr<CLoggingIf> out;
     ASSERT_EQ(builder.Build(L"_no_group", nullptr, L"_no_host", 0, out), 0u);
-    auto* logger = dynamic_cast<ETWLogging::CDevelopmentLogging*>(out.get());
-    ASSERT_NE(logger, nullptr);
-    EXPECT_EQ(logger->GetSeverity(), rk::log_level::kDefaultSeverity);
-    EXPECT_TRUE(logger->IsEnabled());
-    EXPECT_EQ(logger->Initialize(L"_no_group", nullptr, L"_no_host", 0), ETWLogging::kErrorAlreadyInitialized);
+    rk::logging::test::ScopedProcessLogger installed(std::move(out));
+    EXPECT_EQ(LogMessage(rk::log_level::kCritical, L"f.cpp", L"T::F", 1, L"dropped %d", 1), 0u);
+    EXPECT_FALSE(std::filesystem::exists(root.path() / "var/lib/Corvane/RKLOGS/_no_group"));
 }
 
 }  // namespace

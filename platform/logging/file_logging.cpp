@@ -1,0 +1,377 @@
+#include "platform/logging/file_logging.h"
+
+#include "platform/config/obfuscated_ini_reader.h"
+#include "platform/logging/default_logging_handler.h"
+#include "platform/logging/etw_util.h"
+#include "platform/logging/log_file.h"
+#include "platform/logging/logging_errors.h"
+#include "platform/logging/process_facts.h"
+#include "platform/system/files.h"
+#include "platform/system/known_folders.h"
+#include "platform/text/numeric.h"
+#include "platform/text/utf.h"
+
+namespace ETWLogging {
+namespace {
+
+bool given_but_empty(const wchar_t* text) { return text != nullptr && text[0] == L'\0'; }
+
+bool any_value(std::int64_t) { return true; }
+bool valid_max_size(std::int64_t v) { return v >= kDefaultMaxSize && v <= kMaxMaxSize; }
+bool valid_max_entries(std::int64_t v) { return v >= kMinMaxEntries && v <= kMaxMaxEntries; }
+bool valid_severity(std::int64_t v) { return v >= 0 && v <= static_cast<std::int64_t>(rk::log_level::kMaxLevel); }
+
+// A value as GetPrivateProfileInt reads it (wcstol); nullopt for text that
+// does not start with a number.
+std::optional<std::int64_t> read_number(DiraDoro::CObfuscatedIniReader& reader, const wchar_t* key) {
+    std::wstring text;
+    if (!reader.GetStringByPath(std::wstring(kSettingsSection) + L"\\" + key, text)) {
+        return std::nullopt;
+    }
+    const auto parsed = rk::text::wcstol_like(text, 10);
+    if (parsed.consumed == 0) {
+        return std::optional<std::int64_t>(std::numeric_limits<std::int64_t>::min());  // present, invalid
+    }
+    return parsed.value;
+}
+
+}  // namespace
+
+// Holds the named mutex for one scope when the wait got it; a wait that
+// timed out proceeds without it.
+class CLogging::MutexHold {
+public:
+    explicit MutexHold(rk::sys::NamedMutex* mutex) {
+        if (mutex != nullptr) {
+            const rk::DWORD result = mutex->wait(kLogMutexWaitMs);
+            if (result == rk::win::kWaitObject0 || result == rk::win::kWaitAbandoned) {
+                mutex_ = mutex;
+            }
+        }
+    }
+    MutexHold(const MutexHold&) = delete;
+    MutexHold& operator=(const MutexHold&) = delete;
+    ~MutexHold() {
+        if (mutex_ != nullptr) {
+            mutex_->release();
+        }
+    }
+
+private:
+    rk::sys::NamedMutex* mutex_ = nullptr;
+};
+
+CLogging::CLogging() : folder_check_([this] { return DefaultFolderCheck(); }) {}
+
+CLogging::~CLogging() = default;
+
+std::wstring CLogging::BaseFolder(const std::wstring& programData) {
+    return programData + kCorvaneFolder + kLogsFolder;
+}
+
+std::wstring CLogging::LogFolder(const std::wstring& baseFolder, const std::wstring& group,
+                                 const std::wstring& logName) {
+    return group.empty() ? baseFolder + L"\\" + logName : baseFolder + L"\\" + group + L"\\" + logName;
+}
+
+std::wstring CLogging::LogFilePath(rk::DWORD index) const {
+    std::wstring path = log_folder_ + L"\\" + log_name_;
+    if (has_host_) {
+        path += L"_" + host_;
+    }
+    path += rk::text::format(kLogFileIndexFormat, static_cast<unsigned long>(index));
+    path += kLogFileExtension;
+    return path;
+}
+
+void CLogging::Clear() {
+    group_.clear();
+    image_name_.clear();
+    log_name_.clear();
+    host_.clear();
+    has_group_ = has_host_ = false;
+    base_folder_.clear();
+    log_folder_.clear();
+    specific_settings_.clear();
+    common_settings_.clear();
+}
+
+rk::DWORD CLogging::Initialize(const wchar_t* group, ModuleHandle module, const wchar_t* host,
+                               rk::DWORD /*options*/) {
+    std::unique_ptr<MutexHold> hold = std::make_unique<MutexHold>(mutex_.get());
+    if (initialized_.load()) {
+        return kErrorAlreadyInitialized;
+    }
+    if (given_but_empty(group) || given_but_empty(host)) {
+        return rk::win::kErrorInvalidParameter;
+    }
+    try {
+        has_group_ = group != nullptr;
+        has_host_ = host != nullptr;
+        group_ = has_group_ ? group : L"";
+        host_ = has_host_ ? host : L"";
+        const std::wstring image_path = rk::logging::process_image_path();
+        image_name_ = rk::logging::file_name_of(image_path);
+        log_name_ = rk::logging::strip_extension(
+            rk::logging::file_name_of(module != nullptr ? rk::logging::module_path(module) : image_path));
+
+        if (mutex_ == nullptr) {
+            auto created = rk::sys::NamedMutex::create(log_name_ + kLogMutexSuffix);
+            if (created.mutex == nullptr) {
+                const rk::DWORD err = created.error;
+                Clear();
+                return err != rk::win::kErrorSuccess ? err : rk::win::kErrorInvalidHandle;
+            }
+            mutex_ = std::move(created.mutex);
+            hold = std::make_unique<MutexHold>(mutex_.get());
+        }
+
+        std::wstring program_data;
+        if (rk::sys::KnownFolders().path(rk::sys::KnownFolder::ProgramData, program_data, true) != 0 ||
+            program_data.empty()) {
+            Clear();
+            return rk::win::kErrorInvalidParameter;
+        }
+        base_folder_ = BaseFolder(program_data);
+        log_folder_ = LogFolder(base_folder_, group_, log_name_);
+        specific_settings_ = log_folder_ + L"\\" + kSettingsFileName;
+        common_settings_ = base_folder_ + L"\\" + kSettingsFileName;
+
+        LoadSettings();
+        process_id_ = rk::logging::current_process_id();
+        initialized_.store(true);
+        return rk::win::kErrorSuccess;
+    } catch (const std::bad_alloc&) {
+        Clear();
+        return rk::win::kErrorOutOfMemory;
+    }
+}
+
+bool CLogging::LoadSetting(const wchar_t* key, rk::DWORD fallback, bool (*valid)(std::int64_t),
+                           std::int64_t& value) {
+    bool found = false;
+    DiraDoro::CObfuscatedIniReader specific(1);
+    specific.Load(specific_settings_);
+    if (const auto v = read_number(specific, key)) {
+        if (valid(*v)) {
+            value = *v;
+            return true;
+        }
+        if (!specific.SetInt(kSettingsSection, key, static_cast<int>(fallback))) {
+            return false;
+        }
+        value = fallback;
+        found = true;
+    }
+    DiraDoro::CObfuscatedIniReader common(1);
+    common.Load(common_settings_);
+    if (const auto v = read_number(common, key)) {
+        if (valid(*v)) {
+            value = *v;
+            return true;
+        }
+        common.SetInt(kSettingsSection, key, static_cast<int>(fallback));
+        value = fallback;
+        return true;
+    }
+    return found;
+}
+
+void CLogging::LoadSettings() {
+    std::int64_t value = 0;
+    if (LoadSetting(kSettingEnable, 1, any_value, value)) {
+        SetEnabled(value != 0);
+    }
+    if (LoadSetting(kSettingMaxSize, kDefaultMaxSize, valid_max_size, value)) {
+        SetMaxSize(static_cast<rk::DWORD>(value));
+    }
+    if (LoadSetting(kSettingMaxEntries, kDefaultMaxEntries, valid_max_entries, value)) {
+        SetMaxEntries(static_cast<rk::DWORD>(value));
+    }
+    if (LoadSetting(kSettingSeverity, rk::log_level::kDefaultSeverity, valid_severity, value)) {
+        SetSeverity(static_cast<LogLevel>(value));
+    }
+    if (LoadSetting(kSettingOptions, kDefaultOptions, any_value, value)) {
+        options_.store(static_cast<rk::DWORD>(value));
+    }
+}
+
+rk::DWORD CLogging::Start() { return rk::win::kErrorSuccess; }
+
+rk::DWORD CLogging::GetModuleKey(std::wstring&) const { return rk::win::kErrorSuccess; }
+
+rk::DWORD CLogging::GetGroup(std::wstring&) const { return rk::win::kErrorSuccess; }
+
+rk::DWORD CLogging::Uninitialize() {
+    MutexHold hold(mutex_.get());
+    if (!initialized_.load()) {
+        return kErrorNotInitialized;
+    }
+    std::lock_guard lock(file_mutex_);
+    Clear();
+    initialized_.store(false);
+    return rk::win::kErrorSuccess;
+}
+
+void CLogging::SetEnabled(bool enabled) { enabled_.store(enabled); }
+
+bool CLogging::IsEnabled() const { return enabled_.load(); }
+
+rk::DWORD CLogging::Log(LogLevel level, const wchar_t* file, const wchar_t* function, int line,
+                        const wchar_t* format, rk::text::FormatArgs args) {
+    if (!IsEnabled() || !IsLevelEnabled(level) || format == nullptr || format[0] == L'\0') {
+        return rk::win::kErrorSuccess;
+    }
+    std::wstring message = rk::text::vformat(format, args);
+    if (message.size() > kShortcutBufferChars) {
+        message.resize(kShortcutBufferChars);
+    }
+    return Write(file, function, line, level, message.c_str());
+}
+
+void CLogging::SetFolderCheck(FolderCheck check) {
+    std::lock_guard lock(file_mutex_);
+    folder_check_ = std::move(check);
+}
+
+rk::DWORD CLogging::DefaultFolderCheck() {
+    if (!ETWUtil::IsBelowFolder(base_folder_, log_folder_)) {
+        return rk::win::kErrorInvalidParameter;
+    }
+    if (const rk::DWORD err = ETWUtil::DeleteReparsePoint(base_folder_, log_folder_); err != 0) {
+        return err;
+    }
+    return rk::sys::create_directories(log_folder_);
+}
+
+// Runs under file_mutex_. After the first outcome the check is replaced by
+// its result, so a passed check costs nothing and a failed one silences the
+// logger for good.
+rk::DWORD CLogging::RunFolderCheck() {
+    const rk::DWORD result = folder_check_ ? folder_check_() : rk::win::kErrorSuccess;
+    if (result == rk::win::kErrorSuccess) {
+        folder_check_ = [] { return rk::win::kErrorSuccess; };
+    } else {
+        SetEnabled(false);
+        severity_.store(kSilencedSeverity);
+        folder_check_ = [] { return rk::win::kErrorInvalidParameter; };
+    }
+    return result;
+}
+
+rk::DWORD CLogging::OpenCurrentFile(internal::LogFile& file) {
+    if (file.is_open()) {
+        return rk::win::kErrorAlreadyExists;
+    }
+    if (log_folder_.empty() || log_name_.empty() || (has_host_ && host_.empty())) {
+        return rk::win::kErrorInvalidParameter;
+    }
+    DiraDoro::CObfuscatedIniReader settings(1);
+    settings.Load(specific_settings_);
+    int stored = 0;
+    std::int64_t index = settings.GetIntByPath(std::wstring(kSettingsSection) + L"\\" + kSettingLastLogIdx, stored)
+                             ? stored
+                             : 0;
+    const auto entries = static_cast<std::int64_t>(GetMaxEntries());
+    static constexpr std::uint8_t kBom[] = {0xFF, 0xFE};
+
+    auto create = [&](std::int64_t i, bool store) -> rk::DWORD {
+        if (const rk::DWORD err = file.Create(LogFilePath(static_cast<rk::DWORD>(i))); err != 0) {
+            return err;
+        }
+        if (store) {
+            settings.SetInt(kSettingsSection, kSettingLastLogIdx, static_cast<int>(i));
+        }
+        return file.Append(kBom);
+    };
+
+    if (index >= 0 && index < entries) {
+        std::uint64_t size = 0;
+        const rk::DWORD err = internal::LogFile::Size(LogFilePath(static_cast<rk::DWORD>(index)), size);
+        if (err == rk::win::kErrorSuccess) {
+            if (size >= GetMaxSize()) {
+                const std::int64_t next = index + 1 >= entries ? 0 : index + 1;
+                return create(next, true);
+            }
+            return file.OpenForAppend(LogFilePath(static_cast<rk::DWORD>(index)));
+        }
+        return create(index, false);
+    }
+    return create(0, true);
+}
+
+rk::DWORD CLogging::Write(const wchar_t* file, const wchar_t* function, int line, LogLevel level,
+                          const wchar_t* message) {
+    if (!initialized_.load()) {
+        return kErrorNotInitialized;
+    }
+    if (!IsEnabled()) {
+        return rk::win::kErrorSuccess;
+    }
+    MutexHold hold(mutex_.get());
+    std::lock_guard lock(file_mutex_);
+    if (RunFolderCheck() != rk::win::kErrorSuccess || message == nullptr || message[0] == L'\0') {
+        return rk::win::kErrorInvalidParameter;
+    }
+    try {
+        FileLogLine fields;
+        fields.time = LocalLineTime();
+        fields.level = level;
+        fields.options = GetOptions();
+        fields.image_name = image_name_;
+        fields.process_id = process_id_;
+        fields.thread_id = rk::logging::current_thread_id();
+        fields.source_file = file != nullptr ? file : L"";
+        fields.line = line;
+        fields.function = function != nullptr ? function : L"";
+        fields.message = message;
+        const auto text = FormatFileLogLine(fields);
+        if (!text) {
+            return rk::win::kErrorInvalidParameter;
+        }
+        internal::LogFile log_file;
+        if (const rk::DWORD err = OpenCurrentFile(log_file);
+            err != rk::win::kErrorSuccess && err != rk::win::kErrorAlreadyExists) {
+            return err;
+        }
+        const std::vector<std::uint8_t> bytes = rk::text::wide_to_utf16le(*text);
+        const rk::DWORD err = log_file.Append(bytes);
+        if (err == rk::win::kErrorSuccess && (fields.options & kOptionDebugOutput) != 0) {
+            DiraDoro::OutputDebugText(*text);
+        }
+        return err;
+    } catch (const std::bad_alloc&) {
+        return rk::win::kErrorOutOfMemory;
+    }
+}
+
+bool CLogging::IsLevelEnabled(LogLevel level) const { return level >= severity_.load(std::memory_order_relaxed); }
+
+void CLogging::SetMaxEntries(rk::DWORD entries) {
+    max_entries_.store(entries > kMaxMaxEntries ? kMaxMaxEntries : entries < kMinMaxEntries ? kMinMaxEntries : entries);
+}
+
+rk::DWORD CLogging::GetMaxEntries() const { return max_entries_.load(); }
+
+void CLogging::SetMaxSize(rk::DWORD bytes) {
+    max_size_.store(bytes > kMaxMaxSize ? kMaxMaxSize : bytes < kDefaultMaxSize ? kDefaultMaxSize : bytes);
+}
+
+rk::DWORD CLogging::GetMaxSize() const { return max_size_.load(); }
+
+void CLogging::SetSeverity(LogLevel severity) { severity_.store(rk::log_level::clamp_severity(severity)); }
+
+LogLevel CLogging::GetSeverity() const { return severity_.load(); }
+
+void CLogging::SetFlags(rk::DWORD) {}
+
+rk::DWORD CLogging::AddRef() { return refs_.fetch_add(1) + 1; }
+
+rk::DWORD CLogging::Release() {
+    rk::DWORD current = refs_.load();
+    while (current > 0 && !refs_.compare_exchange_weak(current, current - 1)) {
+    }
+    return current > 0 ? current - 1 : 0;
+}
+
+}  // namespace ETWLogging
