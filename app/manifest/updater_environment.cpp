@@ -1,0 +1,24 @@
+#include "app/manifest/updater_environment.h"
+
+#include "platform/system/pending_deletes.h"
+#include "platform/system/process_info.h"
+#include "profile/profile_data.h"
+#include "trust/is_corvane_signed.h"
+
+namespace rk::app {
+
+UpdaterEnvironment system_updater_environment() {
+    UpdaterEnvironment env;
+    env.os_info = sys::system_os_info();
+    env.processes = sys::system_process_list();
+    env.own_image_path = [] { return sys::own_image_path(); };
+    env.allowed_domain = std::wstring(profile::kAllowedDomain);
+    env.is_signed = [](const std::wstring& file) { return IsCorvaneSigned(file); };
+    env.start_process = [](const sys::StartOptions& options, std::unique_ptr<sys::Process>& process) {
+        return sys::start_process(options, process);
+    };
+    env.schedule_delete = [](const std::wstring& path) { return sys::PendingDeletes().schedule(path); };
+    return env;
+}
+
+}  // namespace rk::app

@@ -1,0 +1,46 @@
+// NXMLParser::XMLParser: the manifest's thin wrapper over rapidxml in its
+// wide-character form. It owns the rapidxml document and the wide copy of
+// the text the document points into, and releases both when destroyed.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include <rapidxml/rapidxml.hpp>
+
+namespace NXMLParser {
+
+class XMLParser {
+public:
+    // rapidxml recurses once per element level; deeper documents are refused
+    // before parsing so a hostile manifest cannot exhaust the stack. Real
+    // manifests are five levels deep.
+    static constexpr std::size_t kMaxElementDepth = 256;
+
+    XMLParser() = default;
+    XMLParser(const XMLParser&) = delete;
+    XMLParser& operator=(const XMLParser&) = delete;
+    ~XMLParser();
+
+    // Widens `length` bytes of `buffer` (single-byte: each byte is the
+    // character of the same value) and parses them. False, with a level 1
+    // line, when the text cannot be converted or is not well-formed XML.
+    bool ParseBuffer(const char* buffer, std::size_t length);
+
+    // The parsed document; null before a successful parse.
+    const rapidxml::xml_document<wchar_t>* Document() const { return document_.get(); }
+
+    // The deepest element nesting of `text` as rapidxml would build it;
+    // errs on the high side for malformed text.
+    static std::size_t ElementDepth(std::wstring_view text);
+
+private:
+    bool RunXMLParse();
+
+    std::unique_ptr<rapidxml::xml_document<wchar_t>> document_;
+    std::vector<wchar_t> text_;
+};
+
+}  // namespace NXMLParser
