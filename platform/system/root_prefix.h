@@ -18,8 +18,9 @@ std::filesystem::path under_root(const std::filesystem::path& absolute);
 std::filesystem::path machine_runtime_dir();
 
 // Per-login-session runtime folder: $XDG_RUNTIME_DIR/rkupdater, else
-// <root>/run/user/<uid>/rkupdater (under the root prefix either way when
-// RK_ROOT is set, so tests stay inside their root).
+// /run/user/<uid>/rkupdater when that folder is writable, else
+// $TMPDIR/rkupdater-<uid>. With RK_ROOT set it is always
+// <root>/run/user/<uid>/rkupdater, so tests stay inside their root.
 std::filesystem::path session_runtime_dir();
 
 }  // namespace rk::sys

@@ -28,7 +28,15 @@ std::filesystem::path session_runtime_dir() {
     if (xdg != nullptr && *xdg != '\0' && !rooted) {
         return std::filesystem::path(xdg) / "rkupdater";
     }
-    return under_root("/run/user/" + std::to_string(::getuid()) + "/rkupdater");
+    const std::filesystem::path user_run = under_root("/run/user/" + std::to_string(::getuid()));
+    if (rooted || ::access(user_run.c_str(), W_OK) == 0) {
+        return user_run / "rkupdater";
+    }
+    // No login manager made a runtime folder for this user (a cron job, a
+    // container): fall back to a per-user folder in the temporary folder.
+    const char* tmp = std::getenv("TMPDIR");
+    const std::filesystem::path base = (tmp != nullptr && *tmp != '\0') ? tmp : "/tmp";
+    return base / ("rkupdater-" + std::to_string(::getuid()));
 }
 
 }  // namespace rk::sys
