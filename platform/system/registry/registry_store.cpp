@@ -161,11 +161,14 @@ void RegistryStore::init_schema(const char* schema) {
                       " last_write INTEGER NOT NULL, sd BLOB)");
         exec(db_, "CREATE INDEX IF NOT EXISTS " + s + ".keys_parent ON keys(uparent, upath)");
         exec(db_, "CREATE TABLE IF NOT EXISTS " + s +
-                      ".vals(seq INTEGER PRIMARY KEY AUTOINCREMENT, key_id INTEGER NOT NULL,"
+                      ".vals(seq INTEGER PRIMARY KEY, key_id INTEGER NOT NULL,"
                       " uname TEXT NOT NULL, name TEXT NOT NULL, type INTEGER NOT NULL, data BLOB NOT NULL,"
                       " UNIQUE(key_id, uname))");
         if (s == "main") {
-            exec(db_, "CREATE TABLE IF NOT EXISTS main.changes(seq INTEGER PRIMARY KEY AUTOINCREMENT,"
+            // Plain rowids (no AUTOINCREMENT: that rewrites sqlite_sequence on
+            // every insert) still only grow: pruning never removes the newest
+            // row, and values enumerate in seq order either way.
+            exec(db_, "CREATE TABLE IF NOT EXISTS main.changes(seq INTEGER PRIMARY KEY,"
                       " upath TEXT NOT NULL, kind INTEGER NOT NULL)");
             const std::int64_t now = static_cast<std::int64_t>(now_filetime());
             for (const auto& root : roots_) {
@@ -397,6 +400,9 @@ void RegistryStore::touch(const KeyRef& key) {
         .bind(1, static_cast<std::int64_t>(now_filetime()))
         .bind(2, key.id)
         .step();
+    if (sqlite3_changes(db_) == 0) {
+        throw RegFail{static_cast<LONG>(win::kErrorKeyDeleted)};
+    }
 }
 
 void RegistryStore::log_change(const std::string& upath, DWORD kind) {
@@ -503,7 +509,7 @@ LONG RegistryStore::set_value(const KeyRef& key, const std::wstring& path, const
     const std::string uname = upper(name);
     const std::string upath = upper(path);
     return run(true, [&]() -> LONG {
-        require_alive(key);
+        touch(key);  // also tells that the key still exists
         Use(statement(std::string("INSERT INTO ") + schema_of(key) +
                       ".vals(key_id, uname, name, type, data) VALUES(?1, ?2, ?3, ?4, ?5)"
                       " ON CONFLICT(key_id, uname) DO UPDATE SET type = excluded.type, data = excluded.data"))
@@ -513,7 +519,6 @@ LONG RegistryStore::set_value(const KeyRef& key, const std::wstring& path, const
             .bind(4, static_cast<std::int64_t>(type))
             .bind_blob(5, data, size)
             .step();
-        touch(key);
         log_change(upath, REG_NOTIFY_CHANGE_LAST_SET);
         return 0;
     });
@@ -523,7 +528,7 @@ LONG RegistryStore::delete_value(const KeyRef& key, const std::wstring& path, co
     const std::string uname = upper(name);
     const std::string upath = upper(path);
     return run(true, [&]() -> LONG {
-        require_alive(key);
+        touch(key);  // rolled back with the rest when the value is missing
         Use(statement(std::string("DELETE FROM ") + schema_of(key) + ".vals WHERE key_id = ?1 AND uname = ?2"))
             .bind(1, key.id)
             .bind(2, uname)
@@ -531,7 +536,6 @@ LONG RegistryStore::delete_value(const KeyRef& key, const std::wstring& path, co
         if (sqlite3_changes(db_) == 0) {
             return static_cast<LONG>(win::kErrorFileNotFound);
         }
-        touch(key);
         log_change(upath, REG_NOTIFY_CHANGE_LAST_SET);
         return 0;
     });
