@@ -234,23 +234,39 @@ TEST_F(RegKeyTest, CloseWithDeleteOnCloseRemovesTheWholeKey) {
 }
 
 TEST_F(RegKeyTest, DeleteSubKeyUsesTheViewOfTheKey) {
-    for (const REGSAM view : {reg::KEY_WOW64_32KEY, reg::KEY_WOW64_64KEY}) {
-        CRegKey k;
-        ASSERT_EQ(0, k.Create(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane\\Sub", nullptr, 0, reg::KEY_ALL_ACCESS | view));
+    struct Case {
+        const char* what;
+        const wchar_t* open;  // opened with KEY_WOW64_32KEY
+        const wchar_t* sub;
+    };
+    // Opening HKLM itself in the 32-bit view redirects nothing yet: only the
+    // stored view bits make the delete land in WOW6432Node.
+    const Case cases[] = {
+        {"root opened 32-bit", nullptr, L"SOFTWARE\\Corvane\\Sub"},
+        {"SOFTWARE opened 32-bit", L"SOFTWARE", L"Corvane\\Sub"},
+    };
+    for (const auto& c : cases) {
+        for (const REGSAM view : {reg::KEY_WOW64_32KEY, reg::KEY_WOW64_64KEY}) {
+            CRegKey k;
+            ASSERT_EQ(0, k.Create(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane\\Sub", nullptr, 0,
+                                  reg::KEY_ALL_ACCESS | view));
+        }
+        CRegKey parent;
+        ASSERT_EQ(0, parent.Open(HKEY_LOCAL_MACHINE, c.open, reg::KEY_ALL_ACCESS | reg::KEY_WOW64_32KEY)) << c.what;
+        EXPECT_EQ(0, parent.DeleteSubKey(c.sub)) << c.what;
+        CRegKey probe;
+        EXPECT_EQ(2, probe.Open(HKEY_LOCAL_MACHINE, L"SOFTWARE\\WOW6432Node\\Corvane\\Sub", reg::KEY_READ))
+            << c.what;
+        EXPECT_EQ(0, probe.Open(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane\\Sub", reg::KEY_READ)) << c.what;
     }
-    CRegKey parent32;
-    ASSERT_EQ(0, parent32.Open(HKEY_LOCAL_MACHINE, L"SOFTWARE", reg::KEY_ALL_ACCESS | reg::KEY_WOW64_32KEY));
-    EXPECT_EQ(0, parent32.DeleteSubKey(L"Corvane\\Sub"));
-    EXPECT_EQ(87, parent32.DeleteSubKey(nullptr));
+    // Attach clears the view bits: the same delete now uses the native view.
+    CRegKey root;
+    ASSERT_EQ(0, root.Open(HKEY_LOCAL_MACHINE, nullptr, reg::KEY_ALL_ACCESS | reg::KEY_WOW64_32KEY));
+    root.Attach(root.Detach());
+    EXPECT_EQ(0, root.DeleteSubKey(L"SOFTWARE\\Corvane\\Sub"));
     CRegKey probe;
-    EXPECT_EQ(2, probe.Open(HKEY_LOCAL_MACHINE, L"SOFTWARE\\WOW6432Node\\Corvane\\Sub", reg::KEY_READ));
-    EXPECT_EQ(0, probe.Open(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane\\Sub", reg::KEY_READ));
-
-    // Create and Open keep the view bits; Attach clears them.
-    CRegKey software;
-    ASSERT_EQ(0, software.Open(HKEY_LOCAL_MACHINE, L"SOFTWARE", reg::KEY_ALL_ACCESS | reg::KEY_WOW64_32KEY));
-    software.Attach(software.Detach());
-    EXPECT_EQ(2, software.DeleteSubKey(L"Corvane\\Sub"));  // WOW6432Node\Corvane\Sub is gone already
+    EXPECT_EQ(2, probe.Open(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane\\Sub", reg::KEY_READ));
+    EXPECT_EQ(87, root.DeleteSubKey(nullptr));
 }
 
 TEST_F(RegKeyTest, RecurseDeleteKeyRemovesATree) {
