@@ -1,0 +1,27 @@
+// rkupdatermodule: the updater module daemon, one copy per login session.
+// No command line; exit code 0 on every way out.
+#include <memory>
+#include <string>
+
+#include "app/daemon/loop_clock.h"
+#include "app/daemon/secure_start.h"
+#include "app/daemon/updater_module.h"
+#include "app/http/rk_win_http_client.h"
+#include "app/manifest/rk_xml_processor.h"
+#include "platform/system/pending_deletes.h"
+#include "profile/profile_data.h"
+
+int main(int /*argc*/, char** argv) {
+    using namespace rk::app;
+    UpdaterModuleParts parts;
+    parts.secure_start_ok = SecureStart(argv);
+    parts.run_pending_deletes = [] { rk::sys::PendingDeletes().run(); };
+    parts.make_loop_parts = [] {
+        auto client = std::make_shared<RkWinHttpClient>();
+        client->SetStrictCertificates(rk::profile::kStrictCertificates);
+        client->SetServerPort(rk::profile::kManifestPortFromUrl ? kPortFromUrl : kManifestServerPort);
+        return UpdaterLoopParts{client, std::wstring(rk::profile::kManifestUrl),
+                                [] { return MakeRkXMLProcessor(); }, MakeSystemLoopClock()};
+    };
+    return RunUpdaterModule(parts);
+}
