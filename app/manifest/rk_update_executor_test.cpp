@@ -1,0 +1,353 @@
+#include "app/manifest/rk_update_executor.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/logging/test/scoped_process_logger.h"
+#include "platform/system/download/url_download.h"
+#include "platform/system/http/test/test_server.h"
+#include "platform/system/paths.h"
+#include "platform/system/pending_deletes.h"
+#include "platform/system/test/temp_root.h"
+#include "platform/text/format.h"
+#include "platform/text/utf.h"
+
+namespace {
+
+using namespace rk::app;
+namespace fs = std::filesystem;
+namespace http_test = rk::sys::http::test;
+
+TEST(CRkUpdateExecutor, FormDownloadUrl) {
+    const struct {
+        const wchar_t* url;
+        const wchar_t* affiliate;
+        const wchar_t* formed;
+    } cases[] = {
+        {L"https://dl.corvane.com/dl/affiliates/0/setup.exe", L"77",
+         L"https://dl.corvane.com/dl/affiliates//77/setup.exe"},
+        {L"https://dl.corvane.com/dl/affiliates/0/setup.exe", L"", L"https://dl.corvane.com/dl/affiliates///setup.exe"},
+        // No slash after the marker: the tail stays, the slash still doubles.
+        {L"https://dl.corvane.com/downloads/setup.exe", L"77", L"https://dl.corvane.com/downloads//setup.exe"},
+        {L"https://dl.corvane.com/dl/x/setup.exe", L"77", L"/"},  // no "s/" at all
+        {L"", L"77", L"/"},
+        // The first "s/" counts, wherever it is.
+        {L"https://a.com/bins/1/2/3", L"9", L"https://a.com/bins//9/2/3"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CRkUpdateExecutor::FormDownloadUrl(c.url, c.affiliate), c.formed) << rk::text::wide_to_utf8(c.url);
+    }
+}
+
+// The test root, its known folders, and an executor over them.
+class ExecutorTest : public testing::Test {
+protected:
+    ExecutorTest() {
+        env_->allowed_domain = L"127.0.0.1";
+        env_->download_options.ca_file = http_test::dev_root_ca();
+        env_->own_image_path = [this] { return rk::sys::wide_path(root_.path() / "bin" / "rkupdatermodule"); };
+        env_->is_signed = [this](const std::wstring&) {
+            ++signature_checks_;
+            return signed_;
+        };
+        env_->start_process = [](const rk::sys::StartOptions& o, std::unique_ptr<rk::sys::Process>& p) {
+            return rk::sys::start_process(o, p);
+        };
+        env_->schedule_delete = [](const std::wstring& path) { return rk::sys::PendingDeletes().schedule(path); };
+        fs::create_directories(root_.path() / "var" / "lib");
+        fs::create_directories(root_.path() / "opt");
+        fs::create_directories(root_.path() / "bin");
+    }
+
+    // An installer script that records its arguments and working folder
+    // next to itself, then exits with `code`.
+    static std::string script(int code) {
+        return "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$(dirname \"$0\")/args.txt\"\npwd > \"$(dirname \"$0\")/cwd.txt\"\n"
+               "exit " + std::to_string(code) + "\n";
+    }
+
+    // Serves `body` where the formed URL of ".../affiliates/0/setup" points.
+    std::wstring serve(const std::string& body) {
+        server_.serve("/dl/affiliates//AFF/setup", body);
+        return server_.wide_url("/dl/affiliates/0/setup");
+    }
+
+    CRkUpdateExecutor& executor(const StringMap& commands) {
+        executor_ = std::make_unique<CRkUpdateExecutor>(env_);
+        executor_->SetUpdateCommands(commands);
+        executor_->SetAffiliateId(L"AFF");
+        return *executor_;
+    }
+
+    fs::path program_data(const std::string& rest = "") const {
+        return rest.empty() ? root_.path() / "var" / "lib" : root_.path() / "var" / "lib" / rest;
+    }
+
+    static std::string read(const fs::path& p) {
+        std::ifstream in(p);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    rk::sys::test::TempRoot root_;
+    std::shared_ptr<UpdaterEnvironment> env_ = std::make_shared<UpdaterEnvironment>();
+    http_test::TestServer server_{http_test::TestServer::Mode::kTls};
+    std::unique_ptr<CRkUpdateExecutor> executor_;
+    bool signed_ = true;
+    int signature_checks_ = 0;
+};
+
+TEST_F(ExecutorTest, InstallerRunsWithParametersInItsFolder) {
+    const std::wstring url = serve(script(3));
+    auto& ex = executor({{L"DOWNLOADURL", url},
+                         {L"DESTDIR", L"[DIR:CSIDL_COMMON_APPDATA]\\Corvane"},
+                         {L"PARAMS", L"/S --mode \"quiet run\""},
+                         {L"VALIDATE", L"TRUE"}});
+    rk::logging::test::ScopedLogCapture capture;
+    std::wstring detail;
+    EXPECT_TRUE(ex.DownloadAndExecuteInstaller(detail));
+    EXPECT_EQ(detail, L"executesuccesswithexitcode:3");
+    EXPECT_EQ(signature_checks_, 1);
+    const fs::path folder = program_data("Corvane");
+    EXPECT_TRUE(fs::is_regular_file(folder / "Brightscan_Release.exe"));
+    EXPECT_EQ(read(folder / "args.txt"), "/S\n--mode\nquiet run\n");
+    EXPECT_EQ(read(folder / "cwd.txt"), folder.native() + "\n");
+    EXPECT_TRUE(capture.logger().Contains(L"Domain 127.0.0.1 is present in download URL"));
+    EXPECT_TRUE(capture.logger().Contains(L"Successfully formed download url is: https://127.0.0.1:" +
+                                          std::to_wstring(server_.port()) + L"/dl/affiliates//AFF/setup"));
+    EXPECT_TRUE(capture.logger().Contains(L"Successfully download the file at: "));
+}
+
+// Every way an attempt ends, with its word and its log line.
+TEST_F(ExecutorTest, ResultWords) {
+    struct FakeProcess : rk::sys::Process {
+        rk::DWORD wait_result;
+        rk::DWORD code_result;
+        rk::DWORD id() const override { return 1; }
+        rk::DWORD wait(rk::DWORD) override { return wait_result; }
+        rk::DWORD exit_code(rk::DWORD& code) override {
+            code = 0;
+            return code_result;
+        }
+        int terminating_signal() const override { return 0; }
+    };
+    auto fake_starter = [](rk::DWORD wait_result, rk::DWORD code_result) {
+        return [=](const rk::sys::StartOptions&, std::unique_ptr<rk::sys::Process>& p) {
+            auto fake = std::make_unique<FakeProcess>();
+            fake->wait_result = wait_result;
+            fake->code_result = code_result;
+            p = std::move(fake);
+            return rk::win::kErrorSuccess;
+        };
+    };
+    const std::wstring dest = L"[DIR:CSIDL_COMMON_APPDATA]\\Corvane";
+    const std::wstring good = serve(script(0));
+    server_.serve("/dl/affiliates//AFF/notaprogram", std::string("\x01\x02garbage", 9));
+    server_.serve("/dl/affiliates//AFF/suicide", "#!/bin/sh\nkill -9 $$\n");
+    server_.serve("/dl/affiliates//AFF/msi", script(1603));
+    std::wstring refused;  // a port that was just closed
+    {
+        http_test::TestServer closed(http_test::TestServer::Mode::kTls);
+        refused = closed.wide_url("/dl/affiliates/0/setup");
+    }
+    const auto not_found = rk::text::format(L"downloadfailederror:0x%x",
+                                            static_cast<std::uint32_t>(rk::sys::inet_error_from_status(404)));
+
+    const struct {
+        const char* name;
+        StringMap commands;
+        bool ok;
+        std::wstring detail;
+        const wchar_t* logged;  // a fragment, nullptr: no level 1 line
+        bool is_signed = true;
+        UpdaterEnvironment::ProcessStarter starter = nullptr;
+        std::wstring domain = L"127.0.0.1";
+    } cases[] = {
+        {"exit 0", {{L"DOWNLOADURL", good}, {L"DESTDIR", dest}}, true, L"executesuccesswithexitcode:0", nullptr},
+        // Linux keeps the low 8 bits of an exit status: 1603 & 255.
+        {"exit 1603", {{L"DOWNLOADURL", server_.wide_url("/dl/affiliates/0/msi")}, {L"DESTDIR", dest}}, true,
+         L"executesuccesswithexitcode:67", nullptr},
+        {"killed", {{L"DOWNLOADURL", server_.wide_url("/dl/affiliates/0/suicide")}, {L"DESTDIR", dest}}, true,
+         L"executesuccesswithexitcode:137", nullptr},
+        {"no URL", {{L"DESTDIR", dest}}, false, L"downoadurlempty", nullptr},
+        {"empty URL", {{L"DOWNLOADURL", L""}}, false, L"downoadurlempty", nullptr},
+        {"other domain", {{L"DOWNLOADURL", good}, {L"DESTDIR", dest}}, false, L"invaliddownloadurl", nullptr, true,
+         nullptr, L"dl.corvane.com"},
+        {"no marker", {{L"DOWNLOADURL", server_.wide_url("/x/0/setup")}}, false, L"invaliddownloadurl", nullptr},
+        {"two missing levels", {{L"DOWNLOADURL", good}, {L"DESTDIR", L"[DIR:CSIDL_PROGRAM_FILESX86]\\a\\b"}}, false,
+         L"createdestdirfails:3", L"CreateDirectory failed"},
+        {"not found", {{L"DOWNLOADURL", server_.wide_url("/dl/affiliates/0/missing")}, {L"DESTDIR", dest}}, false,
+         not_found, L"Failed To Download File: downloadfailederror:0x800c"},
+        {"refused", {{L"DOWNLOADURL", refused}, {L"DESTDIR", dest}}, false,
+         rk::text::format(L"downloadfailederror:0x%x",
+                          static_cast<std::uint32_t>(rk::sys::inet_error_from_winhttp(12029))),
+         L"Failed To Download File: downloadfailederror:0x800c"},
+        {"unsigned", {{L"DOWNLOADURL", good}, {L"DESTDIR", dest}, {L"VALIDATE", L"TRUE"}}, false,
+         L"signaturevalidationfailed", L"IsCorvaneSigned failed for : ", false},
+        {"lower-case true skips the check", {{L"DOWNLOADURL", good}, {L"DESTDIR", dest}, {L"VALIDATE", L"true"}},
+         true, L"executesuccesswithexitcode:0", nullptr, false},
+        {"not a program", {{L"DOWNLOADURL", server_.wide_url("/dl/affiliates/0/notaprogram")}, {L"DESTDIR", dest}},
+         false, L"createprocessfailed:193", L"CreateProcess failed: createprocessfailed:193"},
+        {"wait fails", {{L"DOWNLOADURL", good}, {L"DESTDIR", dest}}, false, L"waitonprocessfailed",
+         L"WaitForSingleObject failed", true, fake_starter(rk::win::kWaitFailed, 0)},
+        {"exit code fails", {{L"DOWNLOADURL", good}, {L"DESTDIR", dest}}, false, L"exitcodeprocessfailed:6",
+         L"Exit Code process failed: exitcodeprocessfailed:6", true, fake_starter(rk::win::kWaitObject0, 6)},
+    };
+    const auto real_starter = env_->start_process;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        signed_ = c.is_signed;
+        env_->allowed_domain = c.domain;
+        env_->start_process = c.starter ? c.starter : real_starter;
+        fs::remove_all(program_data("Corvane"));
+        rk::logging::test::ScopedLogCapture capture;
+        std::wstring detail;
+        EXPECT_EQ(executor(c.commands).DownloadAndExecuteInstaller(detail), c.ok);
+        EXPECT_EQ(detail, c.detail);
+        bool level1 = false;
+        for (const auto& e : capture.logger().Entries()) {
+            EXPECT_EQ(e.function, L"CRkUpdateExecutor::DownloadAndExecuteInstaller");
+            if (e.level == 1) {
+                EXPECT_FALSE(level1) << "a second level 1 line";
+                level1 = true;
+                ASSERT_NE(c.logged, nullptr) << rk::text::wide_to_utf8(e.message);
+                EXPECT_EQ(e.message.rfind(c.logged, 0), 0u) << rk::text::wide_to_utf8(e.message);
+            }
+        }
+        EXPECT_EQ(level1, c.logged != nullptr);
+        if (c.detail == L"invaliddownloadurl") {
+            EXPECT_TRUE(capture.logger().Contains(L"Domain " + c.domain + L" is not present in download URL"));
+        }
+        if (c.detail == L"signaturevalidationfailed") {
+            EXPECT_FALSE(fs::exists(program_data("Corvane/args.txt")));  // never ran
+        }
+    }
+    env_->start_process = real_starter;
+}
+
+TEST_F(ExecutorTest, MissingDestinationUsesInstallerFolderBesideTheUpdater) {
+    const std::wstring url = serve(script(0));
+    for (const wchar_t* dest : {L"", L"NoBackslash", L"[DIR:CSIDL_UNKNOWN]\\x"}) {
+        StringMap commands{{L"DOWNLOADURL", url}};
+        if (*dest != 0) {
+            commands[L"DESTDIR"] = dest;
+        }
+        std::wstring detail;
+        EXPECT_TRUE(executor(commands).DownloadAndExecuteInstaller(detail)) << rk::text::wide_to_utf8(detail);
+        EXPECT_TRUE(fs::is_regular_file(root_.path() / "bin" / "Installer" / "Brightscan_Release.exe"));
+        fs::remove_all(root_.path() / "bin" / "Installer");
+    }
+    env_->own_image_path = [] { return std::wstring(); };
+    std::wstring detail = L"before";
+    EXPECT_FALSE(executor({{L"DOWNLOADURL", url}}).DownloadAndExecuteInstaller(detail));
+    EXPECT_EQ(detail, L"before");  // the image path cannot be read: detail unchanged
+}
+
+TEST_F(ExecutorTest, CommandLineIsCutAt259Characters) {
+    const std::wstring url = serve(script(0));
+    std::wstring seen;
+    env_->before_start = [&](const rk::sys::StartOptions& o) {
+        seen = o.command_line;
+        EXPECT_TRUE(o.hidden);
+        return false;  // stop there
+    };
+    std::wstring detail;
+    auto& ex = executor({{L"DOWNLOADURL", url}, {L"DESTDIR", L"[DIR:CSIDL_COMMON_APPDATA]\\C"},
+                         {L"PARAMS", std::wstring(400, L'p')}});
+    EXPECT_FALSE(ex.DownloadAndExecuteInstaller(detail));
+    EXPECT_EQ(detail, L"downloadsuccess");
+    EXPECT_EQ(seen.size(), 259u);
+    const std::wstring file = rk::sys::wide_path(program_data()) + L"\\C\\Brightscan_Release.exe";
+    EXPECT_EQ(seen.rfind(L"\"" + file + L"\" ppp", 0), 0u);
+
+    // No parameters: a trailing blank.
+    auto& bare = executor({{L"DOWNLOADURL", url}, {L"DESTDIR", L"[DIR:CSIDL_COMMON_APPDATA]\\C"}});
+    EXPECT_FALSE(bare.DownloadAndExecuteInstaller(detail));
+    EXPECT_EQ(seen, L"\"" + file + L"\" ");
+}
+
+TEST_F(ExecutorTest, ResolveDestDir) {
+    const std::wstring var_lib = rk::sys::wide_path(program_data());
+    const std::wstring opt = rk::sys::wide_path(root_.path() / "opt");
+    const struct {
+        const wchar_t* dest;
+        std::wstring resolved;
+    } cases[] = {
+        {L"[DIR:CSIDL_COMMON_APPDATA]\\Corvane\\Setup", var_lib + L"\\Corvane\\Setup"},
+        {L"[DIR:CSIDL_PROGRAM_FILESX86]\\Corvane", opt + L"\\Corvane"},
+        {L"[DIR:CSIDL_PROGRAM_FILES_COMMON]\\x", opt + L"/common\\x"},
+        {L"[DIR:CSIDL_WINDOWS]\\", rk::sys::wide_path(root_.path() / "usr") + L"\\"},
+        {L"[DIR:CSIDL_COMMON_APPDATA]", L""},  // no backslash
+        {L"[dir:CSIDL_COMMON_APPDATA]\\x", L""},  // macros are case-sensitive
+        {L"C:\\Corvane", L""},
+        {L"", L""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(executor({{L"DESTDIR", c.dest}}).ResolveDestDir(), c.resolved) << rk::text::wide_to_utf8(c.dest);
+    }
+}
+
+TEST_F(ExecutorTest, DeleteIfNeededRemovesTheTree) {
+    const fs::path dest = program_data("Corvane");
+    fs::create_directories(dest / "sub" / "deeper");
+    std::ofstream(dest / "a.txt") << "a";
+    std::ofstream(dest / "sub" / "deeper" / "ro.txt") << "ro";
+    ::chmod((dest / "sub" / "deeper" / "ro.txt").c_str(), 0444);
+    ::chmod((dest / "sub" / "deeper").c_str(), 0555);
+    // A link to a folder outside: the link goes, the folder stays.
+    const fs::path outside = root_.path() / "outside";
+    fs::create_directories(outside);
+    std::ofstream(outside / "keep.txt") << "keep";
+    fs::create_directory_symlink(outside, dest / "link");
+
+    rk::logging::test::ScopedLogCapture capture;
+    EXPECT_TRUE(executor({{L"DESTDIR", L"[DIR:CSIDL_COMMON_APPDATA]\\Corvane"}, {L"DELETE", L"TRUE"}}).DeleteIfNeeded());
+    EXPECT_FALSE(fs::exists(dest));
+    EXPECT_TRUE(fs::exists(outside / "keep.txt"));
+    ASSERT_EQ(capture.logger().Entries().size(), 1u);
+    EXPECT_EQ(capture.logger().Entries()[0].level, 1u);
+    EXPECT_EQ(capture.logger().Entries()[0].message,
+              L"Deleted the destination directory: " + rk::sys::wide_path(program_data()) + L"\\Corvane");
+}
+
+// A folder whose name begins with a dot is not entered, so its parent cannot
+// go now: it is scheduled for the next start.
+TEST_F(ExecutorTest, WhatCannotGoNowIsScheduled) {
+    const fs::path dest = program_data("Corvane");
+    fs::create_directories(dest / ".cache");
+    std::ofstream(dest / ".cache" / "x") << "x";
+    std::ofstream(dest / "a.txt") << "a";
+    EXPECT_TRUE(executor({{L"DESTDIR", L"[DIR:CSIDL_COMMON_APPDATA]\\Corvane"}, {L"DELETE", L"TRUE"}}).DeleteIfNeeded());
+    EXPECT_FALSE(fs::exists(dest / "a.txt"));
+    EXPECT_TRUE(fs::exists(dest / ".cache" / "x"));
+    const std::string list = read(rk::sys::PendingDeletes::default_list_file());
+    EXPECT_NE(list.find(dest.native() + "\n"), std::string::npos) << list;
+}
+
+TEST_F(ExecutorTest, DeleteIfNeededOnlyWhenAsked) {
+    fs::create_directories(program_data("Corvane"));
+    const struct {
+        const char* name;
+        StringMap commands;
+    } cases[] = {
+        {"no DELETE", {{L"DESTDIR", L"[DIR:CSIDL_COMMON_APPDATA]\\Corvane"}}},
+        {"lower-case true", {{L"DESTDIR", L"[DIR:CSIDL_COMMON_APPDATA]\\Corvane"}, {L"DELETE", L"true"}}},
+        {"unknown macro", {{L"DESTDIR", L"[DIR:CSIDL_NOPE]\\Corvane"}, {L"DELETE", L"TRUE"}}},
+        {"no DESTDIR", {{L"DELETE", L"TRUE"}}},
+        {"missing folder", {{L"DESTDIR", L"[DIR:CSIDL_COMMON_APPDATA]\\Gone"}, {L"DELETE", L"TRUE"}}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_FALSE(executor(c.commands).DeleteIfNeeded()) << c.name;
+        EXPECT_TRUE(fs::exists(program_data("Corvane"))) << c.name;
+    }
+    // A root-like path is refused even when asked directly.
+    executor({}).DeleteDirectoryTree(L"C:\\");
+    EXPECT_TRUE(fs::exists(program_data("Corvane")));
+}
+
+}  // namespace
