@@ -1,0 +1,428 @@
+#include "xml_updater/updater.h"
+
+#include <rapidxml/rapidxml_print.hpp>
+
+#include <exception>
+#include <fstream>
+#include <iterator>
+
+#include "platform/system/files.h"
+#include "platform/system/http/proxy_config.h"
+#include "platform/system/paths.h"
+#include "platform/system/process_info.h"
+#include "platform/text/numeric.h"
+#include "xml_updater/command_manager.h"
+#include "xml_updater/download_file.h"
+#include "xml_updater/hound.h"
+#include "xml_updater/precondition_manager.h"
+#include "xml_updater/redirect_handler.h"
+#include "xml_updater/signature_check.h"
+#include "xml_updater/substitution_manager.h"
+#include "xml_updater/user_proxy.h"
+#include "xml_updater/xml_parser.h"
+
+namespace XMLUpdater::v2 {
+namespace {
+
+using Node = rapidxml::xml_node<wchar_t>;
+constexpr wchar_t kFile[] = L"updater.cpp";
+
+// The fifth Initialize argument: kept alive for the rest of the process.
+std::shared_ptr<void>& extra_holder() {
+    static std::shared_ptr<void> extra;
+    return extra;
+}
+
+std::wstring node_name(const Node& node) { return std::wstring(node.name(), node.name_size()); }
+
+AttributeMap build_attributes(const Node& node) {
+    AttributeMap map;
+    for (const auto* attr = node.first_attribute(); attr != nullptr; attr = attr->next_attribute()) {
+        map[std::wstring(attr->name(), attr->name_size())] = std::wstring(attr->value(), attr->value_size());
+    }
+    return map;
+}
+
+std::wstring element_text(const Node& node) {
+    const Node* child = node.first_node();
+    return child != nullptr ? std::wstring(child->value(), child->value_size()) : std::wstring();
+}
+
+// The element as XML text, for the hook only (serialising costs).
+std::wstring node_text(const Node& node) {
+    if (!Hound::IsActive()) {
+        return {};
+    }
+    std::wstring text;
+    rapidxml::print(std::back_inserter(text), node, rapidxml::print_no_indenting);
+    return text;
+}
+
+// A section of the hook's report: start on construction, end on destruction.
+class Section {
+public:
+    Section(const wchar_t* function, std::wstring_view name, std::wstring_view text = {}) : function_(function) {
+        Hound::Start(kFile, function_, name, text);
+    }
+    Section(const Section&) = delete;
+    Section& operator=(const Section&) = delete;
+    ~Section() { Hound::End(kFile, function_); }
+
+private:
+    const wchar_t* function_;
+};
+
+bool is_exit_command(const std::wstring& name) {
+    return name == kCmdExit || name == kCmdExitXml || name == kCmdExitUpdate;
+}
+
+// The last path segment of a URL as a file name; empty when it is not a
+// plain name (no segment, ".", "..", or a Windows separator that would lead
+// out of the folder).
+std::wstring store_file_name(const std::wstring& url) {
+    const auto slash = url.rfind(L'/');
+    std::wstring name = slash == std::wstring::npos ? url : url.substr(slash + 1);
+    if (name.empty() || name == L"." || name == L".." || name.find(L'\\') != std::wstring::npos) {
+        return {};
+    }
+    return name;
+}
+
+}  // namespace
+
+CUpdater::CUpdater() : fetcher_(&NHttp::NDownloadFile::From) {}
+
+CUpdater::~CUpdater() = default;
+
+void CUpdater::SetDocumentFetcher(DocumentFetcher fetcher) {
+    fetcher_ = fetcher ? std::move(fetcher) : DocumentFetcher(&NHttp::NDownloadFile::From);
+}
+
+bool CUpdater::Initialize(EventSender sender, bool verify_signature, std::shared_ptr<IXmlUpdaterLogger> logger,
+                          std::shared_ptr<progress_manager> progress, std::shared_ptr<void> extra) {
+    constexpr wchar_t kFunction[] = L"CUpdater::Initialize";
+    if (logger) {
+        SetXmlUpdaterLogger(std::move(logger));
+    }
+    if (!sender || !sender->Initialize()) {
+        XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Failed to initialize event reporter");
+        return false;
+    }
+    if (extra) {
+        extra_holder() = std::move(extra);
+    }
+    substitutions_ = std::make_shared<CSubstitutionManager>();
+    preconditions_ = std::make_unique<CPreconditionManager>(substitutions_);
+    commands_ = std::make_unique<CCommandManager>(sender, substitutions_);
+    progress_.Initialize(std::move(progress));
+    verify_signature_ = verify_signature;
+    if (!commands_->RegisterCommand(kCmdRedirect, std::make_unique<CRedirectHandler>(*this))) {
+        XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"failed to register redirect command");
+        return false;
+    }
+    return true;
+}
+
+bool CUpdater::RegisterSubstitution(const std::wstring& name, SubstitutionCreator creator) {
+    return substitutions_ && substitutions_->RegisterSubstitution(name, creator);
+}
+
+bool CUpdater::RegisterCommand(const std::wstring& name, CommandCreator creator) {
+    return commands_ && commands_->RegisterCommand(name, creator);
+}
+
+bool CUpdater::RegisterCommand(const std::wstring& name, std::unique_ptr<ICommand> handler) {
+    return commands_ && commands_->RegisterCommand(name, std::move(handler));
+}
+
+bool CUpdater::RegisterPrecondition(const std::wstring& name, std::unique_ptr<IPrecondition> handler) {
+    return preconditions_ && preconditions_->RegisterPrecondition(name, std::move(handler));
+}
+
+bool CUpdater::SetVariable(const std::wstring& name, const std::wstring& value) {
+    if (substitutions_) {
+        substitutions_->SetVariable(name, value);
+    }
+    return true;
+}
+
+bool CUpdater::GetVariable(const std::wstring& name, std::wstring& value) {
+    return substitutions_ && substitutions_->GetVariable(name, value);
+}
+
+bool CUpdater::Update(const std::uint8_t* buffer, std::uint64_t length, int& exit_code) {
+    if (length > SIZE_MAX) {
+        return false;
+    }
+    const int status = ExecuteUpdate(buffer, static_cast<std::size_t>(length), exit_code);
+    if (exit_update_) {
+        exit_code = exit_code_;
+    }
+    return status == kUpdateOk;
+}
+
+bool CUpdater::Update(const std::wstring& url, int& exit_code) {
+    constexpr wchar_t kFunction[] = L"CUpdater::Update";
+    exit_code = 0;
+    std::vector<std::uint8_t> document;
+    bool intercepted = false;
+    try {
+        if (Hound::InterestingNavigation(kFile, kFunction, url)) {
+            const std::string text = Hound::GetXml(kFile, kFunction, url);
+            document.assign(text.begin(), text.end());
+            intercepted = true;
+        }
+    } catch (const std::exception& e) {
+        XmlUpdaterLog(kXmlLogWarning, kFile, kFunction, __LINE__, L"Error during update interception: %S", e.what());
+    } catch (...) {
+        XmlUpdaterLog(kXmlLogWarning, kFile, kFunction, __LINE__, L"Unknown error during update interception");
+    }
+    if (!intercepted) {
+        const ProxySettings* proxy = proxy_.use_settings ? &proxy_ : nullptr;
+        document = fetcher_(url, proxy, false);
+        if (document.empty()) {
+            document = fetcher_(url, proxy, true);
+        }
+    }
+    if (document.empty()) {
+        return false;
+    }
+    std::wstring store;
+    if (GetVariable(kVarStoreXmlOnDisk, store) && store == kStoreXmlOnDiskYes) {
+        StoreOnDisk(url, document);
+    }
+    const int status = ExecuteUpdate(document.data(), document.size(), exit_code);
+    if (status == kUpdateSignatureFailed) {
+        XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Signature check failed for %s", url);
+        return false;
+    }
+    if (status != kUpdateOk) {
+        XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Xml Update failed, error: %d", status);
+        return false;
+    }
+    return true;
+}
+
+void CUpdater::StoreOnDisk(const std::wstring& url, const std::vector<std::uint8_t>& document) {
+    constexpr wchar_t kFunction[] = L"CUpdater::Update";
+    const std::wstring image = rk::sys::own_image_path();
+    const auto slash = image.find_last_of(L"\\/");
+    const std::wstring directory = slash == std::wstring::npos ? std::wstring() : image.substr(0, slash + 1) + kStoreFolder;
+    const std::wstring name = store_file_name(url);
+    bool stored = false;
+    if (!directory.empty() && !name.empty() && rk::sys::create_directories(directory) == 0) {
+        if (const auto host = rk::sys::to_host_path(directory + L"\\" + name)) {
+            std::ofstream out(*host, std::ios::binary | std::ios::trunc);
+            out.write(reinterpret_cast<const char*>(document.data()), static_cast<std::streamsize>(document.size()));
+            stored = static_cast<bool>(out.flush());
+        }
+    }
+    if (!stored) {
+        XmlUpdaterLog(kXmlLogWarning, kFile, kFunction, __LINE__, L"Failed to store %s in %s", url, directory);
+    }
+}
+
+int CUpdater::ExecuteUpdate(const std::uint8_t* buffer, std::size_t length, int& exit_code) {
+    constexpr wchar_t kFunction[] = L"CUpdater::ExecuteUpdate";
+    if (!preconditions_ || !commands_) {
+        return kUpdateNotInitialized;
+    }
+    if (!Hound::InterestingSignatureCheck(kFile, kFunction) && verify_signature_) {
+        std::size_t signed_length = 0;
+        if (!NSignatureCheck::ForceVerifySignature(buffer, length, signed_length)) {
+            XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Signature check failed for xml string.");
+            return kUpdateSignatureFailed;
+        }
+        length = signed_length;
+    }
+    const Section section(kFunction, Hound::kSectionStartXml);
+    XMLParser parser;
+    if (!parser.ParseBuffer(buffer, length)) {
+        return kUpdateParseFailed;
+    }
+    return Process(parser.Document(), exit_code) ? kUpdateOk : kUpdateProcessFailed;
+}
+
+bool CUpdater::Process(rapidxml::xml_document<wchar_t>& document, int& exit_code) {
+    constexpr wchar_t kFunction[] = L"CUpdater::Process";
+    Node* array = document.first_node(kElemUpdateArray);
+    if (array == nullptr) {
+        XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Malformed XML, no UPDATEARRAY element");
+        return false;
+    }
+    const Section section(kFunction, Hound::kSectionUpdateArray);
+    for (Node* update = array->first_node(kElemUpdate); update != nullptr; update = update->next_sibling(kElemUpdate)) {
+        bool stop = false;
+        const bool result = ProcessUpdate(*update, exit_code, stop);
+        if (stop) {
+            return result;
+        }
+    }
+    return true;
+}
+
+bool CUpdater::ProcessUpdate(Node& update, int& exit_code, bool& stop) {
+    constexpr wchar_t kFunction[] = L"CUpdater::Process";
+    const Section section(kFunction, Hound::kSectionUpdate, node_text(update));
+    if (Node* preconditions = update.first_node(kElemPreconditionArray)) {
+        const Section array_section(kFunction, Hound::kSectionPreconditionArray);
+        for (Node* item = preconditions->first_node(kElemPrecondition); item != nullptr;
+             item = item->next_sibling(kElemPrecondition)) {
+            const Section item_section(kFunction, Hound::kSectionPrecondition, node_text(*item));
+            AttributeMap attributes = build_attributes(*item);
+            attributes[kAttrValue] = element_text(*item);
+            const auto type = attributes.find(kAttrPreconditionType);
+            if (type == attributes.end()) {
+                XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"XML precondition failed - no Type specified");
+                stop = true;
+                return false;
+            }
+            if (!preconditions_->IsPreconditionSatisfied(type->second, attributes)) {
+                return true;  // this update does not apply
+            }
+        }
+    }
+    Node* commands = update.first_node(kElemUpdateCommands);
+    if (commands == nullptr) {
+        return true;
+    }
+    const Section array_section(kFunction, Hound::kSectionCommandArray);
+    for (Node* item = commands->first_node(); item != nullptr; item = item->next_sibling()) {
+        if (item->type() != rapidxml::node_element) {
+            continue;
+        }
+        const std::wstring name = node_name(*item);
+        AttributeMap attributes = build_attributes(*item);
+        attributes[kAttrTagValue] = element_text(*item);
+        attributes[kAttrCmd] = name;
+        const Section item_section(kFunction, name, node_text(*item));
+        if (is_exit_command(name)) {
+            stop = true;
+            return ExitSteps(name, attributes, exit_code);
+        }
+        if (!commands_->Execute(name, attributes)) {
+            XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"XML command (%s) failed", name);
+            stop = true;
+            return false;
+        }
+        if (exit_update_) {
+            stop = true;
+            return true;
+        }
+    }
+    return true;
+}
+
+bool CUpdater::ExitSteps(const std::wstring& command, AttributeMap& attributes, int& exit_code) {
+    constexpr wchar_t kFunction[] = L"CUpdater::Process";
+    if (command == kCmdExitUpdate) {
+        XmlUpdaterLog(kXmlLogInformation, kFile, kFunction, __LINE__, L"Exit update command triggered. Exiting...");
+        exit_update_ = true;
+    }
+    const auto code = attributes.find(kAttrReturnCode);
+    if (code == attributes.end()) {
+        XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__,
+                      L"Couldn't find the ReturnCode attribute of EXIT command");
+        return false;
+    }
+    if (!substitutions_->Substitute(code->second)) {
+        XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Unable to substitute the return code");
+        return false;
+    }
+    const auto value = rk::text::parse_int64_exact(code->second);
+    if (!value || *value < INT32_MIN || *value > INT32_MAX) {
+        XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Unable to convert ReturnCode into int");
+        return false;
+    }
+    const int result = static_cast<int>(*value);
+    Hound::ExitResult(kFile, kFunction, result);
+    exit_code = result;
+    if (exit_update_) {
+        exit_code_ = result;
+    }
+    return true;
+}
+
+bool CUpdater::Redirect(AttributeMap& attributes, CSubstitutionManager* substitutions) {
+    constexpr wchar_t kFunction[] = L"CUpdater::Redirect";
+    if (substitutions == nullptr) {
+        XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"invalid substitutor");
+        return false;
+    }
+    const auto location = attributes.find(kAttrLocation);
+    if (location == attributes.end()) {
+        XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Unable to read Location attribute of REDIRECT command");
+        return false;
+    }
+    if (!substitutions->Substitute(location->second)) {
+        XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__,
+                      L"Unable to substitute variables for the REDIRECT command");
+        return false;
+    }
+    int nested_exit_code = 0;
+    const bool result = Update(location->second, nested_exit_code);
+    substitutions->SetVariable(kVarExitCode, std::to_wstring(nested_exit_code));
+    return result;
+}
+
+bool CUpdater::SetProxySettings(const WINHTTP_CURRENT_USER_IE_PROXY_CONFIG* config) {
+    if (config == nullptr) {
+        proxy_.auto_detect = true;
+        proxy_.use_settings = false;
+        return true;
+    }
+    if (config->lpszAutoConfigUrl != nullptr) {
+        proxy_.auto_config_url = std::wstring(config->lpszAutoConfigUrl);
+        proxy_.use_auto_config_url = true;
+        proxy_.use_settings = true;
+        return true;
+    }
+    if (config->lpszProxy != nullptr) {
+        proxy_.proxy = std::wstring(config->lpszProxy);
+        if (config->lpszProxyBypass != nullptr) {
+            proxy_.bypass = std::wstring(config->lpszProxyBypass);
+        } else {
+            proxy_.bypass.reset();
+        }
+        proxy_.use_settings = true;
+    }
+    return true;
+}
+
+bool CUpdater::fill_proxy_data_for_specific_url(const std::wstring& /*url*/, WINHTTP_CURRENT_USER_IE_PROXY_CONFIG& out) {
+    constexpr wchar_t kFunction[] = L"CUpdater::fill_proxy_data_for_specific_url";
+    GlobalFreeString(out.lpszAutoConfigUrl);
+    GlobalFreeString(out.lpszProxy);
+    GlobalFreeString(out.lpszProxyBypass);
+    out.lpszAutoConfigUrl = out.lpszProxy = out.lpszProxyBypass = nullptr;
+
+    rk::sys::http::EnvironmentReader environment = [](const std::string& name) -> std::optional<std::string> {
+        const char* value = std::getenv(name.c_str());
+        return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+    };
+    std::string error;
+    const auto service = RunsAsService(error);
+    if (!service) {
+        XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__,
+                      L"Unable to determine if process is running as a service: %hs", error);
+    } else if (*service) {
+        if (auto user = LoggedOnUserEnvironment(error)) {
+            environment = std::move(user);
+        } else {
+            XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Failed to impersonate logged on user: %hs", error);
+        }
+    }
+    const rk::sys::http::ProxyConfig config = rk::sys::http::proxy_config_from_environment(environment);
+    if (!config.proxy.empty()) {
+        out.lpszProxy = GlobalAllocString(config.proxy);
+        out.lpszProxyBypass = config.bypass.empty() ? nullptr : GlobalAllocString(config.bypass);
+        return true;
+    }
+    if (!config.auto_detect && config.auto_config_url.empty()) {
+        return true;
+    }
+    // Automatic resolution (WPAD or a proxy script) has no Linux backend.
+    return false;
+}
+
+}  // namespace XMLUpdater::v2

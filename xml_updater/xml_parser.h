@@ -1,0 +1,41 @@
+// The update document parser: bytes (UTF-16LE with its byte-order mark,
+// UTF-8 with or without one) to a rapidxml tree of wide characters, parsed
+// with the default flags. The tree lives as long as the parser.
+#pragma once
+
+#include <rapidxml/rapidxml.hpp>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace XMLUpdater::v2 {
+
+// Deeper element nesting is refused before rapidxml's recursive descent
+// could exhaust the stack.
+inline constexpr std::size_t kMaxElementDepth = 256;
+
+class XMLParser {
+public:
+    // False, logged, for a null buffer, a text that does not convert, and a
+    // document rapidxml refuses or that nests too deep.
+    bool ParseBuffer(const std::uint8_t* buffer, std::size_t length);
+
+    // The parsed tree; valid after ParseBuffer succeeded.
+    rapidxml::xml_document<wchar_t>& Document() { return *document_; }
+
+    // The text the bytes decode to (before parsing), or the converter's
+    // bracketed failure message; empty for a null buffer.
+    static std::wstring DecodeDocument(const std::uint8_t* buffer, std::size_t length);
+
+    // Depth of element nesting (a pre-scan that reads tags, quotes,
+    // comments, CDATA and processing instructions).
+    static std::size_t ElementDepth(const wchar_t* text);
+
+private:
+    std::wstring text_;
+    std::unique_ptr<rapidxml::xml_document<wchar_t>> document_;
+};
+
+}  // namespace XMLUpdater::v2
