@@ -259,6 +259,20 @@ TEST(HttpClient, TlsHandshakeThatNeverCompletesIsAConnectTimeout) {
     EXPECT_EQ(ex.send_error, win::kWinHttpErrorTimeout);
 }
 
+TEST(HttpClient, SendTimeoutWhenTheServerStopsReading) {
+    SilentListener listener;  // accepts in the kernel, never reads
+    SessionOptions options = direct();
+    options.timeouts = Timeouts{0, 2000, 300, 60000};
+    auto session = make_session(options);
+    RequestSpec post;
+    post.verb = L"POST";
+    post.body.assign(64 * 1024 * 1024, 'u');  // more than the socket buffers hold
+    const auto start = Clock::now();
+    const auto ex = perform(*session, listener.url("http", "/upload"), post);
+    EXPECT_EQ(ex.send_error, win::kWinHttpErrorTimeout);
+    EXPECT_LT(elapsed_ms(start), 5000);
+}
+
 TEST(HttpClient, ReceiveTimeoutBeforeHeadersAndInsideTheBody) {
     TestServer server(TestServer::Mode::kPlain);
     server.handle("GET", "/late-headers", [&](const httplib::Request&, httplib::Response& response) {
