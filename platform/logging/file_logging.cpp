@@ -1,5 +1,7 @@
 #include "platform/logging/file_logging.h"
 
+#include <limits>
+
 #include "platform/config/obfuscated_ini_reader.h"
 #include "platform/logging/default_logging_handler.h"
 #include "platform/logging/etw_util.h"
@@ -36,6 +38,13 @@ std::optional<std::int64_t> read_number(DiraDoro::CObfuscatedIniReader& reader, 
 }
 
 }  // namespace
+
+bool IsValidLogSetting(std::wstring_view key, std::int64_t value) {
+    if (key == kSettingMaxSize) return valid_max_size(value);
+    if (key == kSettingMaxEntries) return valid_max_entries(value);
+    if (key == kSettingSeverity) return valid_severity(value);
+    return true;
+}
 
 // Holds the named mutex for one scope when the wait got it; a wait that
 // timed out proceeds without it.

@@ -18,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "platform/logging/file_log_line.h"
 #include "platform/logging/logging_if.h"
@@ -53,6 +54,11 @@ inline constexpr rk::DWORD kDefaultOptions = kOptionImageName;
 inline constexpr rk::DWORD kLogMutexWaitMs = 7000;
 // Severity after a failed folder check: no level passes.
 inline constexpr LogLevel kSilencedSeverity = 10000;
+
+// Whether a "Config" value of log.ini is valid for its key (unknown keys
+// and "Enable"/"Options" accept any number; "LastLogIdx" is checked against
+// the ring when used).
+bool IsValidLogSetting(std::wstring_view key, std::int64_t value);
 
 class CLogging final : public CLoggingIf {
 public:
