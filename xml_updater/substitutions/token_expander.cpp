@@ -1,0 +1,87 @@
+#include "xml_updater/substitutions/token_expander.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "xml_updater/substitutions/substitution_constants.h"
+
+namespace XMLUpdater::v2 {
+
+void expand_tokens(std::wstring& text, const TokenResolver& resolver) {
+    if (text.find(L'[') == std::wstring::npos) {
+        return;
+    }
+    const std::size_t max_chars = std::max(kMaxExpandedChars, text.size());
+
+    // `left` is the part before the scan position (always a prefix of the
+    // original text); `right` the rest, reversed, so right.back() is the
+    // character at the scan position. `closes` lists the indexes of ']' in
+    // `right` in ascending order: the first ']' after the scan position is
+    // closes.back().
+    std::wstring left = std::move(text);
+    std::wstring right;
+    std::vector<std::size_t> closes;
+    auto push = [&](wchar_t c) {
+        if (c == L']') {
+            closes.push_back(right.size());
+        }
+        right.push_back(c);
+    };
+
+    std::size_t chain = 0;
+    bool at_token = false;
+    for (;;) {
+        if (!at_token) {
+            const auto open = left.rfind(L'[');
+            if (open == std::wstring::npos) {
+                break;
+            }
+            for (std::size_t i = left.size(); i-- > open;) {
+                push(left[i]);
+            }
+            left.resize(open);
+            chain = 0;
+        }
+        at_token = false;
+        if (closes.empty()) {
+            continue;  // no ']' after this '[': it stays as it is
+        }
+        const std::size_t close = closes.back();
+        closes.pop_back();
+        const std::wstring content(right.rbegin() + 1, right.rbegin() + static_cast<std::ptrdiff_t>(right.size() - 1 - close));
+        right.resize(close);
+
+        std::wstring replacement;
+        const auto colon = content.find(L':');
+        if (colon == std::wstring::npos) {
+            replacement = resolver.resolve(content, nullptr);
+        } else {
+            const std::wstring arguments = content.substr(colon + 1);
+            replacement = resolver.resolve(content.substr(0, colon), &arguments);
+        }
+        bool rescan = !replacement.empty() && replacement.front() == L'[';
+        if (rescan && ++chain > kMaxChainedExpansions) {
+            if (resolver.limit_hit) {
+                resolver.limit_hit(ExpansionLimit::Chain, content.substr(0, colon));
+            }
+            replacement = kUnknownValue;
+            rescan = false;
+        }
+        if (left.size() + right.size() + replacement.size() > max_chars) {
+            if (resolver.limit_hit) {
+                resolver.limit_hit(ExpansionLimit::Length, content.substr(0, colon));
+            }
+            replacement = kUnknownValue;
+            rescan = false;
+        }
+        for (auto it = replacement.rbegin(); it != replacement.rend(); ++it) {
+            push(*it);
+        }
+        at_token = rescan;
+    }
+
+    text = std::move(left);
+    text.append(right.rbegin(), right.rend());
+}
+
+}  // namespace XMLUpdater::v2
