@@ -1,0 +1,127 @@
+// Cost per line of LogMessage with the real backends: the ETW logger over
+// LTTng-UST (filtered out, no session, a session recording) and the file
+// logger. The recording case starts its own LTTng session when lttng-tools
+// can be used (a session daemon running or startable, i.e. as root);
+// otherwise it reports an error and the others still run.
+#include <benchmark/benchmark.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "platform/logging/etw_logging.h"
+#include "platform/logging/file_logging.h"
+#include "platform/logging/process_logger.h"
+#include "platform/logging/test/scoped_process_logger.h"
+#include "platform/system/test/temp_root.h"
+
+namespace {
+
+std::string capture(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[256];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+            out.append(buffer, n);
+        }
+        ::pclose(pipe);
+    }
+    return out;
+}
+
+int shell(const std::string& command) {
+    const int status = std::system((command + " >/dev/null 2>&1").c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::unique_ptr<ETWLogging::CETWLogging> make_etw() {
+    // No echo: RK_LOG_STDERR would measure the terminal.
+    auto logger = std::make_unique<ETWLogging::CETWLogging>(ETWLogging::internal::MakeTraceWriter(), -1);
+    logger->Initialize_ex(nullptr, L"_no_group", nullptr, L"_no_host", nullptr);
+    return logger;
+}
+
+// A line below the severity: the logger's filter drops it.
+void BM_EtwFilteredOut(benchmark::State& state) {
+    rk::sys::test::TempRoot root;
+    rk::logging::test::ScopedProcessLogger scope(make_etw());
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(LogMessage(1, L"bench.cpp", L"Bench::Run", 1, L"read %ls: %d", L"lbconfig.ini", 42));
+    }
+}
+BENCHMARK(BM_EtwFilteredOut);
+
+// A passing line while no session records the provider.
+void BM_EtwNoSession(benchmark::State& state) {
+    rk::sys::test::TempRoot root;
+    rk::logging::test::ScopedProcessLogger scope(make_etw());
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(LogMessage(5, L"bench.cpp", L"Bench::Run", 1, L"read %ls: %d", L"lbconfig.ini", 42));
+    }
+}
+BENCHMARK(BM_EtwNoSession);
+
+// A passing line recorded by an LTTng session (rklogs:*, all levels).
+void BM_EtwSessionRecording(benchmark::State& state) {
+    if (!ETWLogging::internal::TraceSystemAvailable() || shell("command -v lttng") != 0) {
+        state.SkipWithError("no LTTng in this build or no lttng-tools");
+        return;
+    }
+    int started_daemon = 0;  // pid of the daemon this benchmark started
+    if (shell("pgrep -x lttng-sessiond") != 0) {
+        if (shell("timeout 20 lttng-sessiond --daemonize --no-kernel") != 0) {
+            state.SkipWithError("cannot start lttng-sessiond (needs root)");
+            return;
+        }
+        started_daemon = std::atoi(capture("pgrep -x -n lttng-sessiond").c_str());
+    }
+    rk::sys::test::TempRoot root;
+    const std::string session = "rklogs-bench-" + std::to_string(::getpid());
+    const std::string out = (root.path() / "trace").native();
+    if (shell("timeout 20 lttng create " + session + " --output=" + out) != 0 ||
+        shell("timeout 20 lttng enable-event -u -s " + session + " 'rklogs:*'") != 0 ||
+        shell("timeout 20 lttng start " + session) != 0) {
+        state.SkipWithError("cannot create an LTTng session");
+    } else {
+        auto logger = make_etw();
+        ETWLogging::CETWLogging* etw = logger.get();
+        rk::logging::test::ScopedProcessLogger scope(std::move(logger));
+        LogMessage(5, L"bench.cpp", L"Bench::Run", 1, L"first");  // Start: sees the session
+        for (int i = 0; i < 100 && !etw->IsAttached(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        if (!etw->IsAttached()) {
+            state.SkipWithError("the session did not reach this process");
+        } else {
+            for (auto _ : state) {
+                benchmark::DoNotOptimize(
+                    LogMessage(5, L"bench.cpp", L"Bench::Run", 1, L"read %ls: %d", L"lbconfig.ini", 42));
+            }
+        }
+    }
+    shell("timeout 20 lttng destroy " + session);
+    if (started_daemon > 0) {
+        shell("kill " + std::to_string(started_daemon));
+    }
+}
+BENCHMARK(BM_EtwSessionRecording);
+
+// A passing line written by the file logger (named mutex, LastLogIdx read,
+// open, write, close) into a temporary root.
+void BM_FileLogger(benchmark::State& state) {
+    rk::sys::test::TempRoot root;
+    auto logger = std::make_unique<ETWLogging::CLogging>();
+    logger->Initialize(L"bench", nullptr, nullptr, 0);
+    rk::logging::test::ScopedProcessLogger scope(std::move(logger));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(LogMessage(5, L"bench.cpp", L"Bench::Run", 1, L"read %ls: %d", L"lbconfig.ini", 42));
+    }
+}
+BENCHMARK(BM_FileLogger);
+
+}  // namespace
+
+BENCHMARK_MAIN();
