@@ -8,6 +8,7 @@
 #include "app/daemon/updater_module.h"
 #include "app/http/rk_win_http_client.h"
 #include "app/manifest/rk_xml_processor.h"
+#include "app/manifest/updater_environment.h"
 #include "platform/system/pending_deletes.h"
 #include "profile/profile_data.h"
 
@@ -20,8 +21,15 @@ int main(int /*argc*/, char** argv) {
         auto client = std::make_shared<RkWinHttpClient>();
         client->SetStrictCertificates(rk::profile::kStrictCertificates);
         client->SetServerPort(rk::profile::kManifestPortFromUrl ? kPortFromUrl : kManifestServerPort);
+
+        auto environment = std::make_shared<UpdaterEnvironment>(system_updater_environment());
+        // Installer downloads check certificates against the profile's trust
+        // anchors when it names some (development: the development root).
+        environment->download_options.ca_file = std::wstring(rk::profile::kDownloadCaFile);
+        std::shared_ptr<const UpdaterEnvironment> shared_environment = environment;
         return UpdaterLoopParts{client, std::wstring(rk::profile::kManifestUrl),
-                                [] { return MakeRkXMLProcessor(); }, MakeSystemLoopClock()};
+                                [shared_environment] { return MakeRkXMLProcessor(shared_environment); },
+                                MakeSystemLoopClock()};
     };
     return RunUpdaterModule(parts);
 }
