@@ -1,0 +1,36 @@
+#include "platform/system/random.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <set>
+#include <vector>
+
+namespace rk::sys {
+namespace {
+
+// Sizes around getrandom's 256-byte atomic limit, and a large one that the
+// kernel may hand out in parts.
+TEST(RandomBytes, FillsEveryByteForAnySize) {
+    for (const std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{4}, std::size_t{256}, std::size_t{257},
+                                   std::size_t{1} << 20}) {
+        std::vector<std::uint8_t> buffer(size, 0);
+        ASSERT_EQ(random_bytes(buffer), 0u) << size;
+        if (size >= 256) {
+            // All-zero output of 256 random bytes would mean nothing was written.
+            std::set<std::uint8_t> distinct(buffer.begin(), buffer.end());
+            EXPECT_GT(distinct.size(), 100u) << size;
+        }
+    }
+}
+
+TEST(RandomBytes, DrawsDiffer) {
+    std::array<std::uint8_t, 16> a{};
+    std::array<std::uint8_t, 16> b{};
+    ASSERT_EQ(random_bytes(a), 0u);
+    ASSERT_EQ(random_bytes(b), 0u);
+    EXPECT_NE(a, b);
+}
+
+}  // namespace
+}  // namespace rk::sys
