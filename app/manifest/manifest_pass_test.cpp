@@ -1,0 +1,222 @@
+// Whole processing passes: the polling loop's pass (rkupdatermodule's own
+// code) over the real processor, a TLS server, the registry store in a
+// temporary root, signed and unsigned installers run as child processes; and
+// the operator tool's pass against the same server.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <utility>
+#include <vector>
+
+#include "app/daemon/updater_loop.h"
+#include "app/manifest/rk_xml_processor.h"
+#include "platform/system/http/test/test_server.h"
+#include "platform/system/paths.h"
+#include "platform/system/registry/registry.h"
+#include "platform/system/test/temp_root.h"
+#include "platform/text/utf.h"
+#include "profile/profile_data.h"
+#include "telemetry/rk_updater_module_events.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+namespace reg = rk::sys::reg;
+namespace http_test = rk::sys::http::test;
+using Events = std::vector<std::pair<rk::DWORD, std::wstring>>;
+
+std::string read(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// An installer that records its arguments beside itself and exits 3. The
+// last command ends the script, so an appended signature is never read.
+constexpr char kInstaller[] =
+    "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$(dirname \"$0\")/args.txt\"\nexit 3\n";
+
+class ManifestPass : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server_.running());
+        reg::HKEY key = nullptr;
+        ASSERT_EQ(reg::RegCreateKeyExW(reg::HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane\\Product", 0, nullptr, 0,
+                                       reg::KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                  0);
+        for (const auto& [name, value] : {std::pair{L"Version", L"2.1"}, std::pair{L"AffId", L"AFF"}}) {
+            auto bytes = rk::text::wide_to_utf16le(std::wstring(value) + L'\0');
+            ASSERT_EQ(reg::RegSetValueExW(key, name, 0, reg::REG_SZ, bytes.data(), static_cast<rk::DWORD>(bytes.size())),
+                      0);
+        }
+        reg::RegCloseKey(key);
+        fs::create_directories(root_.path() / "var" / "lib");
+    }
+
+    // The installer with an appended signature of the development code-signing
+    // certificate (chain and root included), made as docs/codesign.md shows.
+    std::string signed_installer() const {
+        const fs::path keys = fs::path(RK_SOURCE_DIR) / "profile" / "dev-keys";
+        const fs::path work = root_.path() / "signing";
+        fs::create_directories(work);
+        std::ofstream(work / "in", std::ios::binary) << kInstaller;
+        std::ofstream(work / "cas.pem") << read(keys / "intermediate.crt") << read(keys / "root.crt");
+        const std::string command = "openssl cms -sign -binary -noattr -nosmimecap -md sha256 -outform DER -in '" +
+                                    (work / "in").native() + "' -out '" + (work / "sig.der").native() +
+                                    "' -signer '" + (keys / "codesign.crt").native() + "' -inkey '" +
+                                    (keys / "codesign.key.pem").native() + "' -certfile '" +
+                                    (work / "cas.pem").native() + "'";
+        EXPECT_EQ(std::system(command.c_str()), 0);
+        const std::string sig = read(work / "sig.der");
+        std::string info(12, '\0');
+        info[2] = 2;  // id_type PKCS #7
+        for (int i = 0; i < 4; ++i) {
+            info[8 + i] = static_cast<char>((sig.size() >> (24 - 8 * i)) & 0xFF);
+        }
+        return kInstaller + sig + info + "~Module signature appended~\n";
+    }
+
+    std::wstring manifest(bool with_os, const wchar_t* extra_commands = L"") const {
+        return std::wstring(L"<UPDATER><UPDATE><POLLINGTIMEINMINS value=\"30\"/><PRECONDITION><PREREQ>"
+                            L"<SETVAR name=\"ISENABLED\" value=\"TRUE\"/><SETVAR name=\"RETRY\" value=\"FALSE\"/>") +
+               (with_os ? L"<SETVAR name=\"OS\" value=\"10.0\"/>" : L"") +
+               L"<SETVAR name=\"REGHIVE\" value=\"HKLM\"/><SETVAR name=\"COMPARE\" value=\"GE\"/></PREREQ>"
+               L"<REGINFO><SETVAR name=\"VER\" value=\"SOFTWARE\\Corvane\\Product@Version\"/>"
+               L"<SETVAR name=\"LMRA_AFFID\" value=\"SOFTWARE\\Corvane\\Product@AffId\"/></REGINFO>"
+               L"<COMPAREVALS><SETVAR name=\"VER\" value=\"2.0\" type=\"VER\"/></COMPAREVALS></PRECONDITION>"
+               L"<UPDATECOMMANDS><SETVAR name=\"DOWNLOADURL\" value=\"" +
+               server_.wide_url("/dl/affiliates/0/setup") +
+               L"\"/><SETVAR name=\"DESTDIR\" value=\"[DIR:CSIDL_COMMON_APPDATA]\\Corvane\"/>"
+               L"<SETVAR name=\"PARAMS\" value=\"/S /v\"/><SETVAR name=\"VALIDATE\" value=\"TRUE\"/>" +
+               extra_commands + L"</UPDATECOMMANDS></UPDATE></UPDATER>";
+    }
+
+    // One pass of the polling loop with the real processor; the events it
+    // reported, in order.
+    Events run_pass(const std::wstring& body, std::wstring& polling, rk::app::UpdaterLoop* loop = nullptr) {
+        auto env = std::make_shared<rk::app::UpdaterEnvironment>(rk::app::system_updater_environment());
+        rk::sys::OsVersion windows10;
+        windows10.major = 10;
+        env->os_info = std::make_shared<rk::sys::FixedOsInfo>(windows10);
+        env->download_options.ca_file = http_test::dev_root_ca();
+        rk::app::UpdaterLoopParts parts;
+        parts.make_processor = [env] { return MakeRkXMLProcessor(env); };
+        rk::app::UpdaterLoop own(parts);
+        Events events;
+        const auto previous = rk::telemetry::SetUpdaterEventObserver(
+            [&](rk::DWORD id, const std::wstring& detail) { events.emplace_back(id, detail); });
+        polling = (loop ? *loop : own).ProcessUpdateManifest(body);
+        rk::telemetry::SetUpdaterEventObserver(previous);
+        return events;
+    }
+
+    fs::path destination() const { return root_.path() / "var" / "lib" / "Corvane"; }
+
+    rk::sys::test::TempRoot root_;
+    http_test::TestServer server_{http_test::TestServer::Mode::kTls};
+};
+
+TEST_F(ManifestPass, SignedInstallerRunsAndIsReported) {
+    ASSERT_EQ(std::wstring(rk::profile::kAllowedDomain), L"127.0.0.1");
+    server_.serve("/dl/affiliates//AFF/setup", signed_installer());
+    std::wstring polling;
+    const Events events = run_pass(manifest(true), polling);
+    const Events expected{{66, L""}, {67, L"preconditionsuccess"}, {71, L"executesuccesswithexitcode:3"}};
+    EXPECT_EQ(events, expected);
+    EXPECT_EQ(polling, L"30");
+    EXPECT_EQ(read(destination() / "args.txt"), "/S\n/v\n");
+    // The affiliate identifier from the registry went into the URL.
+    ASSERT_EQ(server_.request_count(), 1u);
+    EXPECT_EQ(server_.requests()[0].target, "/dl/affiliates//AFF/setup");
+}
+
+TEST_F(ManifestPass, UnsignedInstallerNeverRuns) {
+    server_.serve("/dl/affiliates//AFF/setup", kInstaller);
+    std::wstring polling;
+    const Events events = run_pass(manifest(true), polling);
+    const Events expected{{66, L""}, {67, L"preconditionsuccess"}, {70, L"signaturevalidationfailed"}};
+    EXPECT_EQ(events, expected);
+    EXPECT_FALSE(fs::exists(destination() / "args.txt"));
+    EXPECT_TRUE(fs::exists(destination() / "Brightscan_Release.exe"));  // downloaded, kept, not run
+}
+
+TEST_F(ManifestPass, DeleteAfterRunAndRetryOff) {
+    server_.serve("/dl/affiliates//AFF/setup", signed_installer());
+    // The same loop twice: RETRY "FALSE" keeps the second pass quiet.
+    auto env = std::make_shared<rk::app::UpdaterEnvironment>(rk::app::system_updater_environment());
+    rk::sys::OsVersion windows10;
+    windows10.major = 10;
+    env->os_info = std::make_shared<rk::sys::FixedOsInfo>(windows10);
+    env->download_options.ca_file = http_test::dev_root_ca();
+    rk::app::UpdaterLoopParts parts;
+    parts.make_processor = [env] { return MakeRkXMLProcessor(env); };
+    rk::app::UpdaterLoop loop(parts);
+    std::wstring polling;
+    const std::wstring body = manifest(true, L"<SETVAR name=\"DELETE\" value=\"TRUE\"/>");
+    const Events first = run_pass(body, polling, &loop);
+    ASSERT_EQ(first.size(), 3u);
+    EXPECT_EQ(first[2], (std::pair<rk::DWORD, std::wstring>{71, L"executesuccesswithexitcode:3"}));
+    EXPECT_FALSE(fs::exists(destination()));
+    EXPECT_TRUE(run_pass(body, polling, &loop).empty());
+    EXPECT_EQ(server_.request_count(), 1u);
+}
+
+TEST_F(ManifestPass, BrokenManifestsReport64) {
+    const std::wstring good = manifest(true);
+    const struct {
+        const char* name;
+        std::wstring body;
+        const wchar_t* detail;
+    } cases[] = {
+        {"empty", L"", L"emptyresponsecontent"},
+        {"not xml", L"Service Unavailable", L"xmlparsingfailed"},
+        {"cut short", good.substr(0, good.size() - 30), L"xmlparsingfailed"},
+        {"no UPDATECOMMANDS", good.substr(0, good.find(L"<UPDATECOMMANDS>")) + L"</UPDATE></UPDATER>",
+         L"xmlparsingfailed"},
+    };
+    for (const auto& c : cases) {
+        std::wstring polling;
+        const Events events = run_pass(c.body, polling);
+        EXPECT_EQ(events, (Events{{64, c.detail}})) << c.name;
+        EXPECT_EQ(polling, L"1440") << c.name;
+    }
+    EXPECT_EQ(server_.request_count(), 0u);
+}
+
+// rkctl pass against the same server: the decisions and events printed, the
+// installer downloaded and checked but, with --dry-run, not started.
+TEST_F(ManifestPass, OperatorToolDryRun) {
+    server_.serve("/dl/affiliates//AFF/setup", signed_installer());
+    const fs::path manifest_file = root_.path() / "lmrupdate.xml";
+    std::ofstream(manifest_file) << rk::text::wide_to_utf8(manifest(false));
+    server_.serve("/xml/lmrupdate.xml", rk::text::wide_to_utf8(manifest(false)));
+    for (const std::string& source : {manifest_file.native(), server_.url("/xml/lmrupdate.xml")}) {
+        const std::string command = std::string(RKCTL_PATH) + " pass '" + source + "' --dry-run --ca-file '" +
+                                    http_test::dev_root_ca().native() + "' 2>&1";
+        FILE* pipe = ::popen(command.c_str(), "r");
+        ASSERT_NE(pipe, nullptr);
+        std::string out;
+        char buffer[512];
+        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+            out += buffer;
+        }
+        EXPECT_EQ(::pclose(pipe), 0) << out;
+        for (const char* line : {"parse: xmlparsingsuccess\n", "event 66 PrecondCheckStarted detail=\"\" payload=\"\"\n",
+                                 "registry: LMRA_AFFID = \"AFF\"\n", "precondition: preconditionsuccess\n",
+                                 "event 67 PrecondCheckSuccess detail=\"preconditionsuccess\" "
+                                 "payload=\"errcode=errcode:preconditionsuccess\"\n",
+                                 "installer: downloadsuccess\n", "dry run: no event 70 or 71\n",
+                                 "next poll: in 30 minutes\n"}) {
+            EXPECT_NE(out.find(line), std::string::npos) << line << "\n--- output:\n" << out;
+        }
+        EXPECT_NE(out.find("dry run: not starting \""), std::string::npos) << out;
+        EXPECT_FALSE(fs::exists(destination() / "args.txt"));
+    }
+}
+
+}  // namespace
