@@ -61,8 +61,14 @@ bool DemoServer::Start(std::string& error) {
                                 std::to_string(size));
         }
     });
-    if (!server->bind_to_port(options_.host, options_.port)) {
-        error = "cannot listen on " + options_.host + ":" + std::to_string(options_.port);
+    const int requested = options_.port;
+    if (requested == 0) {
+        options_.port = server->bind_to_any_port(options_.host);
+    } else if (!server->bind_to_port(options_.host, requested)) {
+        options_.port = -1;
+    }
+    if (options_.port <= 0) {
+        error = "cannot listen on " + options_.host + ":" + std::to_string(requested);
         return false;
     }
     server_ = std::move(server);

@@ -20,7 +20,7 @@ namespace rk::demo {
 
 struct DemoServerOptions {
     std::string host = "127.0.0.1";
-    int port = 8443;
+    int port = 8443;  // 0: any free port (see Port())
     std::filesystem::path folder;
     std::filesystem::path cert;  // PEM certificate and key; TLS always
     std::filesystem::path key;
@@ -40,6 +40,8 @@ public:
     bool Start(std::string& error);
     void Stop();
     std::size_t RequestCount() const { return requests_; }
+    // The port listened on once started.
+    int Port() const { return options_.port; }
 
 private:
     DemoServerOptions options_;

@@ -1,0 +1,189 @@
+// The updater daemon's whole job against a local HTTPS server.
+//
+// BM_WholePass: one polling round (manifest fetch, parse, preconditions from
+// the registry, 50 MB installer download, signature check, run, wait) with
+// the real client, processor and executor; BM_CurlDownload: `curl -k -s -o`
+// of the same installer from the same server in the same run (the ratio of
+// the two is the pass's overhead over a plain download).
+// BM_DaemonResidentWhileSleeping: the real rkupdatermodule after its pass,
+// sleeping its polling interval; counter rss_kib = VmRSS.
+#include <benchmark/benchmark.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "app/daemon/test/fake_processor.h"
+#include "app/daemon/updater_loop.h"
+#include "app/manifest/rk_xml_processor.h"
+#include "app/manifest/updater_environment.h"
+#include "platform/logging/test/scoped_process_logger.h"
+#include "platform/system/test/temp_root.h"
+#include "platform/text/utf.h"
+#include "tools/demo_server/demo_server.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+const fs::path kSource = RK_SOURCE_DIR;
+const fs::path kKeys = kSource / "profile/dev-keys";
+constexpr std::size_t kInstallerSize = 50u * 1024 * 1024;
+
+std::string read_file(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+bool run(const std::string& command) { return std::system(command.c_str()) == 0; }
+
+// A temporary root with the demo registry values, a server folder with the
+// manifest (installer URL on `port`) and a signed installer padded to 50 MB.
+struct Stage {
+    rk::sys::test::TempRoot root;
+    fs::path serve = root.path() / "serve";
+
+    bool prepare(int installer_port, std::size_t padding) {
+        fs::create_directories(serve);
+        fs::create_directories(root.path() / "var/lib");
+        std::string manifest = read_file(kSource / "testdata/demo/lmrupdate.xml");
+        const std::string from = "127.0.0.1:8443";
+        manifest.replace(manifest.find(from), from.size(), "127.0.0.1:" + std::to_string(installer_port));
+        // Every pass attempts the update, not only the process's first.
+        const std::string no_retry = "\"RETRY\" value=\"FALSE\"";
+        manifest.replace(manifest.find(no_retry), no_retry.size(), "\"RETRY\" value=\"TRUE\"");
+        std::ofstream(serve / "lmrupdate.xml") << manifest;
+        {
+            std::ofstream installer(root.path() / "installer.sh", std::ios::binary);
+            installer << read_file(kSource / "testdata/demo/installer.sh") << std::string(padding, '#');
+        }
+        std::ofstream(root.path() / "chain.pem") << read_file(kKeys / "intermediate.crt") << read_file(kKeys / "root.crt");
+        const std::string rkctl = RKCTL_PATH;
+        return run(rkctl + " sign-file " + (root.path() / "installer.sh").string() + " --cert " +
+                   (kKeys / "codesign.crt").string() + " --key " + (kKeys / "codesign.key.pem").string() +
+                   " --chain " + (root.path() / "chain.pem").string() + " --out " +
+                   (serve / "Brightscan_Setup.exe").string() + " >/dev/null") &&
+               run(rkctl + " reg add 'HKLM\\SOFTWARE\\Corvane\\Lumora' -v Version -d 2.1") &&
+               run(rkctl + " reg add 'HKLM\\SOFTWARE\\Corvane\\Lumora' -v AffId -d BENCH");
+    }
+};
+
+rk::demo::DemoServerOptions server_options(const fs::path& folder, int port) {
+    rk::demo::DemoServerOptions options;
+    options.folder = folder;
+    options.port = port;
+    options.cert = kKeys / "tls.crt";
+    options.key = kKeys / "tls.key.pem";
+    return options;
+}
+
+void BM_WholePass(benchmark::State& state) {
+    rk::logging::test::ScopedProcessLogger quiet(nullptr);
+    Stage stage;
+    rk::demo::DemoServer server(server_options(stage.serve, 0));
+    std::string error;
+    if (!server.Start(error)) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    if (!stage.prepare(server.Port(), kInstallerSize)) {
+        state.SkipWithError("cannot prepare the stage");
+        return;
+    }
+    auto environment = std::make_shared<rk::app::UpdaterEnvironment>(rk::app::system_updater_environment());
+    environment->download_options.ca_file = kKeys / "root.crt";
+    std::shared_ptr<const rk::app::UpdaterEnvironment> shared = environment;
+    auto client = std::make_shared<rk::app::RkWinHttpClient>();
+    client->SetServerPort(static_cast<unsigned>(server.Port()));
+    rk::app::UpdaterLoopParts parts{client, rk::text::utf8_to_wide("https://127.0.0.1/xml/lmrupdate.xml"),
+                                    [shared] { return MakeRkXMLProcessor(shared); },
+                                    std::make_shared<rk::app::test::FakeLoopClock>()};
+    rk::app::UpdaterLoop loop(std::move(parts));
+    const fs::path marker = stage.root.path() / "var/lib/CorvaneDemo/installer-ran.txt";
+    for (auto _ : state) {
+        fs::remove(marker);
+        loop.RunOnce();
+        if (!fs::exists(marker)) {
+            state.SkipWithError("the installer did not run");
+            return;
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(fs::file_size(stage.serve / "Brightscan_Setup.exe")));
+}
+BENCHMARK(BM_WholePass)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
+
+void BM_CurlDownload(benchmark::State& state) {
+    Stage stage;
+    rk::demo::DemoServer server(server_options(stage.serve, 0));
+    std::string error;
+    if (!server.Start(error) || !stage.prepare(server.Port(), kInstallerSize)) {
+        state.SkipWithError("cannot prepare the stage");
+        return;
+    }
+    const std::string command = "curl -k -s -o " + (stage.root.path() / "download.bin").string() +
+                                " https://127.0.0.1:" + std::to_string(server.Port()) +
+                                "/dl/affiliates//BENCH/Brightscan_Setup.exe";
+    for (auto _ : state) {
+        if (!run(command)) {
+            state.SkipWithError("curl failed");
+            return;
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(fs::file_size(stage.serve / "Brightscan_Setup.exe")));
+}
+BENCHMARK(BM_CurlDownload)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
+
+long resident_kib(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::atol(line.c_str() + 6);
+        }
+    }
+    return -1;
+}
+
+void BM_DaemonResidentWhileSleeping(benchmark::State& state) {
+    Stage stage;
+    rk::demo::DemoServer server(server_options(stage.serve, 8443));
+    std::string error;
+    if (!server.Start(error) || !stage.prepare(8443, 0)) {
+        state.SkipWithError(("cannot prepare the stage: " + error).c_str());
+        return;
+    }
+    const fs::path marker = stage.root.path() / "var/lib/CorvaneDemo/installer-ran.txt";
+    long rss = -1;
+    for (auto _ : state) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::execl(RKUPDATERMODULE_PATH, "rkupdatermodule", nullptr);
+            ::_exit(127);
+        }
+        for (int i = 0; i < 600 && !fs::exists(marker); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        // The pass has ended once the installer ran; let the worker finish.
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        rss = resident_kib(pid);
+        ::kill(pid, SIGTERM);
+        ::waitpid(pid, nullptr, 0);
+    }
+    state.counters["rss_kib"] = static_cast<double>(rss);
+}
+BENCHMARK(BM_DaemonResidentWhileSleeping)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
