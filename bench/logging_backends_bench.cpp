@@ -90,7 +90,7 @@ void BM_EtwSessionRecording(benchmark::State& state) {
         ETWLogging::CETWLogging* etw = logger.get();
         rk::logging::test::ScopedProcessLogger scope(std::move(logger));
         LogMessage(5, L"bench.cpp", L"Bench::Run", 1, L"first");  // Start: sees the session
-        for (int i = 0; i < 100 && !etw->IsAttached(); ++i) {
+        for (int i = 0; i < 250 && !etw->IsAttached(); ++i) {  // a daemon started just now needs a moment to find this process
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         if (!etw->IsAttached()) {
