@@ -26,11 +26,16 @@ constexpr wchar_t kFile[] = L"substitution_manager.cpp";
 constexpr int kMaxSubstituteDepth = 16;
 
 struct DepthGuard {
-    explicit DepthGuard(int& depth) : depth_(depth) { ++depth_; }
-    ~DepthGuard() { --depth_; }
+    DepthGuard(int& depth, bool& exceeded) : depth_(depth), exceeded_(exceeded) { ++depth_; }
+    ~DepthGuard() {
+        if (--depth_ == 0) {
+            exceeded_ = false;
+        }
+    }
     DepthGuard(const DepthGuard&) = delete;
     DepthGuard& operator=(const DepthGuard&) = delete;
     int& depth_;
+    bool& exceeded_;
 };
 
 }  // namespace
@@ -89,6 +94,9 @@ bool CSubstitutionManager::RegisterSubstitution(const std::wstring& keyword, std
 }
 
 std::wstring CSubstitutionManager::resolve(const std::wstring& name, const std::wstring* arguments) {
+    if (nesting_exceeded_) {
+        return kUnknownValue;
+    }
     if (arguments != nullptr) {
         const auto it = substitutions_.find(name);
         if (it == substitutions_.end() || !it->second) {
@@ -102,11 +110,16 @@ std::wstring CSubstitutionManager::resolve(const std::wstring& name, const std::
 
 bool CSubstitutionManager::Substitute(std::wstring& text) {
     if (depth_ >= kMaxSubstituteDepth) {
-        XmlUpdaterLog(kXmlLogError, kFile, L"CSubstitutionManager::Substitute", __LINE__, kMsgSubstitutionTooDeep,
-                      kMaxSubstituteDepth);
+        if (!nesting_exceeded_) {
+            XmlUpdaterLog(kXmlLogError, kFile, L"CSubstitutionManager::Substitute", __LINE__,
+                          kMsgSubstitutionTooDeep, kMaxSubstituteDepth);
+        }
+        // Every token still open in the outer calls yields "!UNKNOWN" now;
+        // otherwise each level would re-expand the handler's answer again.
+        nesting_exceeded_ = true;
         return true;
     }
-    const DepthGuard guard(depth_);
+    const DepthGuard guard(depth_, nesting_exceeded_);
     TokenResolver resolver;
     resolver.resolve = [this](const std::wstring& name, const std::wstring* arguments) {
         return resolve(name, arguments);

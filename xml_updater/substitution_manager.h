@@ -47,7 +47,8 @@ private:
     std::shared_ptr<rk::sys::OsInfo> os_info_;
     std::map<std::wstring, std::unique_ptr<ISubstitution>> substitutions_;
     std::map<std::wstring, std::wstring> variables_;
-    int depth_ = 0;  // nested Substitute calls through handlers
+    int depth_ = 0;                  // nested Substitute calls through handlers
+    bool nesting_exceeded_ = false;  // until the outermost call returns
 };
 
 }  // namespace XMLUpdater::v2

@@ -1,0 +1,195 @@
+#include "xml_updater/substitution_manager.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "platform/system/osinfo/os_info.h"
+#include "platform/system/paths.h"
+#include "platform/system/process_info.h"
+#include "xml_updater/substitutions/substitution_constants.h"
+#include "xml_updater/substitutions/test/log_capture.h"
+#include "xml_updater/substitutions/token_expander.h"
+
+namespace XMLUpdater::v2 {
+namespace {
+
+std::shared_ptr<rk::sys::OsInfo> machine(const wchar_t* arch, rk::DWORD major = 6, rk::DWORD minor = 1,
+                                         rk::DWORD build = 7) {
+    rk::sys::OsVersion v;
+    v.major = major;
+    v.minor = minor;
+    v.build = build;
+    v.machine = arch;
+    return std::make_shared<rk::sys::FixedOsInfo>(v);
+}
+
+std::wstring expand(CSubstitutionManager& m, std::wstring text) {
+    EXPECT_TRUE(m.Substitute(text));
+    return text;
+}
+
+TEST(SubstitutionManager, PlatformVariable) {
+    const struct {
+        const wchar_t* machine;
+        const wchar_t* plat;
+    } cases[] = {
+        {L"x86_64", L"64"}, {L"i686", L"32"},     {L"i386", L"32"},   {L"aarch64", L"ARM64"},
+        {L"armv7l", L"ARM32"}, {L"armv8l", L"ARM32"}, {L"riscv64", L""}, {L"", L""},
+    };
+    for (const auto& c : cases) {
+        CSubstitutionManager m(machine(c.machine));
+        EXPECT_EQ(expand(m, L"[plat]"), c.plat) << c.machine;
+    }
+}
+
+TEST(SubstitutionManager, BuiltInVariables) {
+    CSubstitutionManager m(machine(L"x86_64", 6, 1, 0));
+    EXPECT_EQ(expand(m, L"[os]"), L"6.1.0.0");
+    EXPECT_EQ(expand(m, L"[?]"), L"0");
+    EXPECT_EQ(expand(m, L"[UPDATER_VERSION]"), L"1.1");
+    EXPECT_EQ(expand(m, L"[PLAT]"), L"!UNKNOWN");
+    EXPECT_EQ(expand(m, L"[DIR]"), L"!UNKNOWN");  // without a colon: a variable
+
+    // "." is the executable's folder with its separator, ready for a file name.
+    const auto parts = rk::sys::split_path(rk::sys::own_image_path());
+    EXPECT_EQ(expand(m, L"[.]"), parts.directory);
+    EXPECT_TRUE(expand(m, L"[.]").ends_with(L"/"));
+}
+
+TEST(SubstitutionManager, UnreadableOsVersion) {
+    test::LogCapture log;
+    CSubstitutionManager m(machine(L"x86_64", 0, 0, 0));
+    EXPECT_EQ(expand(m, L"[os]"), L"!UNKNOWN");
+    EXPECT_EQ(log.Level(kMsgKernelVersionFailed), 1);
+}
+
+TEST(SubstitutionManager, RealMachine) {
+    CSubstitutionManager m;
+    const auto version = rk::sys::system_os_info()->version();
+    if (version.machine == L"x86_64") {
+        EXPECT_EQ(expand(m, L"[plat]"), L"64");
+    }
+    EXPECT_NE(expand(m, L"[os]"), L"!UNKNOWN");
+}
+
+TEST(SubstitutionManager, Variables) {
+    CSubstitutionManager m(machine(L"x86_64"));
+    std::wstring value;
+    EXPECT_FALSE(m.GetVariable(L"x", value));
+    EXPECT_TRUE(m.SetVariable(L"x", L"1"));
+    EXPECT_TRUE(m.SetVariable(L"x", L"2"));
+    EXPECT_TRUE(m.GetVariable(L"x", value));
+    EXPECT_EQ(value, L"2");
+    EXPECT_TRUE(m.SetVariable(L"plat", L"32"));  // built-ins are ordinary variables
+    EXPECT_EQ(expand(m, L"[plat]"), L"32");
+
+    m.SetVariable(L"ref", L"[x]");
+    m.SetVariable(L"late", L"-[x]");
+    EXPECT_EQ(expand(m, L"[ref]"), L"2");
+    EXPECT_EQ(expand(m, L"[late]"), L"-[x]");
+}
+
+class Recorder final : public ISubstitution {
+public:
+    explicit Recorder(std::wstring* seen) : seen_(seen) {}
+    std::wstring Substitute(const std::wstring& arguments, CSubstitutionManager* manager) override {
+        *seen_ = arguments;
+        return manager != nullptr ? L"<" + arguments + L">" : L"no manager";
+    }
+
+private:
+    std::wstring* seen_;
+};
+
+std::unique_ptr<ISubstitution> make_null() { return nullptr; }
+
+TEST(SubstitutionManager, Registration) {
+    test::LogCapture log;
+    CSubstitutionManager m(machine(L"x86_64"));
+    std::wstring seen;
+    EXPECT_TRUE(m.RegisterSubstitution(L"REC", std::make_unique<Recorder>(&seen)));
+    EXPECT_EQ(expand(m, L"[REC:[plat]]"), L"<64>");
+    EXPECT_EQ(seen, L"64");
+    EXPECT_EQ(expand(m, L"[rec:x]"), L"!UNKNOWN");
+    EXPECT_EQ(expand(m, L"[NOPE:x]"), L"!UNKNOWN");
+
+    const struct {
+        const wchar_t* keyword;
+        bool with_handler;
+        const wchar_t* message;
+    } failures[] = {
+        {L"", true, kMsgInvalidArgument},
+        {L"X", false, kMsgInvalidArgument},
+        {L"REC", true, kMsgSubstitutionExists},
+        {L"DATE", true, kMsgSubstitutionExists},
+    };
+    for (const auto& f : failures) {
+        log.Clear();
+        std::unique_ptr<ISubstitution> handler;
+        if (f.with_handler) {
+            handler = std::make_unique<Recorder>(&seen);
+        }
+        EXPECT_FALSE(m.RegisterSubstitution(f.keyword, std::move(handler))) << f.keyword;
+        EXPECT_EQ(log.Level(f.message), 1) << f.keyword;
+    }
+    log.Clear();
+    EXPECT_FALSE(m.RegisterSubstitution(L"Y", static_cast<SubstitutionCreator>(nullptr)));
+    EXPECT_EQ(log.Level(kMsgInvalidFactory), 1);
+    // A creator that yields nothing is an invalid argument.
+    EXPECT_FALSE(m.RegisterSubstitution(L"Y", &make_null));
+    EXPECT_TRUE(log.Has(kMsgInvalidArgument));
+}
+
+TEST(SubstitutionManager, AllBuiltInKeywordsRegistered) {
+    CSubstitutionManager m(machine(L"x86_64"));
+    for (const wchar_t* keyword : {kSubFileExists, kSubFileVersion, kSubDir, kSubReg, kSubReg32, kSubReg64,
+                                   kSubRegistry, kSubRgo, kSubRgo32, kSubRgo64, kSubObfuscatedRegistry, kSubIni,
+                                   kSubIno, kSubDate}) {
+        std::wstring seen;
+        EXPECT_FALSE(m.RegisterSubstitution(keyword, std::make_unique<Recorder>(&seen))) << keyword;
+    }
+}
+
+// A handler that expands a token of its own keyword again never returns on
+// its own; the manager stops the nesting.
+class Recursive final : public ISubstitution {
+public:
+    std::wstring Substitute(const std::wstring& arguments, CSubstitutionManager* manager) override {
+        ++calls;
+        std::wstring text = L"[AGAIN:" + arguments + L"]";
+        manager->Substitute(text);
+        return text;
+    }
+    int calls = 0;
+};
+
+TEST(SubstitutionManager, RecursiveHandlerStops) {
+    test::LogCapture log;
+    CSubstitutionManager m(machine(L"x86_64"));
+    auto handler = std::make_unique<Recursive>();
+    Recursive* raw = handler.get();
+    ASSERT_TRUE(m.RegisterSubstitution(L"AGAIN", std::move(handler)));
+    std::wstring text = L"[AGAIN:x]";
+    EXPECT_TRUE(m.Substitute(text));
+    EXPECT_EQ(raw->calls, 16);
+    EXPECT_EQ(text, L"!UNKNOWN");
+    EXPECT_TRUE(log.Has(L"Substitution nested deeper than 16 calls, text left as it is"));
+}
+
+TEST(SubstitutionManager, SelfReferencingVariables) {
+    test::LogCapture log;
+    CSubstitutionManager m(machine(L"x86_64"));
+    m.SetVariable(L"loop", L"[loop]");
+    m.SetVariable(L"a", L"[b]");
+    m.SetVariable(L"b", L"[a]");
+    EXPECT_EQ(expand(m, L"[loop]"), L"!UNKNOWN");
+    EXPECT_TRUE(log.Has(L"Token [loop] expands into itself, stopped after 64 expansions")) << log.Dump();
+    EXPECT_EQ(expand(m, L"x[a]y"), L"x!UNKNOWNy");
+    // A variable that grows with every expansion is cut off by length.
+    m.SetVariable(L"grow", L"[grow]" + std::wstring(500000, L'z'));
+    EXPECT_LE(expand(m, L"[grow]").size(), kMaxExpandedChars);
+}
+
+}  // namespace
+}  // namespace XMLUpdater::v2
