@@ -251,6 +251,12 @@ void ExitResult(const wchar_t* file, const wchar_t* function, int result) {
 
 bool IsActive() { return library() != nullptr; }
 
+void Install(std::unique_ptr<CInternalInterface> hook) {
+    ReactivateForTesting();
+    state().activated = true;
+    state().library = std::move(hook);
+}
+
 void ReactivateForTesting() {
     HookState& hook = state();
     hook.activated = false;

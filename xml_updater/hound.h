@@ -16,6 +16,7 @@
 // library. Events and argument texts are listed in docs/xml-updater.md.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -79,6 +80,12 @@ bool IsActive();
 // Argument texts (Lua-style tables), exposed for tests and the operator tool.
 std::string EscapeText(std::string_view text);
 std::string TableText(const AttributeMap& map);
+
+class CInternalInterface;
+// Installs an in-process hook object instead of the registry-configured
+// library (the operator tool prints events this way); null makes the hook
+// inert. Counts as the process's activation.
+void Install(std::unique_ptr<CInternalInterface> hook);
 
 // Tests only: reads the registry configuration again on the next event (the
 // process normally activates the hook once). A library already loaded stays
