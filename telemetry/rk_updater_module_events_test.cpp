@@ -84,12 +84,5 @@ TEST(SendRkUpdaterModuleEvents, FailureLineIsLevelOneSuccessLevelSix) {
     EXPECT_EQ(entries[3].level, log_level::kProgress);
 }
 
-TEST(SendRkUpdaterModuleEvents, WithoutObserverOrLoggerNothingFails) {
-    logging::test::ScopedProcessLogger none(nullptr);
-    auto previous = SetUpdaterEventObserver({});
-    SendRkUpdaterModuleEvents(kEventPrecondCheckSuccess, L"preconditionsuccess");
-    SetUpdaterEventObserver(std::move(previous));
-}
-
 }  // namespace
 }  // namespace rk::telemetry

@@ -130,9 +130,13 @@ TEST(RkUpdaterModuleDaemon, InstallsFromTheDemoServerAndRefusesASecondInstance) 
     std::string error;
     ASSERT_TRUE(server.Start(error)) << error << " (is another demo server running on 127.0.0.1:8443?)";
 
-    // A loader variable in the daemon's environment is removed by its secure start.
+    // A loader variable and an open descriptor handed to the daemon are gone
+    // after its secure start.
     const std::vector<std::string> env = {"RK_LOG_STDERR=1", "RK_LOG_SEVERITY=1", "LD_LIBRARY_PATH=/nonexistent-rk"};
+    const fs::path inherited = work / "inherited.txt";
+    const int inherited_fd = ::open(inherited.c_str(), O_WRONLY | O_CREAT, 0644);  // no O_CLOEXEC
     Child daemon({RKUPDATERMODULE_PATH}, env, work / "daemon.log");
+    ::close(inherited_fd);
     ASSERT_GT(daemon.pid(), 0);
 
     const fs::path marker = root.path() / "var/lib/CorvaneDemo/installer-ran.txt";
@@ -150,6 +154,10 @@ TEST(RkUpdaterModuleDaemon, InstallsFromTheDemoServerAndRefusesASecondInstance) 
     const std::string environment = read_file("/proc/" + std::to_string(daemon.pid()) + "/environ");
     EXPECT_EQ(environment.find("LD_LIBRARY_PATH"), std::string::npos);
     EXPECT_NE(environment.find("RK_ROOT="), std::string::npos);
+    std::error_code ec;
+    for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(daemon.pid()) + "/fd", ec)) {
+        EXPECT_NE(fs::read_symlink(fd.path(), ec), inherited) << fd.path();
+    }
 
     // The first daemon now sleeps its polling interval; a second one refuses.
     Child second({RKUPDATERMODULE_PATH}, {"RK_LOG_STDERR=1", "RK_LOG_SEVERITY=1"}, work / "second.log");

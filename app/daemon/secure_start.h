@@ -1,17 +1,23 @@
 // Secure start: the Linux counterpart of restricting DLL loading to the
 // system folder (SetDefaultDllDirectories with LOAD_LIBRARY_SEARCH_SYSTEM32).
 //
-// Called first in main(), before any other code runs:
-//   1. umask 022, so nothing the updater creates (downloaded installers,
-//      destination folders) is writable by others whatever the parent set;
-//   2. descriptors 0-2 are made valid (/dev/null when closed), so no file
-//      the process opens later becomes its standard output or error;
-//   3. every inherited descriptor above 2 is closed;
-//   4. when the environment carries variables that make the dynamic loader
-//      or the C library load code from elsewhere (LD_PRELOAD,
-//      LD_LIBRARY_PATH, LD_AUDIT, GCONV_PATH), they are removed and the
-//      program executes itself again, so neither this process nor the
-//      installers it starts run injected code. The process id stays.
+// Called first in main(). The program starts itself once more on a cleaned
+// state, because by the time main() runs the dynamic loader has already
+// honoured the environment and library constructors (LTTng-UST among them)
+// have opened descriptors that must not be pulled from under them:
+//
+//   first image: umask 022 (nothing the updater creates, downloaded
+//     installers and their folders included, is writable by others);
+//     descriptors 0-2 made valid (/dev/null when closed, so a file opened
+//     later never becomes standard output or error); every inherited
+//     descriptor above 2 marked close-on-exec; LD_PRELOAD, LD_LIBRARY_PATH,
+//     LD_AUDIT and GCONV_PATH removed; then the program executes itself with
+//     the marker variable kSecureStartMarker set.
+//   second image: the marker is removed and start-up goes on, with no
+//     inherited descriptor and nothing injected. The process id stays.
+//
+// A second image that still finds a loader variable (a parent that set the
+// marker itself) removes it and executes once more.
 #pragma once
 
 #include <string>
@@ -19,14 +25,16 @@
 
 namespace rk::app {
 
-// The variables removed by step 4.
+// The variables removed before the program executes itself.
 inline constexpr const char* kLoaderVariables[] = {"LD_PRELOAD", "LD_LIBRARY_PATH", "LD_AUDIT", "GCONV_PATH"};
+// Set only between the two images.
+inline constexpr char kSecureStartMarker[] = "RK_SECURE_START";
 
 // Which of kLoaderVariables `environment` ("NAME=value" entries) sets.
 std::vector<std::string> LoaderVariablesIn(const char* const* environment);
 
-// The steps above; returns only when no re-execution was needed (true) or
-// when one of the steps failed (false: start-up goes on).
+// The steps above. Returns in the second image (true), or in the first when
+// a step failed (false: start-up goes on as it is).
 bool SecureStart(char* const* argv);
 
 }  // namespace rk::app

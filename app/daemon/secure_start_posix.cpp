@@ -1,5 +1,6 @@
 #include "app/daemon/secure_start.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,6 +35,28 @@ bool make_standard_descriptors_valid() {
     return true;
 }
 
+// Descriptors above 2 close at the next exec; closing them now would pull
+// them from under libraries whose constructors opened them before main().
+bool mark_inherited_descriptors_cloexec() {
+    if (::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) == 0) {
+        return true;
+    }
+    // Kernels before 5.11: one descriptor at a time.
+    DIR* dir = ::opendir("/proc/self/fd");
+    if (dir == nullptr) {
+        return false;
+    }
+    const int own = ::dirfd(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        const int fd = std::atoi(entry->d_name);
+        if (fd > 2 && fd != own) {
+            ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC);
+        }
+    }
+    ::closedir(dir);
+    return true;
+}
+
 }  // namespace
 
 std::vector<std::string> LoaderVariablesIn(const char* const* environment) {
@@ -53,18 +76,22 @@ std::vector<std::string> LoaderVariablesIn(const char* const* environment) {
 bool SecureStart(char* const* argv) {
     ::umask(022);
     bool ok = make_standard_descriptors_valid();
-    if (::close_range(3, ~0U, 0) != 0) {
+    const auto injected = LoaderVariablesIn(environ);
+    if (::getenv(kSecureStartMarker) != nullptr) {
+        ::unsetenv(kSecureStartMarker);
+        if (injected.empty()) {
+            return ok;
+        }
+    } else if (!mark_inherited_descriptors_cloexec()) {
         ok = false;
     }
-    const auto injected = LoaderVariablesIn(environ);
-    if (!injected.empty()) {
-        for (const auto& name : injected) {
-            ::unsetenv(name.c_str());
-        }
-        ::execv("/proc/self/exe", argv);
-        ok = false;  // still running with what was injected at start
+    for (const auto& name : injected) {
+        ::unsetenv(name.c_str());
     }
-    return ok;
+    ::setenv(kSecureStartMarker, "1", 1);
+    ::execv("/proc/self/exe", argv);
+    ::unsetenv(kSecureStartMarker);
+    return false;
 }
 
 }  // namespace rk::app

@@ -134,18 +134,5 @@ TEST(RunUpdaterModule, FailedSecureStartIsLoggedAndStartGoesOn) {
     }
 }
 
-TEST(RunUpdaterModule, TheInstanceMutexIsHeldWhileTheLoopRuns) {
-    sys::test::TempRoot root;
-    Recorded recorded;
-    bool second_refused = false;
-    auto parts = throwing_parts(recorded, [&] {
-        auto other = sys::NamedMutex::create(kSingleInstanceMutexName);
-        second_refused = other.error == win::kErrorAlreadyExists;
-        throw std::runtime_error("stop");
-    });
-    EXPECT_EQ(RunUpdaterModule(parts), 0);
-    EXPECT_TRUE(second_refused);
-}
-
 }  // namespace
 }  // namespace rk::app

@@ -293,17 +293,5 @@ TEST(RkWinHttpClient, ExtraHeadersGoWithTheNextRequestOnly) {
     EXPECT_EQ(server.request_count(), 3u);
 }
 
-TEST(RkWinHttpClient, AFailedRequestLeavesNoEarlierResponse) {
-    TestServer server(TestServer::Mode::kTls);
-    server.serve("/m", "first");
-    auto client = client_for(server.port(), server.url("/m"));
-    ASSERT_TRUE(client->SendHttpRequest(L"GET"));
-    client->SetServerPort(static_cast<unsigned>(closed_port()));
-    EXPECT_FALSE(client->SendHttpRequest(L"GET"));
-    EXPECT_EQ(client->GetStatusText(), L"");
-    EXPECT_EQ(client->GetBody(), L"");
-    EXPECT_EQ(client->GetResponseHeaders(), L"");
-}
-
 }  // namespace
 }  // namespace rk::app
