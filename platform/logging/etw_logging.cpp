@@ -131,6 +131,7 @@ rk::DWORD CETWLogging::Initialize_ex(const wchar_t* applicationName, const wchar
 }
 
 rk::DWORD CETWLogging::Start() {
+    start_requested_.store(true);
     std::lock_guard lock(registration_mutex_);
     if (started_) {
         return rk::win::kErrorSuccess;
@@ -271,6 +272,9 @@ rk::DWORD CETWLogging::Write(const wchar_t* file, const wchar_t* function, int l
 }
 
 bool CETWLogging::IsLevelEnabled(LogLevel level) const {
+    if (!start_requested_.load(std::memory_order_relaxed) && initialized_.load(std::memory_order_relaxed)) {
+        const_cast<CETWLogging*>(this)->Start();
+    }
     return rk::log_level::passes_filter(level, severity_.load(std::memory_order_relaxed));
 }
 

@@ -154,6 +154,15 @@ TEST_F(EtwLoggingTest, SessionLevelBecomesSeverityAndLinesCarryTheirEtwLevel) {
     EXPECT_TRUE(trace_.classic.empty());
 }
 
+TEST_F(EtwLoggingTest, GuardedCallersSeeASessionBeforeTheirFirstLine) {
+    trace_.EnableSession(1, false);
+    auto logger = MakeLogger();
+    // Callers test the level first; a level-1 guard must already see the
+    // session that asks for level 1, although nothing was logged yet.
+    EXPECT_TRUE(logger->IsLevelEnabled(1));
+    EXPECT_TRUE(logger->IsStarted());
+}
+
 TEST_F(EtwLoggingTest, ClassicEventCarriesTheRecordBlobOfTheLine) {
     auto logger = MakeLogger();
     trace_.EnableSession(1, false);
