@@ -44,7 +44,14 @@ TrustPolicy crypto_policy() {
 // openssl cms knows nothing of timestamps: when the signer carries an RFC
 // 3161 token, `openssl ts -verify` checks it against the signature value and
 // the same anchor, and cms then verifies at the fixtures' timestamp time.
-std::string timestamp_attime(std::span<const std::uint8_t> sig, const std::filesystem::path& root) {
+// ctest runs the fixtures in parallel processes: every scratch file carries
+// the fixture's name so two runs never share one.
+std::filesystem::path scratch(const std::string& fixture, const char* suffix) {
+    return std::filesystem::path(::testing::TempDir()) / ("codesign-cross-" + fixture + suffix);
+}
+
+std::string timestamp_attime(std::span<const std::uint8_t> sig, const std::filesystem::path& root,
+                             const std::string& fixture) {
     const unsigned char* p = sig.data();
     Pkcs7Ptr p7(d2i_PKCS7(nullptr, &p, static_cast<long>(sig.size())));
     if (!p7 || !PKCS7_type_is_signed(p7.get())) return {};
@@ -52,7 +59,7 @@ std::string timestamp_attime(std::span<const std::uint8_t> sig, const std::files
     const auto tokens = attribute_values(si->unauth_attr, oid::kRfc3161Timestamp, 1);
     if (tokens.empty() || tokens[0]->type != V_ASN1_SEQUENCE) return {};
     const ASN1_STRING* token = tokens[0]->value.sequence;
-    const auto token_file = std::filesystem::path(::testing::TempDir()) / "codesign-cross.tsr";
+    const auto token_file = scratch(fixture, ".tsr");
     test::write_bytes(token_file, {token->data, token->data + token->length});
     unsigned char digest[32];
     EVP_Digest(si->enc_digest->data, static_cast<std::size_t>(si->enc_digest->length), digest, nullptr, EVP_sha256(),
@@ -74,14 +81,13 @@ TEST_P(CrossCheck, AgreesWithReferenceTool) {
         if (!tool_available("openssl")) GTEST_SKIP() << "openssl missing";
         const auto layout = appended::parse_layout(bytes);
         if (layout.status == LayoutStatus::kSigned) {
-            const auto dir = std::filesystem::path(::testing::TempDir());
-            const auto sig = dir / "codesign-cross.sig";
-            const auto content = dir / "codesign-cross.content";
+            const auto sig = scratch(GetParam(), ".sig");
+            const auto content = scratch(GetParam(), ".content");
             test::write_bytes(sig, {layout.signature.begin(), layout.signature.end()});
             test::write_bytes(content, {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(layout.hashed[0].length)});
             theirs = run_ok("openssl cms -verify -binary -inform DER -purpose any -in " + quoted(sig) + " -content " +
                             quoted(content) + " -CAfile " + quoted(root) + " -out /dev/null" +
-                            timestamp_attime(layout.signature, root));
+                            timestamp_attime(layout.signature, root, GetParam()));
         }
     } else {
         if (!tool_available("osslsigncode")) GTEST_SKIP() << "osslsigncode missing";
