@@ -149,6 +149,7 @@ TEST_F(ExecutorTest, ResultWords) {
     const std::wstring good = serve(script(0));
     server_.serve("/dl/affiliates//AFF/notaprogram", std::string("\x01\x02garbage", 9));
     server_.serve("/dl/affiliates//AFF/suicide", "#!/bin/sh\nkill -9 $$\n");
+    server_.serve("/dl/affiliates//AFF/nointerpreter", "#!/nonexistent/sh\nexit 0\n");
     server_.serve("/dl/affiliates//AFF/msi", script(1603));
     std::wstring refused;  // a port that was just closed
     {
@@ -193,6 +194,9 @@ TEST_F(ExecutorTest, ResultWords) {
          true, L"executesuccesswithexitcode:0", nullptr, false},
         {"not a program", {{L"DOWNLOADURL", server_.wide_url("/dl/affiliates/0/notaprogram")}, {L"DESTDIR", dest}},
          false, L"createprocessfailed:193", L"CreateProcess failed: createprocessfailed:193"},
+        {"missing interpreter",
+         {{L"DOWNLOADURL", server_.wide_url("/dl/affiliates/0/nointerpreter")}, {L"DESTDIR", dest}}, false,
+         L"createprocessfailed:2", L"CreateProcess failed: createprocessfailed:2"},
         {"wait fails", {{L"DOWNLOADURL", good}, {L"DESTDIR", dest}}, false, L"waitonprocessfailed",
          L"WaitForSingleObject failed", true, fake_starter(rk::win::kWaitFailed, 0)},
         {"exit code fails", {{L"DOWNLOADURL", good}, {L"DESTDIR", dest}}, false, L"exitcodeprocessfailed:6",
