@@ -141,7 +141,14 @@ std::optional<std::string> send(const wchar_t* file, const wchar_t* function, st
 
 bool answered_yes(const std::optional<std::string>& answer) { return answer && *answer == kAnswerYes; }
 
-std::string quote_text(std::wstring_view text) { return "\"" + EscapeText(rk::text::wide_to_utf8(text)) + "\""; }
+// Appended piece by piece: "\"" + text makes GCC 12 -O3 report a false
+// -Wrestrict overlap inside the string insert.
+std::string quote_text(std::wstring_view text) {
+    std::string quoted = "\"";
+    quoted += EscapeText(rk::text::wide_to_utf8(text));
+    quoted += '"';
+    return quoted;
+}
 
 std::string command_arguments(const AttributeMap& args, const AttributeMap& raw_args) {
     return "{args=" + TableText(args) + ", rawargs=" + TableText(raw_args);
