@@ -1,8 +1,12 @@
 #include "platform/logging/file_logging.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <csignal>
+
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -352,6 +356,48 @@ TEST_F(FileLoggingTest, LogFileDeletedWhileRunningIsCreatedAgain) {
     const auto lines = Lines(LogFile("del", 0));
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_TRUE(lines[0].ends_with(L" two"));
+}
+
+TEST_F(FileLoggingTest, FailedWriteLeavesNoHalfLine) {
+    auto logger = Make(L"full");
+    ASSERT_EQ(logger->Write(kFile, L"F", 1, 5, L"before"), 0u);
+    const fs::path file = LogFile("full", 0);
+    const auto size = fs::file_size(file);
+    // A file size limit stands in for a full disk: the write stops part way.
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto* const old_handler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limited = old;
+    limited.rlim_cur = size + 100;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const rk::DWORD result = logger->Write(kFile, L"F", 1, 5, std::wstring(1000, L'q').c_str());
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, old_handler);
+    EXPECT_NE(result, 0u);
+    EXPECT_EQ(fs::file_size(file), size);
+    ASSERT_EQ(logger->Write(kFile, L"F", 1, 5, L"after"), 0u);
+    const auto lines = Lines(file);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(lines[1].ends_with(L" after"));
+}
+
+TEST_F(FileLoggingTest, OwnerKilledWhileHoldingTheLogMutex) {
+    auto logger = Make(L"killed");
+    // Another process takes this log's mutex and dies holding it.
+    const std::string command = std::string(RK_LOGGING_TEST_CHILD) + " hold rk_logging_test" +
+                                rk::text::wide_to_utf8(ETWLogging::kLogMutexSuffix);
+    FILE* holder = ::popen(command.c_str(), "r");
+    ASSERT_NE(holder, nullptr);
+    int pid = 0;
+    ASSERT_EQ(std::fscanf(holder, "held %d", &pid), 1);
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(::kill(pid, SIGKILL), 0);
+    ::pclose(holder);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(logger->Write(kFile, L"F", 1, 5, L"after the owner died"), 0u);
+    // The abandoned mutex is taken at once, not after the 7000 ms wait.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(ETWLogging::kLogMutexWaitMs));
+    EXPECT_EQ(Lines(LogFile("killed", 0)).size(), 1u);
 }
 
 TEST_F(FileLoggingTest, LinksBelowTheBaseFolderAreRemovedNotFollowed) {

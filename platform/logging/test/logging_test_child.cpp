@@ -2,15 +2,21 @@
 //   logging_test_child file <group> <count> <tag>
 //       writes <count> lines "<tag> <n>" through its own file logger; exit 0
 //       when every write succeeded.
+//   logging_test_child hold <mutex name>
+//       takes the named mutex, prints "held <pid>" and sleeps until killed.
 //   logging_test_child levels <marker>
 //       logs "<marker> level <n>" at levels 1 to 6 through the process
 //       logger; exit 0 when every call returned 0.
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 #include "platform/logging/file_logging.h"
 #include "platform/logging/process_logger.h"
+#include "platform/system/named_mutex.h"
 #include "platform/text/utf.h"
 
 namespace {
@@ -55,6 +61,17 @@ int main(int argc, char** argv) {
     if (mode == "file" && argc == 5) {
         return write_file_lines(rk::text::utf8_to_wide(argv[2]), std::strtol(argv[3], nullptr, 10),
                                 rk::text::utf8_to_wide(argv[4]));
+    }
+    if (mode == "hold" && argc == 3) {
+        auto created = rk::sys::NamedMutex::create(rk::text::utf8_to_wide(argv[2]));
+        if (created.mutex == nullptr || created.mutex->wait(rk::win::kInfinite) != rk::win::kWaitObject0) {
+            return 2;
+        }
+        std::printf("held %d\n", static_cast<int>(::getpid()));
+        std::fflush(stdout);
+        for (;;) {
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+        }
     }
     if (mode == "levels" && argc == 3) {
         return log_levels(rk::text::utf8_to_wide(argv[2]));
