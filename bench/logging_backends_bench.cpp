@@ -37,6 +37,40 @@ int shell(const std::string& command) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// Google Benchmark runs a benchmark function several times; the session
+// daemon is started once, when none runs, and stopped by its pid at exit.
+class SessionDaemon {
+public:
+    static bool Ensure() {
+        static SessionDaemon daemon;
+        return daemon.available_;
+    }
+    SessionDaemon(const SessionDaemon&) = delete;
+    SessionDaemon& operator=(const SessionDaemon&) = delete;
+
+private:
+    SessionDaemon() {
+        if (shell("pgrep -x lttng-sessiond") == 0) {
+            available_ = true;
+            return;
+        }
+        if (shell("timeout 20 lttng-sessiond --daemonize --no-kernel") != 0) {
+            return;
+        }
+        // The oldest: none ran before, and the helpers it forks are newer.
+        started_pid_ = std::atoi(capture("pgrep -x -o lttng-sessiond").c_str());
+        available_ = true;
+    }
+    ~SessionDaemon() {
+        if (started_pid_ > 0) {
+            shell("kill " + std::to_string(started_pid_));
+        }
+    }
+
+    bool available_ = false;
+    int started_pid_ = 0;
+};
+
 std::unique_ptr<ETWLogging::CETWLogging> make_etw() {
     // No echo: RK_LOG_STDERR would measure the terminal.
     auto logger = std::make_unique<ETWLogging::CETWLogging>(ETWLogging::internal::MakeTraceWriter(), -1);
@@ -70,13 +104,9 @@ void BM_EtwSessionRecording(benchmark::State& state) {
         state.SkipWithError("no LTTng in this build or no lttng-tools");
         return;
     }
-    int started_daemon = 0;  // pid of the daemon this benchmark started
-    if (shell("pgrep -x lttng-sessiond") != 0) {
-        if (shell("timeout 20 lttng-sessiond --daemonize --no-kernel") != 0) {
-            state.SkipWithError("cannot start lttng-sessiond (needs root)");
-            return;
-        }
-        started_daemon = std::atoi(capture("pgrep -x -n lttng-sessiond").c_str());
+    if (!SessionDaemon::Ensure()) {
+        state.SkipWithError("cannot start lttng-sessiond (needs root)");
+        return;
     }
     rk::sys::test::TempRoot root;
     const std::string session = "rklogs-bench-" + std::to_string(::getpid());
@@ -103,9 +133,6 @@ void BM_EtwSessionRecording(benchmark::State& state) {
         }
     }
     shell("timeout 20 lttng destroy " + session);
-    if (started_daemon > 0) {
-        shell("kill " + std::to_string(started_daemon));
-    }
 }
 BENCHMARK(BM_EtwSessionRecording);
 

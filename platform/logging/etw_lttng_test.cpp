@@ -69,7 +69,8 @@ public:
             skip_reason() = "cannot start lttng-sessiond";
             return;
         }
-        const CommandResult pid = run("pgrep -x -n lttng-sessiond");
+        // The oldest: none ran before, and the helpers it forks are newer.
+        const CommandResult pid = run("pgrep -x -o lttng-sessiond");
         started_pid_ = std::atoi(pid.output.c_str());
     }
     void TearDown() override {
