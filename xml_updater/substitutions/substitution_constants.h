@@ -45,7 +45,6 @@ inline constexpr wchar_t kMsgInvalidFactory[] = L"invalid factory";
 inline constexpr wchar_t kMsgInvalidArgument[] = L"invalid argument";
 inline constexpr wchar_t kMsgSubstitutionExists[] = L"substitution already exists";
 inline constexpr wchar_t kMsgKernelVersionFailed[] = L"Failed to retrieve kernel verison";
-inline constexpr wchar_t kMsgFormatVersionFailed[] = L"Failed to format version";
 inline constexpr wchar_t kMsgModuleFileNameFailed[] = L"GetModuleFileName failed (%d)";
 inline constexpr wchar_t kMsgExpansionLoop[] = L"Token [%s] expands into itself, stopped after %u expansions";
 inline constexpr wchar_t kMsgExpansionTooLong[] = L"Token [%s] would make the text longer than %u characters";

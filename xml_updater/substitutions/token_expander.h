@@ -30,7 +30,7 @@
 namespace XMLUpdater::v2 {
 
 inline constexpr std::size_t kMaxChainedExpansions = 64;
-inline constexpr std::size_t kMaxExpandedChars = std::size_t{1} << 22;
+inline constexpr std::size_t kMaxExpandedChars = std::size_t{1} << 20;
 
 // Why a token was cut off, for the caller's log.
 enum class ExpansionLimit { Chain, Length };
