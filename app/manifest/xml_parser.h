@@ -25,7 +25,8 @@ public:
     ~XMLParser();
 
     // Widens `length` bytes of `buffer` (single-byte: each byte is the
-    // character of the same value) and parses them. False, with a level 1
+    // character of the same value; a leading UTF-8 byte order mark is
+    // skipped) and parses them. False, with a level 1
     // line, when the text cannot be converted or is not well-formed XML.
     bool ParseBuffer(const char* buffer, std::size_t length);
 
