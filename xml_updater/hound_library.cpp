@@ -16,12 +16,12 @@ bool reported(const char* error) { return error != nullptr && *error != '\0'; }
 
 class InternalBase final : public CInternalInterface {
 public:
-    InternalBase(void* handle, DispatcherFn dispatcher, ControllerFn controller, ReleaseFn release)
-        : handle_(handle), dispatcher_(dispatcher), controller_(controller), release_(release) {}
+    InternalBase(DispatcherFn dispatcher, ControllerFn controller, ReleaseFn release)
+        : dispatcher_(dispatcher), controller_(controller), release_(release) {}
     InternalBase(const InternalBase&) = delete;
     InternalBase& operator=(const InternalBase&) = delete;
-    // The library stays mapped for the life of the process: code of the
-    // library may still run from its own static destructors.
+    // The library is never closed: it stays mapped for the life of the
+    // process, as code of it may still run from its own static destructors.
     ~InternalBase() override = default;
 
     bool Initialize(const std::string& configuration) override {
@@ -58,7 +58,6 @@ public:
     const std::string& LastResult() const override { return last_result_; }
 
 private:
-    void* handle_;
     DispatcherFn dispatcher_;
     ControllerFn controller_;
     ReleaseFn release_;
@@ -82,7 +81,7 @@ std::unique_ptr<CInternalInterface> LoadInternal(const std::string& path, std::s
         ::dlclose(handle);
         return nullptr;
     }
-    return std::make_unique<InternalBase>(handle, dispatcher, controller, release);
+    return std::make_unique<InternalBase>(dispatcher, controller, release);
 }
 
 }  // namespace XMLUpdater::v2::Hound
