@@ -1,5 +1,7 @@
 #include "xml_updater/precondition_manager.h"
 
+#include <exception>
+
 #include "xml_updater/hound.h"
 #include "xml_updater/preconditions/coinflip_precondition.h"
 #include "xml_updater/preconditions/date_delta_precondition.h"
@@ -51,7 +53,12 @@ bool CPreconditionManager::IsPreconditionSatisfied(const std::wstring& type, con
         return false;
     }
     AttributeMap arguments;
-    const bool satisfied = it->second->IsPreconditionSatisfied(attributes, substitutions_.get(), arguments);
+    bool satisfied = false;
+    try {
+        satisfied = it->second->IsPreconditionSatisfied(attributes, substitutions_.get(), arguments);
+    } catch (const std::exception& e) {
+        XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, kMsgPreconditionThrew, type, e.what());
+    }
     Hound::PreconditionResult(kFile, kFunction, type, satisfied, arguments, attributes);
     return satisfied;
 }

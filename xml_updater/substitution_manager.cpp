@@ -1,5 +1,7 @@
 #include "xml_updater/substitution_manager.h"
 
+#include <exception>
+
 #include "platform/errors/win_error.h"
 #include "platform/system/osinfo/os_info.h"
 #include "platform/system/paths.h"
@@ -133,7 +135,12 @@ bool CSubstitutionManager::Substitute(std::wstring& text) {
                           name, static_cast<unsigned>(kMaxExpandedChars));
         }
     };
-    expand_tokens(text, resolver);
+    try {
+        expand_tokens(text, resolver);
+    } catch (const std::exception& e) {
+        XmlUpdaterLog(kXmlLogError, kFile, L"CSubstitutionManager::Substitute", __LINE__, kMsgSubstitutionThrew,
+                      e.what());
+    }
     return true;
 }
 

@@ -34,6 +34,7 @@ inline constexpr wchar_t kTodayToken[] = L"[DATE:TODAY]";
 inline constexpr wchar_t kMsgPreconditionInvalidArgument[] = L"invalid argument";
 inline constexpr wchar_t kMsgPreconditionExists[] = L"precondition already exists";
 inline constexpr wchar_t kMsgPreconditionUnknown[] = L"precondition (%s) doesn't exist or is invalid";
+inline constexpr wchar_t kMsgPreconditionThrew[] = L"precondition (%s) failed: %hs";
 
 // Common steps.
 inline constexpr wchar_t kMsgPreconditionNoSubstitutor[] = L"invalid substitutor";

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <set>
+#include <stdexcept>
 
 #include "platform/system/osinfo/os_info.h"
 #include "platform/system/test/temp_root.h"
@@ -359,6 +360,19 @@ TEST_F(Preconditions, ManagerRegistry) {
     EXPECT_FALSE(manager_.RegisterPrecondition(L"NULL", nullptr));
     EXPECT_EQ(log_.lines.size(), 2u);
     EXPECT_EQ(log_.Level(kMsgPreconditionInvalidArgument), 1);
+}
+
+class ThrowingPrecondition final : public IPrecondition {
+public:
+    bool IsPreconditionSatisfied(const AttributeMap&, CSubstitutionManager*, AttributeMap&) override {
+        throw std::runtime_error("boom");
+    }
+};
+
+TEST_F(Preconditions, ThrowingHandlerIsNotSatisfied) {
+    ASSERT_TRUE(manager_.RegisterPrecondition(L"THROW", std::make_unique<ThrowingPrecondition>()));
+    EXPECT_FALSE(manager_.IsPreconditionSatisfied(L"THROW", {}));
+    EXPECT_EQ(log_.Level(L"precondition (THROW) failed: boom"), 1);
 }
 
 TEST(PreconditionHandlers, NoSubstitutionManager) {

@@ -48,6 +48,7 @@ inline constexpr wchar_t kMsgKernelVersionFailed[] = L"Failed to retrieve kernel
 inline constexpr wchar_t kMsgModuleFileNameFailed[] = L"GetModuleFileName failed (%d)";
 inline constexpr wchar_t kMsgExpansionLoop[] = L"Token [%s] expands into itself, stopped after %u expansions";
 inline constexpr wchar_t kMsgExpansionTooLong[] = L"Token [%s] would make the text longer than %u characters";
+inline constexpr wchar_t kMsgSubstitutionThrew[] = L"Substitution failed, text expanded up to the failure: %hs";
 inline constexpr wchar_t kMsgSubstitutionTooDeep[] = L"Substitution nested deeper than %d calls, text left as it is";
 
 // FVER

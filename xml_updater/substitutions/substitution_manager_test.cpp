@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 
 #include "platform/system/osinfo/os_info.h"
 #include "platform/system/paths.h"
@@ -175,6 +176,21 @@ TEST(SubstitutionManager, RecursiveHandlerStops) {
     EXPECT_EQ(raw->calls, 16);
     EXPECT_EQ(text, L"!UNKNOWN");
     EXPECT_TRUE(log.Has(L"Substitution nested deeper than 16 calls, text left as it is"));
+}
+
+class Throwing final : public ISubstitution {
+public:
+    std::wstring Substitute(const std::wstring&, CSubstitutionManager*) override { throw std::runtime_error("boom"); }
+};
+
+TEST(SubstitutionManager, ThrowingHandlerLeavesTheTextExpandedSoFar) {
+    test::LogCapture log;
+    CSubstitutionManager m(machine(L"x86_64"));
+    ASSERT_TRUE(m.RegisterSubstitution(L"THROW", std::make_unique<Throwing>()));
+    std::wstring text = L"[plat][THROW:[?]][UPDATER_VERSION]";
+    EXPECT_TRUE(m.Substitute(text));
+    EXPECT_EQ(text, L"[plat][THROW:0]1.1");
+    EXPECT_EQ(log.Level(L"Substitution failed, text expanded up to the failure: boom"), 1);
 }
 
 TEST(SubstitutionManager, SelfReferencingVariables) {

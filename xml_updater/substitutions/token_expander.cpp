@@ -28,6 +28,20 @@ void expand_tokens(std::wstring& text, const TokenResolver& resolver) {
         right.push_back(c);
     };
 
+    // A resolver that throws leaves the text as far as it was expanded.
+    struct Restore {
+        std::wstring& text;
+        std::wstring& left;
+        std::wstring& right;
+        bool done = false;
+        ~Restore() {
+            if (!done) {
+                text = std::move(left);
+                text.append(right.rbegin(), right.rend());
+            }
+        }
+    } restore{text, left, right};
+
     std::size_t chain = 0;
     bool at_token = false;
     for (;;) {
@@ -47,10 +61,7 @@ void expand_tokens(std::wstring& text, const TokenResolver& resolver) {
             continue;  // no ']' after this '[': it stays as it is
         }
         const std::size_t close = closes.back();
-        closes.pop_back();
         const std::wstring content(right.rbegin() + 1, right.rbegin() + static_cast<std::ptrdiff_t>(right.size() - 1 - close));
-        right.resize(close);
-
         std::wstring replacement;
         const auto colon = content.find(L':');
         if (colon == std::wstring::npos) {
@@ -59,6 +70,8 @@ void expand_tokens(std::wstring& text, const TokenResolver& resolver) {
             const std::wstring arguments = content.substr(colon + 1);
             replacement = resolver.resolve(content.substr(0, colon), &arguments);
         }
+        closes.pop_back();
+        right.resize(close);
         bool rescan = !replacement.empty() && replacement.front() == L'[';
         if (rescan && ++chain > kMaxChainedExpansions) {
             if (resolver.limit_hit) {
@@ -80,6 +93,7 @@ void expand_tokens(std::wstring& text, const TokenResolver& resolver) {
         at_token = rescan;
     }
 
+    restore.done = true;
     text = std::move(left);
     text.append(right.rbegin(), right.rend());
 }
