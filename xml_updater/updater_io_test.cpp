@@ -179,7 +179,7 @@ class Hook : public Online {
 protected:
     void Configure(std::map<std::wstring, std::wstring> values) {
         events_ = root_.path() / "events.txt";
-        values[L"path"] = rk::text::utf8_to_wide(RK_XML_HOUND_TESTLIB);
+        values.try_emplace(L"path", rk::text::utf8_to_wide(RK_XML_HOUND_TESTLIB));
         values[L"events"] = rk::text::utf8_to_wide(events_.string());
         DiraDoro::CRegKey key;
         ASSERT_EQ(key.Create(reg::HKEY_LOCAL_MACHINE, Hound::kConfigKey), 0);
@@ -197,6 +197,14 @@ TEST_F(Hook, InertWithoutConfiguration) {
     Configure({{L"failinit", L"1"}});
     EXPECT_FALSE(Hound::IsActive());  // the controller refused
     Configure({{L"path", L"/nonexistent/lib.so"}});
+    EXPECT_FALSE(Hound::IsActive());
+    EXPECT_TRUE(logger_->Contains(L"Failed to load library /nonexistent/lib.so. Error 0x0000007E"))
+        << testing::PrintToString(logger_->Dump());
+    // Documents run unchanged with an inert hook.
+    const std::string d = commands("<SETVAR Key=\"k\" Value=\"v\"/>");
+    int exit_code = 0;
+    EXPECT_EQ(updater_.ExecuteUpdate(bytes(d), d.size(), exit_code), 0);
+    EXPECT_EQ(Var(L"k"), L"v");
 }
 
 TEST_F(Hook, SignatureSkipCommandInterceptionAndEvents) {
