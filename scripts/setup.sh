@@ -9,11 +9,15 @@ packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   # libraries
   librapidxml-dev libpcre2-dev rapidjson-dev libcurl4-openssl-dev libssl-dev
-  libsqlite3-dev libmspack-dev duktape-dev
+  libsqlite3-dev libmspack-dev duktape-dev libsystemd-dev
+  # build cache (kept between CI runs on the same machine)
+  ccache
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
   # fixtures and tools used by tests and the demo
   openssl osslsigncode gcab sqlite3 python3 procps
+  # real servers and reference tools of tests and benchmarks
+  nginx-light dbus-daemon cabextract curl
   # trace provider
   liblttng-ust-dev lttng-tools babeltrace2
 )
