@@ -3,11 +3,11 @@
 #include <array>
 #include <optional>
 
-#include "app/http/ansi_code_page.h"
 #include "platform/logging/process_logger.h"
 #include "platform/system/http/http_connection.h"
 #include "platform/system/http/http_request.h"
 #include "platform/system/http/url_parts.h"
+#include "platform/text/ansi_code_page.h"
 #include "platform/text/strings.h"
 #include "platform/text/utf.h"
 
@@ -184,7 +184,7 @@ void RkWinHttpClient::DecodeBody() {
     if (text::istarts_with(body_charset_, kUtf8Charset)) {
         body_ = up_to_nul(text::utf8_to_wide(std::string_view(reinterpret_cast<const char*>(data.data()), data.size())));
     } else {
-        body_ = up_to_nul(ansi_to_wide(data));
+        body_ = up_to_nul(text::ansi_to_wide(data));
     }
 }
 

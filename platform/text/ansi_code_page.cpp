@@ -1,8 +1,8 @@
-#include "app/http/ansi_code_page.h"
+#include "platform/text/ansi_code_page.h"
 
 #include <array>
 
-namespace rk::app {
+namespace rk::text {
 namespace {
 
 // Windows-1252 for 0x80-0x9F.
@@ -24,4 +24,4 @@ std::wstring ansi_to_wide(std::span<const std::uint8_t> bytes) {
     return out;
 }
 
-}  // namespace rk::app
+}  // namespace rk::text

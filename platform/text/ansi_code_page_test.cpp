@@ -1,11 +1,11 @@
-#include "app/http/ansi_code_page.h"
+#include "platform/text/ansi_code_page.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-namespace rk::app {
+namespace rk::text {
 namespace {
 
 TEST(AnsiCodePage, Windows1252Bytes) {
@@ -27,4 +27,4 @@ TEST(AnsiCodePage, Windows1252Bytes) {
 }
 
 }  // namespace
-}  // namespace rk::app
+}  // namespace rk::text

@@ -8,11 +8,11 @@
 #include <span>
 #include <string>
 
-namespace rk::app {
+namespace rk::text {
 
 // Every byte becomes one character: ASCII and 0xA0-0xFF as Latin-1, 0x80-0x9F
 // through the Windows-1252 table (the five unassigned bytes map to the C1
 // control of the same value, as MultiByteToWideChar does).
 std::wstring ansi_to_wide(std::span<const std::uint8_t> bytes);
 
-}  // namespace rk::app
+}  // namespace rk::text
