@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/system/http/cancellation.h"
 #include "platform/text/strings.h"
 #include "platform/text/utf.h"
 
@@ -23,7 +24,7 @@ bool is_followed_redirect(unsigned status, const ResponseHeaders& headers) {
 }  // namespace
 
 CurlRequest::CurlRequest(std::shared_ptr<SessionCore> core, RequestConfig config)
-    : core_(std::move(core)), config_(std::move(config)) {}
+    : core_(std::move(core)), config_(std::move(config)), cancel_(thread_cancel_token()) {}
 
 CurlRequest::~CurlRequest() {
     if (attached_) {
@@ -42,6 +43,24 @@ DWORD CurlRequest::set_security_flags(DWORD flags) {
 }
 
 void CurlRequest::set_timeouts(const Timeouts& timeouts) { config_.timeouts = timeouts; }
+
+DWORD CurlRequest::set_credentials(DWORD scheme, std::wstring_view user, std::wstring_view password) {
+    if (stage_ != Stage::kOpen) {
+        return win::kWinHttpErrorIncorrectHandleState;
+    }
+    long auth = 0;
+    switch (scheme) {
+        case kAuthSchemeBasic: auth = static_cast<long>(CURLAUTH_BASIC); break;
+        case kAuthSchemeDigest: auth = static_cast<long>(CURLAUTH_DIGEST); break;
+        case kAuthSchemeNtlm: auth = static_cast<long>(CURLAUTH_NTLM); break;
+        case kAuthSchemeNegotiate: auth = static_cast<long>(CURLAUTH_NEGOTIATE); break;
+        default: return win::kErrorInvalidParameter;
+    }
+    auth_ = auth;
+    user_ = text::wide_to_utf8(user);
+    password_ = text::wide_to_utf8(password);
+    return win::kErrorSuccess;
+}
 
 DWORD CurlRequest::add_headers(std::wstring_view headers, DWORD modifiers) {
     if (stage_ != Stage::kOpen) {
@@ -111,6 +130,11 @@ DWORD CurlRequest::configure() {
     curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, skip_name ? 0L : 2L);
     if (!config_.ca_file.empty()) {
         curl_easy_setopt(e, CURLOPT_CAINFO, config_.ca_file.c_str());
+    }
+    if (auth_ != 0) {
+        curl_easy_setopt(e, CURLOPT_HTTPAUTH, auth_);
+        curl_easy_setopt(e, CURLOPT_USERNAME, user_.c_str());
+        curl_easy_setopt(e, CURLOPT_PASSWORD, password_.c_str());
     }
 
     if (config_.method == "GET") {
@@ -190,6 +214,10 @@ DWORD CurlRequest::drive(Ready ready) {
         if (done_) {
             return win::kErrorSuccess;
         }
+        if (cancel_ && cancel_->cancelled()) {
+            fail(win::kWinHttpErrorOperationCancelled);
+            continue;
+        }
         int running = 0;
         if (curl_multi_perform(multi_.get(), &running) != CURLM_OK) {
             fail(win::kWinHttpErrorInternalError);
@@ -215,7 +243,7 @@ DWORD CurlRequest::drive(Ready ready) {
         if (ready()) {
             return win::kErrorSuccess;
         }
-        int wait_ms = kPollSliceMs;
+        int wait_ms = cancel_ ? kCancelLatencyMs : kPollSliceMs;
         if (const int limit = phase_limit_ms(); limit > 0) {
             const auto idle =
                 std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - last_activity_).count();

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/system/http/cancellation.h"
 #include "platform/system/http/curl_support.h"
 #include "platform/system/http/http_request.h"
 #include "platform/system/http/request_headers.h"
@@ -40,6 +41,7 @@ public:
     DWORD set_security_flags(DWORD flags) override;
     void set_timeouts(const Timeouts& timeouts) override;
     DWORD add_headers(std::wstring_view headers, DWORD modifiers) override;
+    DWORD set_credentials(DWORD scheme, std::wstring_view user, std::wstring_view password) override;
     DWORD send(std::span<const std::uint8_t> body) override;
     DWORD receive_response() override;
     DWORD status_code() const override;
@@ -72,6 +74,9 @@ private:
     RequestConfig config_;
     RequestHeaders headers_;
     DWORD security_flags_ = 0;
+    long auth_ = 0;  // CURLAUTH_* bits; 0: no credentials
+    std::string user_;
+    std::string password_;
 
     CurlMulti multi_;
     CurlEasy easy_;
@@ -98,6 +103,7 @@ private:
     std::size_t buffer_pos_ = 0;
     bool paused_ = false;
     const BodySink* sink_ = nullptr;
+    std::shared_ptr<const CancelToken> cancel_;  // the opening thread's
 };
 
 }  // namespace rk::sys::http

@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/system/http/cancellation.h"
 #include "platform/system/http/http_session.h"
 #include "platform/system/http/test/test_server.h"
 #include "platform/system/http/url_parts.h"
@@ -310,6 +311,31 @@ TEST(HttpClient, ReceiveTimeoutBeforeHeadersAndInsideTheBody) {
     EXPECT_LT(elapsed_ms(start), 3000);
 }
 
+TEST(HttpClient, ACancelledThreadTokenEndsPendingAndLaterRequests) {
+    TestServer server(TestServer::Mode::kPlain);
+    server.handle("GET", "/never", [&](const httplib::Request&, httplib::Response& response) {
+        server.stall(std::chrono::seconds(10));
+        response.set_content("late", "text/plain");
+    });
+    server.serve("/fast", "fast");
+    auto session = make_session(direct());
+    auto token = std::make_shared<CancelToken>();
+    const auto previous = set_thread_cancel_token(token);
+    EXPECT_EQ(perform(*session, server.url("/fast")).body(), "fast");
+    std::thread canceller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        token->cancel();
+    });
+    const auto start = Clock::now();
+    const auto pending = perform(*session, server.url("/never"));
+    canceller.join();
+    EXPECT_EQ(pending.receive_error, win::kWinHttpErrorOperationCancelled);
+    EXPECT_LT(elapsed_ms(start), 2000);
+    EXPECT_EQ(perform(*session, server.url("/fast")).send_error, win::kWinHttpErrorOperationCancelled);
+    EXPECT_EQ(set_thread_cancel_token(previous), token);
+    EXPECT_EQ(perform(*session, server.url("/fast")).body(), "fast");  // opened without the token
+}
+
 TEST(HttpClient, BrokenAndUnframedBodies) {
     struct Case {
         const char* name;
@@ -403,6 +429,22 @@ TEST(HttpClient, HeadersMethodsAndRequestBodies) {
               win::kErrorInvalidParameter);
     EXPECT_EQ(session->connect(L"", 80, error), nullptr);
     EXPECT_EQ(error, win::kErrorInvalidParameter);
+}
+
+TEST(HttpClient, BasicCredentialsGoOutWithTheFirstRequest) {
+    TestServer server(TestServer::Mode::kPlain);
+    server.serve("/auth", "ok");
+    auto session = make_session(direct());
+    DWORD error = 0;
+    auto connection = session->connect(L"127.0.0.1", static_cast<unsigned>(server.port()), error);
+    auto request = connection->open_request(L"GET", L"/auth", false, error);
+    EXPECT_EQ(request->set_credentials(kAuthSchemePassport, L"u", L"p"), win::kErrorInvalidParameter);
+    ASSERT_EQ(request->set_credentials(kAuthSchemeBasic, L"user", L"p\u00e4ss"), 0u);
+    ASSERT_EQ(request->send(), 0u);
+    EXPECT_EQ(request->set_credentials(kAuthSchemeBasic, L"x", L"y"), win::kWinHttpErrorIncorrectHandleState);
+    ASSERT_EQ(request->receive_response(), 0u);
+    // base64("user:p" U+00E4 "ss" in UTF-8)
+    EXPECT_EQ(server.requests().at(0).header("Authorization"), "Basic dXNlcjpww6Rzcw==");
 }
 
 TEST(HttpClient, PathsAreEncodedOnTheWire) {

@@ -45,6 +45,12 @@ public:
     // nothing is added.
     virtual DWORD add_headers(std::wstring_view headers, DWORD modifiers) = 0;
 
+    // WinHttpSetCredentials for the server, before send(): a kAuthScheme*
+    // value (Passport is kErrorInvalidParameter). Basic credentials go out
+    // with the first request; the other schemes answer the server's
+    // challenge.
+    virtual DWORD set_credentials(DWORD scheme, std::wstring_view user, std::wstring_view password) = 0;
+
     // WinHttpSendRequest: connects (or reuses a connection of the session),
     // negotiates TLS and writes the request with `body`. Returns when the
     // request has gone out; connection, name and TLS failures show here.

@@ -42,6 +42,13 @@ inline constexpr DWORD kAddReqFlagCoalesceWithComma = 0x40000000;
 inline constexpr DWORD kAddReqFlagCoalesceWithSemicolon = 0x01000000;
 inline constexpr DWORD kAddReqFlagReplace = 0x80000000;
 
+// WINHTTP_AUTH_SCHEME_*: set_credentials() schemes.
+inline constexpr DWORD kAuthSchemeBasic = 0x00000001;
+inline constexpr DWORD kAuthSchemeNtlm = 0x00000002;
+inline constexpr DWORD kAuthSchemePassport = 0x00000004;
+inline constexpr DWORD kAuthSchemeDigest = 0x00000008;
+inline constexpr DWORD kAuthSchemeNegotiate = 0x00000010;
+
 // ERROR_WINHTTP_HEADER_ALREADY_EXISTS (add with kAddReqFlagAddIfNew).
 inline constexpr DWORD kWinHttpErrorHeaderAlreadyExists = 12155;
 
