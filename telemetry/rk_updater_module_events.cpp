@@ -1,9 +1,11 @@
 #include "telemetry/rk_updater_module_events.h"
 
+#include <cstdint>
 #include <mutex>
 #include <utility>
 
 #include "platform/logging/process_logger.h"
+#include "telemetry/rk_events_tracker.h"
 #include "telemetry/updater_events.h"
 
 namespace rk::telemetry {
@@ -40,11 +42,14 @@ std::wstring FormPayload(std::wstring_view detail) {
 }
 
 DWORD TrackEvent(DWORD id, const std::wstring& payload) {
-    (void)payload;  // goes to the events tracker once the analytics engine exists
     if (IsLogLevelEnabled(log_level::kProgress)) {
         LogMessage(log_level::kProgress, kFile, L"TrackEvents", __LINE__, L"TrackEvent called to track event: %us", id);
     }
-    if (id >= kFirstTrackedEvent && id <= kLastTrackedEvent) {
+    // Created on first use and kept for the life of the process.
+    static RkEventsTracker tracker;
+    const Variant args[] = {Variant::I4(static_cast<std::int32_t>(id)), Variant::Bstr(payload)};
+    Variant result;
+    if (tracker.Invoke(kDispIdTrackEvent, args, result) == 0 && result.vt() == VarType::kBool && result.boolVal()) {
         if (IsLogLevelEnabled(log_level::kProgress)) {
             LogMessage(log_level::kProgress, kFile, L"TrackEvents", __LINE__, L"TrackEvent completed for event: %us",
                        id);

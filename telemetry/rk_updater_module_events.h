@@ -1,10 +1,9 @@
 // Reporting one updater event (the polling loop's entry into telemetry).
 //
 // SendRkUpdaterModuleEvents forms the payload ("errcode=errcode:<detail>",
-// empty for an empty detail), logs it, and tracks the event. Until the
-// analytics engine exists, tracking hands (id, detail) to the observer set
-// below and counts an event as tracked when the events tracker would accept
-// its identifier (1 to 96). Nothing is raised to the caller.
+// empty for an empty detail), logs it, hands (id, detail) to the observer
+// set below and tracks the event through the events tracker, which sends it
+// as an analytics record. Nothing is raised to the caller.
 #pragma once
 
 #include <functional>
@@ -22,7 +21,8 @@ inline constexpr std::wstring_view kPayloadPrefix = L"errcode=errcode:";
 // The payload an event detail becomes.
 std::wstring FormPayload(std::wstring_view detail);
 
-// TrackEvent: 0 when the event was tracked, 1 when not.
+// TrackEvent: the events tracker's answer; 0 when the event was tracked
+// (sent), 1 when not.
 DWORD TrackEvent(DWORD id, const std::wstring& payload);
 
 // Receives every reported event with the detail as the loop passed it.
