@@ -1,5 +1,7 @@
 #include "xml_updater/command_manager.h"
 
+#include "xml_updater/commands/execute_local_command.h"
+#include "xml_updater/commands/extract_cab_local_command.h"
 #include "xml_updater/commands/log_command.h"
 #include "xml_updater/commands/registry_command.h"
 #include "xml_updater/commands/send_event_command.h"
@@ -16,6 +18,8 @@ constexpr wchar_t kFile[] = L"command_manager.cpp";
 
 CCommandManager::CCommandManager(EventSender sender, std::shared_ptr<CSubstitutionManager> substitutions)
     : substitutions_(std::move(substitutions)), sender_(std::move(sender)) {
+    RegisterCommand(kCmdExecuteLocal, &CExecuteLocalCommand::Create);
+    RegisterCommand(kCmdExtractCabLocal, &CExtractCabLocalCommand::Create);
     RegisterCommand(kCmdSetVar, &CSetVariableCommand::Create);
     RegisterCommand(kCmdLog, &CLogCommand::Create);
     RegisterCommand(kCmdSetCd, &CSetCustomDimensionCommand::Create);

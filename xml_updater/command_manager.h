@@ -29,9 +29,7 @@ class CCommandManager {
 public:
     using EventSender = std::shared_ptr<NTelemetry::NAdHoc::IEventSender>;
 
-    // Registers the built-in local commands. EXECUTE_LOCAL and
-    // EXTRACT_CAB_LOCAL are added through RegisterCommand by the code that
-    // provides them.
+    // Registers the built-in local commands.
     CCommandManager(EventSender sender, std::shared_ptr<CSubstitutionManager> substitutions);
     CCommandManager(const CCommandManager&) = delete;
     CCommandManager& operator=(const CCommandManager&) = delete;
