@@ -198,10 +198,10 @@ public:
 
 TEST_F(Commands, RegistryOfHandlers) {
     CCommandManager manager(sender_, substitutions_);
-    // The later local commands register without any change here.
-    EXPECT_TRUE(manager.RegisterCommand(kCmdExecuteLocal, &CountingCommand::Create));
-    EXPECT_TRUE(manager.RegisterCommand(kCmdExtractCabLocal, &CountingCommand::Create));
-    EXPECT_TRUE(Run(manager, kCmdExecuteLocal, {}));
+    EXPECT_TRUE(manager.HasCommand(L"EXECUTE_LOCAL"));
+    EXPECT_TRUE(manager.HasCommand(L"EXTRACT_CAB_LOCAL"));
+    EXPECT_TRUE(manager.RegisterCommand(L"LATER", &CountingCommand::Create));
+    EXPECT_TRUE(Run(manager, L"LATER", {}));
     EXPECT_EQ(CountingCommand::calls, 1);
     EXPECT_FALSE(manager.RegisterCommand(L"SETVAR", &CountingCommand::Create));
     EXPECT_TRUE(logger_.Contains(L"command (SETVAR) already exists"));
