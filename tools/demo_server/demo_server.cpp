@@ -61,6 +61,29 @@ bool DemoServer::Start(std::string& error) {
                                 std::to_string(size));
         }
     });
+    server->set_payload_max_length(kMaxRecordBytes + 1);
+    server->Post("/collect", [this](const httplib::Request& request, httplib::Response& response) {
+        if (request.body.size() > kMaxRecordBytes) {
+            response.status = 413;
+        } else if (request.body.empty() || request.body.find_first_of("\r\n") != std::string::npos) {
+            response.status = 400;
+        } else {
+            response.status = 204;
+            const std::lock_guard lock(collect_mutex_);
+            if (!options_.collect_file.empty()) {
+                std::ofstream(options_.collect_file, std::ios::binary | std::ios::app) << request.body << '\n';
+            }
+            ++records_;
+            if (options_.on_record) {
+                options_.on_record(request.body);
+            }
+        }
+        ++requests_;
+        if (options_.on_request) {
+            options_.on_request(request.method + " " + request.path + " " + std::to_string(response.status) + " " +
+                                std::to_string(request.body.size()));
+        }
+    });
     const int requested = options_.port;
     if (requested == 0) {
         options_.port = server->bind_to_any_port(options_.host);

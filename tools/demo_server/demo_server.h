@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -26,7 +27,13 @@ struct DemoServerOptions {
     std::filesystem::path key;
     // Called after each answered request ("GET /path 200 1234").
     std::function<void(const std::string& line)> on_request;
+    // Records received at /collect: appended here (empty: not kept) and
+    // handed to on_record.
+    std::filesystem::path collect_file;
+    std::function<void(const std::string& record)> on_record;
 };
+
+inline constexpr std::size_t kMaxRecordBytes = 64 * 1024;
 
 class DemoServer {
 public:
@@ -40,6 +47,7 @@ public:
     bool Start(std::string& error);
     void Stop();
     std::size_t RequestCount() const { return requests_; }
+    std::size_t RecordCount() const { return records_; }
     // The port listened on once started.
     int Port() const { return options_.port; }
 
@@ -48,6 +56,8 @@ private:
     std::unique_ptr<httplib::Server> server_;
     std::thread thread_;
     std::atomic<std::size_t> requests_{0};
+    std::atomic<std::size_t> records_{0};
+    std::mutex collect_mutex_;
 };
 
 }  // namespace rk::demo

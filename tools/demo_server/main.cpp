@@ -1,5 +1,7 @@
-// rk-demo-server --folder DIR --cert PEM --key PEM [--host H] [--port N]
+// rk-demo-server --folder DIR --cert PEM --key PEM [--host H] [--port N] [--collect FILE]
 // Serves DIR over HTTPS until SIGINT or SIGTERM; one line per request.
+// Records POSTed to /collect are printed ("rk-demo-server: record <json>")
+// and, with --collect, appended to FILE.
 #include <signal.h>
 
 #include <cstdio>
@@ -21,6 +23,8 @@ int main(int argc, char** argv) {
             options.key = value;
         } else if (flag == "--host") {
             options.host = value;
+        } else if (flag == "--collect") {
+            options.collect_file = value;
         } else if (flag == "--port") {
             options.port = std::atoi(value.c_str());
         } else {
@@ -29,11 +33,15 @@ int main(int argc, char** argv) {
         }
     }
     if (argc % 2 == 0 || options.folder.empty() || options.cert.empty() || options.key.empty()) {
-        std::fprintf(stderr, "usage: rk-demo-server --folder DIR --cert PEM --key PEM [--host H] [--port N]\n");
+        std::fprintf(stderr, "usage: rk-demo-server --folder DIR --cert PEM --key PEM [--host H] [--port N] [--collect FILE]\n");
         return 2;
     }
     options.on_request = [](const std::string& line) {
         std::printf("rk-demo-server: %s\n", line.c_str());
+        std::fflush(stdout);
+    };
+    options.on_record = [](const std::string& record) {
+        std::printf("rk-demo-server: record %s\n", record.c_str());
         std::fflush(stdout);
     };
     // Wait for the stop signals on this thread; the server threads must not take them.
