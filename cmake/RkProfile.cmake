@@ -107,6 +107,7 @@ rk_profile_string_list(publisher_names kPublisherNames)
 rk_profile_bytes_list(pinned_roots kPinnedRootSha1 20)
 rk_profile_bytes(document_public_key kDocumentPublicKey 64)
 rk_profile_bytes(script_public_key kScriptPublicKey 64)
+rk_profile_string(content_update_url kContentUpdateUrl)
 rk_profile_string(framework_bus kFrameworkBus)
 
 configure_file("${CMAKE_SOURCE_DIR}/cmake/profile_data.h.in"

@@ -1,0 +1,54 @@
+#include "analytics/txt_ver_substitution.h"
+
+#include <cerrno>
+#include <string_view>
+
+#include "analytics/analytics_log.h"
+#include "analytics/content_file.h"
+#include "platform/errors/errno_map.h"
+#include "platform/text/utf.h"
+#include "xml_updater/substitutions/substitution_constants.h"
+
+namespace Halden::Analytics {
+namespace {
+constexpr wchar_t kFile[] = L"TxtVerSubstitution.cpp";
+constexpr wchar_t kFunction[] = L"CTxtVerSubstitution::Substitute";
+constexpr std::string_view kKey = "$FileVersion=";
+}  // namespace
+
+std::wstring CTxtVerSubstitution::Substitute(const std::wstring& arguments,
+                                             XMLUpdater::v2::CSubstitutionManager* /*manager*/) {
+    rk::DWORD error = 0;
+    const internal::FilePtr file = internal::OpenForReading(arguments, error);
+    if (!file) {
+        log::Write(log::kFailure, kFile, kFunction, __LINE__, L"failed to open file: %s with error code %d", arguments,
+                   error);
+        return XMLUpdater::v2::kUnknownValue;
+    }
+    char buffer[kTxtVerReadBytes];
+    errno = 0;
+    const std::size_t read = std::fread(buffer, 1, sizeof buffer, file.get());
+    if (read == 0 && std::ferror(file.get())) {
+        log::Write(log::kFailure, kFile, kFunction, __LINE__, L"failed to read the file: %d",
+                   rk::win::from_errno(errno != 0 ? errno : EIO));
+        return XMLUpdater::v2::kUnknownValue;
+    }
+    const std::string_view text(buffer, read);
+    std::size_t at = text.find('$');
+    while (at != std::string_view::npos && text.substr(at, kKey.size()) != kKey) {
+        at = text.find('$', at + 1);
+    }
+    if (at == std::string_view::npos) {
+        log::Write(log::kFailure, kFile, kFunction, __LINE__, L"failed to find file version key");
+        return XMLUpdater::v2::kUnknownValue;
+    }
+    const std::size_t begin = at + kKey.size();
+    const std::size_t end = text.find(' ', begin);
+    if (end == std::string_view::npos) {
+        log::Write(log::kFailure, kFile, kFunction, __LINE__, L"failed to find the end of the file version");
+        return XMLUpdater::v2::kUnknownValue;
+    }
+    return rk::text::utf8_to_wide(text.substr(begin, end - begin));
+}
+
+}  // namespace Halden::Analytics

@@ -1,0 +1,23 @@
+// The content update's substitution "TXTVER": the "$FileVersion=" value
+// written in the first 1023 bytes of a text file (up to the next space),
+// or "!UNKNOWN".
+#pragma once
+
+#include <string>
+
+#include "xml_updater/factory_support.h"
+#include "xml_updater/substitution_if.h"
+
+namespace Halden::Analytics {
+
+inline constexpr wchar_t kSubstitutionTxtVer[] = L"TXTVER";
+inline constexpr std::size_t kTxtVerReadBytes = 1023;
+
+class CTxtVerSubstitution : public XMLUpdater::v2::ISubstitution,
+                            public XMLUpdater::v2::CSubstitutionFactorySupport<CTxtVerSubstitution> {
+public:
+    // `arguments`: the file's path.
+    std::wstring Substitute(const std::wstring& arguments, XMLUpdater::v2::CSubstitutionManager* manager) override;
+};
+
+}  // namespace Halden::Analytics
