@@ -20,9 +20,18 @@ bool CInProcAPITransport::Send(const Record& record) {
     return sink_ ? sink_(record) : false;
 }
 
-void CInProcAPITransport::SetSink(Sink sink) {
+void CInProcAPITransport::SetSink(const void* owner, Sink sink) {
     const std::lock_guard lock(mutex_);
+    owner_ = owner;
     sink_ = std::move(sink);
+}
+
+void CInProcAPITransport::ClearSink(const void* owner) {
+    const std::lock_guard lock(mutex_);
+    if (owner_ == owner) {
+        owner_ = nullptr;
+        sink_ = nullptr;
+    }
 }
 
 const std::shared_ptr<CInProcAPITransport>& CInProcAPITransport::Instance() {

@@ -25,15 +25,18 @@ public:
     bool Send(const Record& record) override;
     void Disconnect() override {}
 
-    // Installs the sink (empty: removes it). Removal waits for a send that
-    // is running in the sink, so its owner may go away afterwards.
-    void SetSink(Sink sink);
+    // Installs `owner`'s sink in place of any other.
+    void SetSink(const void* owner, Sink sink);
+    // Removes the sink if `owner` installed it. Waits for a send that is
+    // running in the sink, so the owner may go away afterwards.
+    void ClearSink(const void* owner);
 
     // The process-wide instance (registered).
     static const std::shared_ptr<CInProcAPITransport>& Instance();
 
 private:
     std::mutex mutex_;
+    const void* owner_ = nullptr;
     Sink sink_;
 };
 
