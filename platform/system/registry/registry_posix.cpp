@@ -106,6 +106,9 @@ struct OpenKey {
     KeyRef ref;
     std::wstring path;  // physical full path, views applied
     REGSAM access = 0;
+    // Where RegEnumValueW / RegEnumKeyExW on this handle stand.
+    ValueWindow values;
+    KeyWindow subkeys;
 };
 
 class HandleTable {
@@ -139,10 +142,14 @@ private:
 // What a handle stands for in one call.
 struct Target {
     std::shared_ptr<RegistryStore> store;
-    std::wstring path;
+    std::shared_ptr<OpenKey> open;  // null for predefined keys
+    const wchar_t* base = nullptr;  // a predefined key's path
     REGSAM access = 0;
     std::optional<KeyRef> ref;  // empty for predefined keys: looked up per call
     bool predefined = false;
+
+    std::wstring path() const { return open ? open->path : std::wstring(base); }
+    const std::wstring& open_path() const { return open->path; }
 };
 
 REGSAM normalize_access(REGSAM sam) {
@@ -164,7 +171,7 @@ LONG resolve(HKEY key, Target& out) {
     }
     if (const Predefined* p = predefined_of(key)) {
         out.store = store_for(p->kind);
-        out.path = p->base;
+        out.base = p->base;
         out.access = KEY_ALL_ACCESS;
         out.predefined = true;
         return kOk;
@@ -174,9 +181,9 @@ LONG resolve(HKEY key, Target& out) {
         return kInvalidHandle;
     }
     out.store = open->store;
-    out.path = open->path;
     out.access = open->access;
     out.ref = open->ref;
+    out.open = open;
     return kOk;
 }
 
@@ -185,7 +192,7 @@ LONG key_ref(const Target& t, KeyRef& out) {
         out = *t.ref;
         return kOk;
     }
-    return t.store->find_key(t.path, out);
+    return t.store->find_key(t.path(), out);
 }
 
 LONG require(const Target& t, REGSAM right) { return (t.access & right) == right ? kOk : kAccessDenied; }
@@ -307,10 +314,10 @@ LONG RegCreateKeyExW(HKEY key, const wchar_t* subKey, DWORD reserved, const wcha
         }
     }
     std::wstring path;
-    if (const LONG err = full_path(t.path, subKey, samDesired, path); err != kOk) {
+    if (const LONG err = full_path(t.path(), subKey, samDesired, path); err != kOk) {
         return err;
     }
-    if (path != t.path) {
+    if (path != t.path()) {
         if (const LONG err = require(t, KEY_CREATE_SUB_KEY); err != kOk) {
             return err;
         }
@@ -347,10 +354,10 @@ LONG RegOpenKeyExW(HKEY key, const wchar_t* subKey, DWORD options, REGSAM samDes
         return err;
     }
     std::wstring path;
-    if (const LONG err = full_path(t.path, subKey, samDesired, path); err != kOk) {
+    if (const LONG err = full_path(t.path(), subKey, samDesired, path); err != kOk) {
         return err;
     }
-    if (t.predefined && path == t.path) {
+    if (t.predefined && path == t.path()) {
         *result = key;
         return kOk;
     }
@@ -436,7 +443,7 @@ LONG RegSetValueExW(HKEY key, const wchar_t* valueName, DWORD reserved, DWORD ty
                                     (err = key_ref(t, ref)) != kOk) {
         return err;
     }
-    const LONG err = t.store->set_value(ref, t.path, name, type, data, cbData);
+    const LONG err = t.store->set_value(ref, t.path(), name, type, data, cbData);
     if (err == kOk) {
         ChangeMonitor::instance().poke();
     }
@@ -460,7 +467,7 @@ LONG RegDeleteValueW(HKEY key, const wchar_t* valueName) {
                                     (err = key_ref(t, ref)) != kOk) {
         return err;
     }
-    const LONG err = t.store->delete_value(ref, t.path, value_name(valueName));
+    const LONG err = t.store->delete_value(ref, t.path(), value_name(valueName));
     if (err == kOk) {
         ChangeMonitor::instance().poke();
     }
@@ -481,14 +488,14 @@ LONG RegDeleteKeyExW(HKEY key, const wchar_t* subKey, REGSAM samDesired, DWORD r
         return err;
     }
     std::wstring path;
-    if (const LONG err = full_path(t.path, subKey, samDesired, path); err != kOk) {
+    if (const LONG err = full_path(t.path(), subKey, samDesired, path); err != kOk) {
         return err;
     }
-    if (t.predefined && path == t.path) {
+    if (t.predefined && path == t.path()) {
         return kAccessDenied;
     }
     KeyRef ref;
-    if (path == t.path && t.ref) {
+    if (path == t.path() && t.ref) {
         ref = *t.ref;
     } else if (const LONG err = t.store->find_key(path, ref); err != kOk) {
         return err;
@@ -506,14 +513,14 @@ LONG RegDeleteTreeW(HKEY key, const wchar_t* subKey) {
         return err;
     }
     const bool keep_self = subKey == nullptr || *subKey == L'\0';
-    std::wstring path = t.path;
+    std::wstring path = t.path();
     KeyRef ref;
     if (keep_self) {
         if (const LONG err = key_ref(t, ref); err != kOk) {
             return err;
         }
     } else {
-        if (const LONG err = full_path(t.path, subKey, 0, path); err != kOk) {
+        if (const LONG err = full_path(t.path(), subKey, 0, path); err != kOk) {
             return err;
         }
         if (const LONG err = t.store->find_key(path, ref); err != kOk) {
@@ -539,7 +546,10 @@ LONG RegEnumKeyExW(HKEY key, DWORD index, wchar_t* name, DWORD* cchName, DWORD* 
         return err;
     }
     KeyEntry entry;
-    if (const LONG err = t.store->enum_key(ref, t.path, index, entry); err != kOk) {
+    KeyWindow once;  // predefined keys have no handle to keep a window in
+    if (const LONG err = t.store->enum_key(ref, t.open ? t.open_path() : t.path(), index, entry,
+                                           t.open ? t.open->subkeys : once);
+        err != kOk) {
         return err;
     }
     if (*cchName <= entry.name.size()) {
@@ -578,7 +588,8 @@ LONG RegEnumValueW(HKEY key, DWORD index, wchar_t* valueName, DWORD* cchValueNam
         return err;
     }
     ValueEntry entry;
-    if (const LONG err = t.store->enum_value(ref, index, entry); err != kOk) {
+    ValueWindow once;  // predefined keys have no handle to keep a window in
+    if (const LONG err = t.store->enum_value(ref, index, entry, t.open ? t.open->values : once); err != kOk) {
         return err;
     }
     if (*cchValueName <= entry.name.size()) {
@@ -619,7 +630,7 @@ LONG RegQueryInfoKeyW(HKEY key, wchar_t* keyClass, DWORD* cchClass, DWORD* reser
         return err;
     }
     KeyInfo info;
-    if (const LONG err = t.store->query_info(ref, t.path, info); err != kOk) {
+    if (const LONG err = t.store->query_info(ref, t.path(), info); err != kOk) {
         return err;
     }
     if (keyClass != nullptr) {
@@ -667,7 +678,7 @@ LONG RegNotifyChangeKeyValue(HKEY key, bool watchSubtree, DWORD notifyFilter, HA
     }
     const HANDLE signal = asynchronous ? event : std::make_shared<ChangeEvent>();
     const LONG err = ChangeMonitor::instance().watch(t.store, reinterpret_cast<std::uintptr_t>(key),
-                                                     text::to_upper(t.path), watchSubtree, notifyFilter, signal);
+                                                     text::to_upper(t.path()), watchSubtree, notifyFilter, signal);
     if (err != kOk || asynchronous) {
         return err;
     }
@@ -716,7 +727,7 @@ LONG RegSetKeySecurity(HKEY key, SECURITY_INFORMATION information, PSECURITY_DES
     if (LONG err = resolve(key, t); err != kOk || (err = key_ref(t, ref)) != kOk) {
         return err;
     }
-    const LONG err = t.store->set_security(ref, t.path, sd, length);
+    const LONG err = t.store->set_security(ref, t.path(), sd, length);
     if (err == kOk) {
         ChangeMonitor::instance().poke();
     }

@@ -154,6 +154,11 @@ sqlite3_stmt* RegistryStore::statement(const std::string& sql) {
 void RegistryStore::init_schema(const char* schema) {
     const std::string s = schema;
     exec(db_, "BEGIN IMMEDIATE");
+    generation_.begin_write();
+    struct EndWrite {
+        StoreGeneration& generation;
+        ~EndWrite() { generation.end_write(); }
+    } end_write{generation_};
     try {
         exec(db_, "CREATE TABLE IF NOT EXISTS " + s +
                       ".keys(id INTEGER PRIMARY KEY AUTOINCREMENT, upath TEXT NOT NULL UNIQUE,"
@@ -164,6 +169,8 @@ void RegistryStore::init_schema(const char* schema) {
                       ".vals(seq INTEGER PRIMARY KEY, key_id INTEGER NOT NULL,"
                       " uname TEXT NOT NULL, name TEXT NOT NULL, type INTEGER NOT NULL, data BLOB NOT NULL,"
                       " UNIQUE(key_id, uname))");
+        // Enumeration order within a key.
+        exec(db_, "CREATE INDEX IF NOT EXISTS " + s + ".vals_order ON vals(key_id, seq)");
         if (s == "main") {
             // Plain rowids (no AUTOINCREMENT: that rewrites sqlite_sequence on
             // every insert) still only grow: pruning never removes the newest
@@ -210,6 +217,9 @@ void RegistryStore::open_connection() {
         }
     }
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    if (db_ != nullptr && sqlite3_db_filename(db_, "main") != nullptr && *sqlite3_db_filename(db_, "main") != '\0') {
+        generation_.open(main_file_, !read_only_);
+    }
     if (!read_only_) {
         // Readers and writers of several processes run side by side in WAL
         // mode; NORMAL keeps every commit atomic across a crash.
@@ -275,6 +285,7 @@ void RegistryStore::check_volatile() {
     volatile_fd_ = -1;
     // The runtime store was removed (a reboot) or replaced: start over with
     // whatever is there now.
+    ++volatile_epoch_;
     exec(db_, "DETACH DATABASE vol");
     attach_volatile();
 }
@@ -292,7 +303,7 @@ LONG RegistryStore::ensure_open() {
 }
 
 template <typename F>
-LONG RegistryStore::run(bool write, F&& body) {
+LONG RegistryStore::run(bool write, F&& body, bool uses_volatile) {
     std::lock_guard lock(mutex_);
     if (const LONG err = ensure_open(); err != 0) {
         return err;
@@ -304,14 +315,30 @@ LONG RegistryStore::run(bool write, F&& body) {
     const bool nested = tx_depth_ > 0;
     const char* rollback = nested ? "ROLLBACK TO rk_call; RELEASE rk_call" : "ROLLBACK";
     bool in_tx = false;
+    // Other processes learn of a write through the store's counter, moved
+    // while the write lock is held.
+    struct WriteMark {
+        StoreGeneration* generation = nullptr;
+        ~WriteMark() {
+            if (generation != nullptr) {
+                generation->end_write();
+            }
+        }
+    } mark;
     try {
         // Transaction statements are prepared once: parsing them on every
         // call costs as much as a point query.
         if (nested) {
             Use(statement("SAVEPOINT rk_call")).step();
         } else {
-            check_volatile();
+            if (uses_volatile) {
+                check_volatile();
+            }
             Use(statement(write ? "BEGIN IMMEDIATE" : "BEGIN")).step();
+            if (write) {
+                generation_.begin_write();
+                mark.generation = &generation_;
+            }
         }
         in_tx = true;
         const LONG result = body();
@@ -356,6 +383,11 @@ LONG RegistryStore::transact(const std::function<LONG()>& body) {
     } catch (const SqlFail& f) {
         return map_sqlite(f.rc);
     }
+    generation_.begin_write();
+    struct EndWrite {
+        StoreGeneration& generation;
+        ~EndWrite() { generation.end_write(); }
+    } end_write{generation_};
     ++tx_depth_;
     LONG result = 0;
     try {
@@ -396,7 +428,9 @@ void RegistryStore::require_alive(const KeyRef& key) {
 }
 
 void RegistryStore::touch(const KeyRef& key) {
-    Use(statement(std::string("UPDATE ") + schema_of(key) + ".keys SET last_write = ?1 WHERE id = ?2"))
+    // Strictly growing, whatever the clock does: enumeration windows trust
+    // an unchanged stamp.
+    Use(statement(std::string("UPDATE ") + schema_of(key) + ".keys SET last_write = max(?1, last_write + 1) WHERE id = ?2"))
         .bind(1, static_cast<std::int64_t>(now_filetime()))
         .bind(2, key.id)
         .step();
@@ -418,7 +452,15 @@ void RegistryStore::log_change(const std::string& upath, DWORD kind) {
 
 LONG RegistryStore::find_key(const std::wstring& path, KeyRef& out) {
     const std::string up = upper(path);
-    return run(false, [&]() -> LONG {
+    std::lock_guard lock(mutex_);
+    const std::uint64_t before = generation_.stable();
+    if (before != 0 && before == key_cache_generation_) {
+        if (const auto it = key_cache_.find(up); it != key_cache_.end()) {
+            out = KeyRef{false, it->second};
+            return 0;
+        }
+    }
+    const LONG result = run(false, [&]() -> LONG {
         const auto found = lookup(up);
         if (!found) {
             return static_cast<LONG>(win::kErrorFileNotFound);
@@ -426,6 +468,16 @@ LONG RegistryStore::find_key(const std::wstring& path, KeyRef& out) {
         out = *found;
         return 0;
     });
+    // Volatile keys are not kept: their store can vanish without a write.
+    if (result == 0 && !out.is_volatile && before != 0 && generation_.stable() == before) {
+        constexpr std::size_t kKeyCacheSize = 1024;
+        if (key_cache_generation_ != before || key_cache_.size() >= kKeyCacheSize) {
+            key_cache_.clear();
+            key_cache_generation_ = before;
+        }
+        key_cache_.emplace(up, out.id);
+    }
+    return result;
 }
 
 LONG RegistryStore::key_alive(const KeyRef& key) {
@@ -485,7 +537,9 @@ LONG RegistryStore::create_key(const std::wstring& path, const std::wstring& key
 LONG RegistryStore::query_value(const KeyRef& key, const std::wstring& name, DWORD& type,
                                 std::vector<std::uint8_t>& data) {
     const std::string uname = upper(name);
-    return run(false, [&]() -> LONG {
+    return run(
+        false,
+        [&]() -> LONG {
         // One statement tells a deleted key (no row) from a missing value
         // (a row without a type).
         const std::string s = schema_of(key);
@@ -501,7 +555,8 @@ LONG RegistryStore::query_value(const KeyRef& key, const std::wstring& name, DWO
         type = static_cast<DWORD>(sqlite3_column_int64(q.get(), 0));
         data = column_blob(q.get(), 1);
         return 0;
-    });
+        },
+        key.is_volatile);
 }
 
 LONG RegistryStore::set_value(const KeyRef& key, const std::wstring& path, const std::wstring& name, DWORD type,
@@ -612,38 +667,196 @@ LONG RegistryStore::delete_tree(const KeyRef& key, const std::wstring& path, boo
     });
 }
 
-LONG RegistryStore::enum_key(const KeyRef& key, const std::wstring& path, DWORD index, KeyEntry& out) {
-    const std::string upath = upper(path);
-    return run(false, [&]() -> LONG {
-        require_alive(key);
-        Use q(statement("SELECT name, class, last_write FROM (SELECT upath, name, class, last_write FROM main.keys"
-                        " WHERE uparent = ?1 UNION ALL SELECT upath, name, class, last_write FROM vol.keys"
-                        " WHERE uparent = ?1) ORDER BY upath LIMIT 1 OFFSET ?2"));
-        q.bind(1, upath).bind(2, static_cast<std::int64_t>(index));
-        if (!q.step()) {
-            return static_cast<LONG>(win::kErrorNoMoreItems);
-        }
-        out.name = column_text(q.get(), 0);
-        out.key_class = column_text(q.get(), 1);
-        out.last_write = static_cast<std::uint64_t>(sqlite3_column_int64(q.get(), 2));
-        return 0;
-    });
+namespace {
+
+// A window holds at most this many entries, and stops early once their
+// data passes kWindowBytes (at least one entry).
+constexpr std::int64_t kWindowRows = 256;
+constexpr std::size_t kWindowBytes = 64 * 1024;
+
+template <typename Entry>
+bool same_key(const EnumWindow<Entry>& w, const KeyRef& key) {
+    return w.key_id == key.id && w.key_volatile == key.is_volatile;
 }
 
-LONG RegistryStore::enum_value(const KeyRef& key, DWORD index, ValueEntry& out) {
-    return run(false, [&]() -> LONG {
-        require_alive(key);
-        Use q(statement(std::string("SELECT name, type, data FROM ") + schema_of(key) +
-                        ".vals WHERE key_id = ?1 ORDER BY seq LIMIT 1 OFFSET ?2"));
-        q.bind(1, key.id).bind(2, static_cast<std::int64_t>(index));
-        if (!q.step()) {
-            return static_cast<LONG>(win::kErrorNoMoreItems);
-        }
-        out.name = column_text(q.get(), 0);
-        out.type = static_cast<DWORD>(sqlite3_column_int64(q.get(), 1));
-        out.data = column_blob(q.get(), 2);
+// The entry at `index` when the window holds it: 0; past the known end: 259.
+template <typename Entry>
+std::optional<LONG> from_window(EnumWindow<Entry>& w, DWORD index, Entry& out) {
+    if (index >= w.base && index - w.base < w.rows.size()) {
+        out = w.rows[index - w.base];
         return 0;
+    }
+    if (w.at_end && index == w.base + w.rows.size()) {
+        // The enumeration is over: keep only the knowledge of its end.
+        w.base = index;
+        w.rows.clear();
+        w.rows.shrink_to_fit();
+        return static_cast<LONG>(win::kErrorNoMoreItems);
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::uint64_t RegistryStore::key_stamp(const KeyRef& key) {
+    Use q(statement(std::string("SELECT last_write FROM ") + schema_of(key) + ".keys WHERE id = ?1"));
+    q.bind(1, key.id);
+    if (!q.step()) {
+        throw RegFail{static_cast<LONG>(win::kErrorKeyDeleted)};
+    }
+    return static_cast<std::uint64_t>(sqlite3_column_int64(q.get(), 0));
+}
+
+void RegistryStore::fetch_values(const KeyRef& key, DWORD index, bool after_anchor, std::int64_t anchor,
+                                 ValueWindow& w) {
+    const std::string s = schema_of(key);
+    Use q(statement(after_anchor ? "SELECT seq, name, type, data FROM " + s +
+                                       ".vals WHERE key_id = ?1 AND seq > ?2 ORDER BY seq LIMIT ?3"
+                                 : "SELECT seq, name, type, data FROM " + s +
+                                       ".vals WHERE key_id = ?1 ORDER BY seq LIMIT ?3 OFFSET ?2"));
+    q.bind(1, key.id).bind(2, after_anchor ? anchor : static_cast<std::int64_t>(index)).bind(3, kWindowRows);
+    w.key_id = -1;  // until the window is whole
+    w.rows.clear();
+    w.base = index;
+    std::size_t bytes = 0;
+    bool more = false;
+    while (q.step()) {
+        if (bytes >= kWindowBytes) {
+            more = true;
+            break;
+        }
+        ValueEntry e;
+        e.seq = sqlite3_column_int64(q.get(), 0);
+        e.name = column_text(q.get(), 1);
+        e.type = static_cast<DWORD>(sqlite3_column_int64(q.get(), 2));
+        e.data = column_blob(q.get(), 3);
+        bytes += e.data.size() + e.name.size() * sizeof(wchar_t);
+        w.rows.push_back(std::move(e));
+    }
+    w.at_end = !more && static_cast<std::int64_t>(w.rows.size()) < kWindowRows;
+}
+
+void RegistryStore::fetch_keys(const std::string& upath, DWORD index, const char* anchor_op,
+                               const std::string& anchor, KeyWindow& w) {
+    const std::string columns = "upath, name, class, last_write";
+    std::string sql;
+    if (anchor_op == nullptr) {
+        sql = "SELECT " + columns + " FROM (SELECT " + columns + " FROM main.keys WHERE uparent = ?1 UNION ALL SELECT " +
+              columns + " FROM vol.keys WHERE uparent = ?1) ORDER BY upath LIMIT ?3 OFFSET ?2";
+    } else {
+        const std::string where = " WHERE uparent = ?1 AND upath " + std::string(anchor_op) + " ?2";
+        sql = "SELECT " + columns + " FROM (SELECT " + columns + " FROM main.keys" + where + " UNION ALL SELECT " +
+              columns + " FROM vol.keys" + where + ") ORDER BY upath LIMIT ?3";
+    }
+    Use q(statement(sql));
+    q.bind(1, upath).bind(3, kWindowRows);
+    if (anchor_op == nullptr) {
+        q.bind(2, static_cast<std::int64_t>(index));
+    } else {
+        q.bind(2, anchor);
+    }
+    w.key_id = -1;  // until the window is whole
+    w.rows.clear();
+    w.base = index;
+    while (q.step()) {
+        KeyEntry e;
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(q.get(), 0));
+        e.upath.assign(p != nullptr ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(q.get(), 0)));
+        e.name = column_text(q.get(), 1);
+        e.key_class = column_text(q.get(), 2);
+        e.last_write = static_cast<std::uint64_t>(sqlite3_column_int64(q.get(), 3));
+        w.rows.push_back(std::move(e));
+    }
+    w.at_end = static_cast<std::int64_t>(w.rows.size()) < kWindowRows;
+}
+
+LONG RegistryStore::enum_key(const KeyRef& key, const std::wstring& path, DWORD index, KeyEntry& out,
+                             KeyWindow& w) {
+    const std::string upath = upper(path);
+    std::lock_guard lock(mutex_);
+    const std::uint64_t before = generation_.stable();
+    bool current = false;  // the window is the key's content as of `before`
+    // Subkeys may be volatile: the runtime store is checked on every call.
+    const LONG result = run(false, [&]() -> LONG {
+        if (before != 0 && w.generation == before && same_key(w, key) && w.volatile_epoch == volatile_epoch_) {
+            if (const auto served = from_window(w, index, out)) {
+                current = true;
+                return *served;
+            }
+        }
+        const std::uint64_t stamp = key_stamp(key);
+        current = true;
+        const bool same = same_key(w, key) && w.stamp == stamp && w.volatile_epoch == volatile_epoch_;
+        const bool inside = same && index >= w.base && index - w.base < w.rows.size();
+        const bool next = same && !w.rows.empty() && index == w.base + w.rows.size();
+        if (same && w.at_end && index == w.base + w.rows.size()) {
+            return *from_window(w, index, out);
+        }
+        // The set of subkeys is the same when the stamp is, but their class
+        // and last-write time may not be: re-read from the same position.
+        if (inside) {
+            const std::string anchor = w.rows[index - w.base].upath;
+            fetch_keys(upath, index, ">=", anchor, w);
+        } else if (next) {
+            const std::string anchor = w.rows.back().upath;
+            fetch_keys(upath, index, ">", anchor, w);
+        } else {
+            fetch_keys(upath, index, nullptr, std::string(), w);
+        }
+        w.key_id = key.id;
+        w.key_volatile = key.is_volatile;
+        w.stamp = stamp;
+        w.volatile_epoch = volatile_epoch_;
+        if (const auto served = from_window(w, index, out)) {
+            return *served;
+        }
+        return static_cast<LONG>(win::kErrorNoMoreItems);
     });
+    const bool answered = result == 0 || result == static_cast<LONG>(win::kErrorNoMoreItems);
+    w.generation = answered && current && before != 0 && generation_.stable() == before ? before : 0;
+    return result;
+}
+
+LONG RegistryStore::enum_value(const KeyRef& key, DWORD index, ValueEntry& out, ValueWindow& w) {
+    std::lock_guard lock(mutex_);
+    const std::uint64_t before = generation_.stable();
+    // No write anywhere in the store since the window was read: no SQL. A
+    // volatile key's store may vanish without a write, so those always ask.
+    if (before != 0 && w.generation == before && same_key(w, key) && !key.is_volatile) {
+        if (const auto served = from_window(w, index, out)) {
+            return *served;
+        }
+    }
+    bool current = false;  // the window is the key's content as of `before`
+    const LONG result = run(
+        false,
+        [&]() -> LONG {
+            const std::uint64_t stamp = key_stamp(key);
+            current = true;
+            const bool same = same_key(w, key) && w.stamp == stamp && w.volatile_epoch == volatile_epoch_;
+            if (same) {
+                if (const auto served = from_window(w, index, out)) {
+                    return *served;
+                }
+            }
+            if (same && !w.rows.empty() && index == w.base + w.rows.size()) {
+                fetch_values(key, index, true, w.rows.back().seq, w);
+            } else {
+                fetch_values(key, index, false, 0, w);
+            }
+            w.key_id = key.id;
+            w.key_volatile = key.is_volatile;
+            w.stamp = stamp;
+            w.volatile_epoch = volatile_epoch_;
+            if (const auto served = from_window(w, index, out)) {
+                return *served;
+            }
+            return static_cast<LONG>(win::kErrorNoMoreItems);
+        },
+        key.is_volatile);
+    const bool answered = result == 0 || result == static_cast<LONG>(win::kErrorNoMoreItems);
+    w.generation = answered && current && before != 0 && generation_.stable() == before ? before : 0;
+    return result;
 }
 
 LONG RegistryStore::query_info(const KeyRef& key, const std::wstring& path, KeyInfo& out) {

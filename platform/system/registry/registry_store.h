@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/errors/win_error.h"
+#include "platform/system/registry/store_generation.h"
 
 namespace rk::sys::reg {
 
@@ -30,13 +31,34 @@ struct KeyEntry {
     std::wstring name;
     std::wstring key_class;
     std::uint64_t last_write = 0;  // FILETIME units
+    std::string upath;             // where it stands in the enumeration order
 };
 
 struct ValueEntry {
     std::wstring name;
     DWORD type = 0;
     std::vector<std::uint8_t> data;
+    std::int64_t seq = 0;  // where it stands in the enumeration order
 };
+
+// Where one handle's enumeration stands: a window of consecutive entries
+// read in one statement. It answers later indexes without SQL while the
+// store's write counter has not moved, and with one stamp check when it has
+// but the key's last-write stamp (which every change of its values or
+// subkeys moves) has not. Owned by the handle; used under the store's lock.
+template <typename Entry>
+struct EnumWindow {
+    std::int64_t key_id = -1;
+    bool key_volatile = false;
+    std::uint64_t stamp = 0;
+    std::uint64_t generation = 0;  // counter value the window is current at; 0: check the stamp
+    std::uint64_t volatile_epoch = 0;
+    DWORD base = 0;  // index of rows.front()
+    std::vector<Entry> rows;
+    bool at_end = false;  // rows reach the last entry
+};
+using ValueWindow = EnumWindow<ValueEntry>;
+using KeyWindow = EnumWindow<KeyEntry>;
 
 struct KeyInfo {
     std::wstring key_class;
@@ -84,8 +106,9 @@ public:
     // Refused with 5 while the key has subkeys.
     LONG delete_key(const KeyRef& key, const std::wstring& path);
     LONG delete_tree(const KeyRef& key, const std::wstring& path, bool keep_self);
-    LONG enum_key(const KeyRef& key, const std::wstring& path, DWORD index, KeyEntry& out);
-    LONG enum_value(const KeyRef& key, DWORD index, ValueEntry& out);
+    // O(1) amortised for consecutive indexes of one window; 259 past the end.
+    LONG enum_key(const KeyRef& key, const std::wstring& path, DWORD index, KeyEntry& out, KeyWindow& window);
+    LONG enum_value(const KeyRef& key, DWORD index, ValueEntry& out, ValueWindow& window);
     LONG query_info(const KeyRef& key, const std::wstring& path, KeyInfo& out);
     LONG get_security(const KeyRef& key, std::vector<std::uint8_t>& out);
     LONG set_security(const KeyRef& key, const std::wstring& path, const std::uint8_t* data,
@@ -115,8 +138,14 @@ private:
     void check_volatile();
     void init_schema(const char* schema);
     sqlite3_stmt* statement(const std::string& sql);
+    // One transaction around `body`; `uses_volatile` false skips the check
+    // that the volatile store is still the one attached.
     template <typename F>
-    LONG run(bool write, F&& body);
+    LONG run(bool write, F&& body, bool uses_volatile = true);
+    std::uint64_t key_stamp(const KeyRef& key);
+    void fetch_values(const KeyRef& key, DWORD index, bool after_anchor, std::int64_t anchor, ValueWindow& window);
+    void fetch_keys(const std::string& upath, DWORD index, const char* anchor_op, const std::string& anchor,
+                    KeyWindow& window);
 
     std::optional<KeyRef> lookup(const std::string& upath);
     void require_alive(const KeyRef& key);
@@ -134,7 +163,13 @@ private:
     bool read_only_ = false;
     bool volatile_writable_ = false;
     int volatile_fd_ = -1;
+    std::uint64_t volatile_epoch_ = 0;  // counts re-attachments of the volatile store
     std::map<std::string, sqlite3_stmt*> statements_;
+    StoreGeneration generation_;
+    // Persistent keys found by path, valid while the write counter stays at
+    // key_cache_generation_.
+    std::map<std::string, std::int64_t> key_cache_;
+    std::uint64_t key_cache_generation_ = 0;
 };
 
 }  // namespace rk::sys::reg

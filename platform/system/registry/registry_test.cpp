@@ -11,6 +11,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -337,6 +338,96 @@ TEST_F(RegistryTest, EnumerationOrderInfoAndBuffers) {
     EXPECT_EQ(22u, max_value);
     // Last-write time is a FILETIME of about now (after 2020).
     EXPECT_GT(filetime_to_u64(written), 132223104000000000ULL);
+}
+
+// Enumeration reads windows of entries ahead and keeps them while nothing
+// changes; every change, made through another handle or by another process,
+// must show at the next index asked for, as a fresh enumeration would.
+TEST_F(RegistryTest, EnumerationFollowsChangesMadeDuringIt) {
+    HKEY key = create(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Listing");
+    const auto name_of = [](int i) {
+        wchar_t name[8];
+        std::swprintf(name, 8, L"v%03d", i);
+        return std::wstring(name);
+    };
+    ASSERT_EQ(0, run_in_transaction(key, [&]() -> LONG {
+        for (int i = 0; i < 600; ++i) {
+            if (const LONG err = set_sz(key, name_of(i).c_str(), L"d" + std::to_wstring(i)); err != 0) {
+                return err;
+            }
+        }
+        return 0;
+    }));
+    HKEY other = nullptr;
+    ASSERT_EQ(0, open(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Listing", KEY_ALL_ACCESS, other));
+    HKEY listed = nullptr;
+    ASSERT_EQ(0, open(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Listing", KEY_READ, listed));
+    const auto entry = [&](DWORD index, LONG& err) {
+        wchar_t name[32];
+        DWORD cch = 32;
+        BYTE data[64];
+        DWORD cb = sizeof data;
+        err = RegEnumValueW(listed, index, name, &cch, nullptr, nullptr, data, &cb);
+        return err != 0 ? std::wstring()
+                        : std::wstring(name, cch) + L"=" + text::utf16le_to_wide(std::span<const BYTE>(data, cb - 2));
+    };
+    for (DWORD i = 0; i < 300; ++i) {  // past the first window
+        LONG err = 0;
+        ASSERT_EQ(name_of(static_cast<int>(i)) + L"=d" + std::to_wstring(i), entry(i, err));
+    }
+    struct Step {
+        const char* change;
+        std::function<void()> make;
+        DWORD index;
+        std::wstring expected;  // empty: ERROR_NO_MORE_ITEMS
+    };
+    const Step steps[] = {
+        {"value removed through another handle", [&] { ASSERT_EQ(0, RegDeleteValueW(other, L"v000")); }, 300,
+         L"v301=d301"},
+        {"value rewritten by another process",
+         [&] { ASSERT_EQ(0, run_child({"set", "SOFTWARE\\Listing", "v450", "changed"})); }, 449, L"v450=changed"},
+        {"value added by another process",
+         [&] { ASSERT_EQ(0, run_child({"set", "SOFTWARE\\Listing", "zz", "last"})); }, 599, L"zz=last"},
+        {"nothing: past the end", [] {}, 600, L""},
+        {"nothing: back to the start", [] {}, 0, L"v001=d1"},
+        {"value added through another handle", [&] { ASSERT_EQ(0, set_sz(other, L"new", L"n")); }, 600, L"new=n"},
+    };
+    for (const auto& step : steps) {
+        step.make();
+        LONG err = 0;
+        const std::wstring got = entry(step.index, err);
+        EXPECT_EQ(step.expected.empty() ? 259 : 0, err) << step.change;
+        EXPECT_EQ(step.expected, got) << step.change;
+    }
+    // Removed by another process: the handle reports it, and the path is no
+    // longer found (no lookup is answered from memory after the change).
+    ASSERT_EQ(0, run_child({"delete", "SOFTWARE\\Listing"}));
+    LONG err = 0;
+    entry(1, err);
+    EXPECT_EQ(1018, err);
+    HKEY gone = nullptr;
+    EXPECT_EQ(2, RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Listing", 0, KEY_READ, &gone));
+
+    // Subkeys: one created by another process in the middle of a listing
+    // shifts the later indexes.
+    HKEY parent = create(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Tree");
+    for (int i = 0; i < 300; ++i) {
+        create(parent, (L"k" + name_of(i)).c_str());
+    }
+    const auto subkey = [&](DWORD index) {
+        wchar_t name[32];
+        DWORD cch = 32;
+        return RegEnumKeyExW(parent, index, name, &cch, nullptr, nullptr, nullptr, nullptr) == 0
+                   ? std::wstring(name, cch)
+                   : std::wstring();
+    };
+    for (DWORD i = 0; i < 280; ++i) {
+        ASSERT_EQ(L"k" + name_of(static_cast<int>(i)), subkey(i));
+    }
+    ASSERT_EQ(0, run_child({"set", "SOFTWARE\\Tree\\a", "v", "x"}));
+    EXPECT_EQ(L"kv279", subkey(280));
+    EXPECT_EQ(L"kv299", subkey(300));
+    EXPECT_EQ(L"", subkey(301));
 }
 
 TEST_F(RegistryTest, AccessMaskIsEnforced) {

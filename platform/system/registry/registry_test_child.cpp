@@ -2,6 +2,7 @@
 // stores). Commands:
 //   write <subkey> <prefix> <count>   sets <count> REG_DWORD values under HKLM
 //   set <subkey> <name> <text>        sets one REG_SZ value under HKLM
+//   delete <subkey>                   removes the key's tree under HKLM
 //   drop-privileges-create <subkey>   as user "nobody": RegCreateKeyExW result
 //   write-big <subkey> <count>        sets <count> 64 KiB REG_BINARY values "big<i>",
 //                                     every byte (i & 0xFF), until killed
@@ -79,6 +80,9 @@ int main(int argc, char** argv) {
             }
         }
         return RegCloseKey(key);
+    }
+    if (cmd == "delete" && argc == 3) {
+        return RegDeleteTreeW(HKEY_LOCAL_MACHINE, wide(argv[2]).c_str());
     }
     if (cmd == "drop-privileges-create" && argc == 3) {
         const passwd* nobody = ::getpwnam("nobody");
