@@ -1,5 +1,8 @@
 // Named mutexes shared between processes (CreateMutexW, WaitForSingleObject,
-// ReleaseMutex), as lock files with flock.
+// ReleaseMutex), as lock files: a session's mutex is a robust process-shared
+// mutex mapped from its lock file (taking and releasing it free costs no
+// system call); a machine-wide one, whose files every user can write, is an
+// flock on its lock file.
 //
 // "Global\name" is one mutex per machine (files under machine_runtime_dir()),
 // "Local\name" and a plain "name" one per login session (under
@@ -9,6 +12,7 @@
 // handle's locks when its process dies. See docs/system.md.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -45,18 +49,25 @@ public:
     // more release), kWaitAbandoned when it does but the previous owner's
     // handle was closed or its process died without releasing, kWaitTimeout
     // after `timeout_ms` (0 only tries, kInfinite never times out), kWaitFailed
-    // when the lock call fails. Waits on another process poll the lock, so a
-    // release is seen within about 10 ms.
+    // when the lock call fails. Waits for a machine-wide mutex held by another
+    // process poll the lock, so a release is seen within about 10 ms.
     DWORD wait(DWORD timeout_ms);
 
     // ReleaseMutex: kErrorNotOwner unless the calling thread owns it.
     DWORD release();
 
+    struct SharedLock;
+
 private:
-    NamedMutex(int presence_fd, int lock_fd);
+    NamedMutex(int presence_fd, int lock_fd, SharedLock* shared);
+    using Deadline = std::chrono::steady_clock::time_point;
+    // `deadline` is ignored for an infinite wait; timeout 0 only tries.
+    DWORD lock_shared(DWORD timeout_ms, Deadline deadline);
+    DWORD lock_file(DWORD timeout_ms, Deadline deadline);
 
     const int presence_fd_;  // shared lock held for the handle's life
-    const int lock_fd_;      // exclusive lock held while owned; byte 0 is the owned marker
+    const int lock_fd_;      // machine-wide: exclusive lock held while owned; byte 0 is the owned marker
+    SharedLock* const shared_;  // a session's mutex: the lock file mapped, else null
     std::mutex state_mutex_;
     std::condition_variable released_;
     std::thread::id owner_;

@@ -1,8 +1,11 @@
 #include "platform/system/named_mutex.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -88,6 +91,54 @@ DWORD prepare_folder(const std::filesystem::path& folder, bool machine) {
 
 }  // namespace
 
+// The content of a session mutex's lock file.
+struct NamedMutex::SharedLock {
+    std::uint32_t magic;
+    std::uint32_t abandoned;  // set by a handle closed while it owned the mutex
+    pthread_mutex_t mutex;
+};
+
+namespace {
+
+constexpr std::uint32_t kSharedLockMagic = 0x524B4D31;  // "RKM1"
+
+// Maps a session lock file, setting the mutex up when the file is new (or
+// from an older layout). Runs under the folder's guard lock.
+NamedMutex::SharedLock* map_shared_lock(int fd) {
+    using SharedLock = NamedMutex::SharedLock;
+    struct stat st{};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        return nullptr;
+    }
+    const bool fresh = static_cast<std::size_t>(st.st_size) < sizeof(SharedLock);
+    if (fresh && ::ftruncate(fd, sizeof(SharedLock)) != 0) {
+        return nullptr;
+    }
+    void* map = ::mmap(nullptr, sizeof(SharedLock), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (map == MAP_FAILED) {
+        return nullptr;
+    }
+    auto* shared = static_cast<SharedLock*>(map);
+    if (fresh || shared->magic != kSharedLockMagic) {
+        pthread_mutexattr_t attributes;
+        pthread_mutexattr_init(&attributes);
+        pthread_mutexattr_setpshared(&attributes, PTHREAD_PROCESS_SHARED);
+        // A holder that dies (thread or process) leaves EOWNERDEAD to the next.
+        pthread_mutexattr_setrobust(&attributes, PTHREAD_MUTEX_ROBUST);
+        const int rc = pthread_mutex_init(&shared->mutex, &attributes);
+        pthread_mutexattr_destroy(&attributes);
+        if (rc != 0) {
+            ::munmap(map, sizeof(SharedLock));
+            return nullptr;
+        }
+        shared->abandoned = 0;
+        __atomic_store_n(&shared->magic, kSharedLockMagic, __ATOMIC_RELEASE);
+    }
+    return shared;
+}
+
+}  // namespace
+
 std::string mutex_file_stem(std::wstring_view name) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string stem;
@@ -146,14 +197,33 @@ NamedMutex::Created NamedMutex::create(std::wstring_view name) {
     if (flock_retrying(presence.get(), LOCK_SH) != 0) {
         return {nullptr, win::from_errno(errno)};
     }
-    std::unique_ptr<NamedMutex> mutex(new NamedMutex(presence.release(), lock.release()));
+    // Machine-wide lock files are writable by every user, who could cut one
+    // short under a mapping: those stay with flock.
+    SharedLock* shared = nullptr;
+    if (!machine) {
+        shared = map_shared_lock(lock.get());
+        if (shared == nullptr) {
+            return {nullptr, win::from_errno(errno)};
+        }
+    }
+    std::unique_ptr<NamedMutex> mutex(new NamedMutex(presence.release(), lock.release(), shared));
     return {std::move(mutex), result};
 }
 
-NamedMutex::NamedMutex(int presence_fd, int lock_fd)
-    : presence_fd_(presence_fd), lock_fd_(lock_fd) {}
+NamedMutex::NamedMutex(int presence_fd, int lock_fd, SharedLock* shared)
+    : presence_fd_(presence_fd), lock_fd_(lock_fd), shared_(shared) {}
 
 NamedMutex::~NamedMutex() {
+    if (shared_ != nullptr) {
+        // Closing an owning handle abandons the mutex. Only the owning thread
+        // can unlock it; from another thread it stays held until that thread
+        // ends (the next owner is then told so by EOWNERDEAD).
+        if (owner_ != std::thread::id()) {
+            shared_->abandoned = 1;
+            pthread_mutex_unlock(&shared_->mutex);
+        }
+        ::munmap(shared_, sizeof(SharedLock));
+    }
     ::close(lock_fd_);
     ::close(presence_fd_);
 }
@@ -179,6 +249,48 @@ DWORD NamedMutex::wait(DWORD timeout_ms) {
     owner_ = me;
     state.unlock();
 
+    const DWORD result = shared_ != nullptr ? lock_shared(timeout_ms, deadline) : lock_file(timeout_ms, deadline);
+    state.lock();
+    if (result != win::kWaitObject0 && result != win::kWaitAbandoned) {
+        owner_ = std::thread::id();
+        released_.notify_one();
+        return result;
+    }
+    recursion_ = 1;
+    return result;
+}
+
+DWORD NamedMutex::lock_shared(DWORD timeout_ms, Deadline deadline) {
+    int rc = 0;
+    if (timeout_ms == win::kInfinite) {
+        rc = pthread_mutex_lock(&shared_->mutex);
+    } else if (timeout_ms == 0) {
+        rc = pthread_mutex_trylock(&shared_->mutex);
+    } else {
+        // steady_clock is CLOCK_MONOTONIC.
+        const auto since = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline.time_since_epoch()).count();
+        const timespec until{static_cast<time_t>(since / 1000000000), static_cast<long>(since % 1000000000)};
+        rc = pthread_mutex_clocklock(&shared_->mutex, CLOCK_MONOTONIC, &until);
+    }
+    DWORD result = win::kWaitObject0;
+    if (rc == EOWNERDEAD) {
+        pthread_mutex_consistent(&shared_->mutex);
+        result = win::kWaitAbandoned;
+    } else if (rc == EBUSY || rc == ETIMEDOUT) {
+        return win::kWaitTimeout;
+    } else if (rc != 0) {
+        return win::kWaitFailed;
+    }
+    if (shared_->abandoned != 0) {
+        shared_->abandoned = 0;
+        result = win::kWaitAbandoned;
+    }
+    return result;
+}
+
+DWORD NamedMutex::lock_file(DWORD timeout_ms, Deadline deadline) {
+    using Clock = std::chrono::steady_clock;
+    const bool infinite = timeout_ms == win::kInfinite;
     DWORD result = win::kWaitObject0;
     if (infinite) {
         if (flock_retrying(lock_fd_, LOCK_EX) != 0) {
@@ -201,9 +313,6 @@ DWORD NamedMutex::wait(DWORD timeout_ms) {
         }
     }
     if (result != win::kWaitObject0) {
-        state.lock();
-        owner_ = std::thread::id();
-        released_.notify_one();
         return result;
     }
     char marker = 0;
@@ -214,8 +323,6 @@ DWORD NamedMutex::wait(DWORD timeout_ms) {
         // Without the marker a later abandonment goes unnoticed; the lock
         // itself still holds.
     }
-    state.lock();
-    recursion_ = 1;
     return result;
 }
 
@@ -227,11 +334,15 @@ DWORD NamedMutex::release() {
     if (--recursion_ > 0) {
         return win::kErrorSuccess;
     }
-    if (::pwrite(lock_fd_, &kReleasedMarker, 1, 0) != 1) {
-        // Unwritable marker: the next owner is told "abandoned" by mistake
-        // at worst; the unlock below matters more.
+    if (shared_ != nullptr) {
+        pthread_mutex_unlock(&shared_->mutex);
+    } else {
+        if (::pwrite(lock_fd_, &kReleasedMarker, 1, 0) != 1) {
+            // Unwritable marker: the next owner is told "abandoned" by mistake
+            // at worst; the unlock below matters more.
+        }
+        flock_retrying(lock_fd_, LOCK_UN);
     }
-    flock_retrying(lock_fd_, LOCK_UN);
     owner_ = std::thread::id();
     released_.notify_one();
     return win::kErrorSuccess;

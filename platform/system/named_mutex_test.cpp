@@ -133,19 +133,24 @@ TEST_F(NamedMutexTest, SecondInstanceSeesAlreadyExistsWhileTheFirstLives) {
 }
 
 TEST_F(NamedMutexTest, OwnerDeathAbandonsTheMutex) {
-    Child owner(L"Global\\Corvane.{0696D115-BE52-46c3-BFEE-D73A305B6581}", true);
-    ASSERT_EQ(owner.wait_result(), win::kWaitObject0);
-    auto mine = NamedMutex::create(L"Global\\Corvane.{0696D115-BE52-46c3-BFEE-D73A305B6581}");
-    ASSERT_TRUE(mine.mutex);
-    EXPECT_EQ(mine.error, win::kErrorAlreadyExists);
-    EXPECT_EQ(mine.mutex->wait(0), win::kWaitTimeout);
-    EXPECT_EQ(mine.mutex->wait(30), win::kWaitTimeout);
+    // Machine-wide mutexes and session ones are built differently.
+    for (const wchar_t* name : {L"Global\\Corvane.{0696D115-BE52-46c3-BFEE-D73A305B6581}", L"Local\\log-owner"}) {
+        SCOPED_TRACE(fs::path(name));
+        Child owner(name, true);
+        ASSERT_EQ(owner.wait_result(), win::kWaitObject0);
+        auto mine = NamedMutex::create(name);
+        ASSERT_TRUE(mine.mutex);
+        EXPECT_EQ(mine.error, win::kErrorAlreadyExists);
+        EXPECT_EQ(mine.mutex->wait(0), win::kWaitTimeout);
+        EXPECT_EQ(mine.mutex->wait(30), win::kWaitTimeout);
 
-    owner.kill();
-    EXPECT_EQ(mine.mutex->wait(kGenerous), win::kWaitAbandoned);
-    EXPECT_EQ(mine.mutex->release(), win::kErrorSuccess);
-    // A proper release leaves nothing to report.
-    EXPECT_EQ(mine.mutex->wait(0), win::kWaitObject0);
+        owner.kill();
+        EXPECT_EQ(mine.mutex->wait(kGenerous), win::kWaitAbandoned);
+        EXPECT_EQ(mine.mutex->release(), win::kErrorSuccess);
+        // A proper release leaves nothing to report.
+        EXPECT_EQ(mine.mutex->wait(0), win::kWaitObject0);
+        EXPECT_EQ(mine.mutex->release(), win::kErrorSuccess);
+    }
 }
 
 TEST_F(NamedMutexTest, ReleaseByAnotherProcessWakesATimedWait) {
