@@ -136,8 +136,10 @@ void BM_EtwSessionRecording(benchmark::State& state) {
 }
 BENCHMARK(BM_EtwSessionRecording);
 
-// A passing line written by the file logger (named mutex, LastLogIdx read,
-// open, write, close) into a temporary root.
+// A passing line written by the file logger into a temporary root: named
+// mutex, LastLogIdx (read again only when log.ini changed), the current file
+// (kept open while its path still names it), write; rotation every ~1,700
+// lines. cpu_time in microseconds is the goal's figure (<= 5).
 void BM_FileLogger(benchmark::State& state) {
     rk::sys::test::TempRoot root;
     auto logger = std::make_unique<ETWLogging::CLogging>();
@@ -147,7 +149,7 @@ void BM_FileLogger(benchmark::State& state) {
         benchmark::DoNotOptimize(LogMessage(5, L"bench.cpp", L"Bench::Run", 1, L"read %ls: %d", L"lbconfig.ini", 42));
     }
 }
-BENCHMARK(BM_FileLogger);
+BENCHMARK(BM_FileLogger)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -39,6 +39,18 @@ std::optional<std::int64_t> read_number(DiraDoro::CObfuscatedIniReader& reader, 
 
 }  // namespace
 
+namespace internal {
+
+// The file the last line went to, and log.ini as it was read then.
+struct CurrentFile {
+    LogFile file;
+    PathState settings;
+    bool settings_read = false;
+    std::optional<std::int64_t> last_index;
+};
+
+}  // namespace internal
+
 bool IsValidLogSetting(std::wstring_view key, std::int64_t value) {
     if (key == kSettingMaxSize) return valid_max_size(value);
     if (key == kSettingMaxEntries) return valid_max_entries(value);
@@ -70,7 +82,8 @@ private:
     rk::sys::NamedMutex* mutex_ = nullptr;
 };
 
-CLogging::CLogging() : folder_check_([this] { return DefaultFolderCheck(); }) {}
+CLogging::CLogging()
+    : folder_check_([this] { return DefaultFolderCheck(); }), current_(std::make_unique<internal::CurrentFile>()) {}
 
 CLogging::~CLogging() = default;
 
@@ -218,6 +231,7 @@ rk::DWORD CLogging::Uninitialize() {
     }
     std::lock_guard lock(file_mutex_);
     Clear();
+    current_ = std::make_unique<internal::CurrentFile>();
     initialized_.store(false);
     return rk::win::kErrorSuccess;
 }
@@ -268,19 +282,40 @@ rk::DWORD CLogging::RunFolderCheck() {
     return result;
 }
 
-rk::DWORD CLogging::OpenCurrentFile(internal::LogFile& file) {
-    if (file.is_open()) {
-        return rk::win::kErrorAlreadyExists;
-    }
-    if (log_folder_.empty() || log_name_.empty() || (has_host_ && host_.empty())) {
-        return rk::win::kErrorInvalidParameter;
+std::optional<std::int64_t> CLogging::LastLogIndex() {
+    internal::CurrentFile& c = *current_;
+    internal::PathState now;
+    internal::LogFile::Probe(specific_settings_, now);
+    if (c.settings_read && now.unchanged(c.settings)) {
+        return c.last_index;
     }
     DiraDoro::CObfuscatedIniReader settings(1);
     settings.Load(specific_settings_);
     int stored = 0;
-    std::int64_t index = settings.GetIntByPath(std::wstring(kSettingsSection) + L"\\" + kSettingLastLogIdx, stored)
-                             ? stored
-                             : 0;
+    c.last_index = settings.GetIntByPath(std::wstring(kSettingsSection) + L"\\" + kSettingLastLogIdx, stored)
+                       ? std::optional<std::int64_t>(stored)
+                       : std::nullopt;
+    c.settings = now;
+    // A file that changed while it was read is read again next time.
+    internal::PathState after;
+    internal::LogFile::Probe(specific_settings_, after);
+    c.settings_read = after.unchanged(now);
+    return c.last_index;
+}
+
+void CLogging::StoreLastLogIndex(std::int64_t index) {
+    DiraDoro::CObfuscatedIniReader settings(1);
+    settings.Load(specific_settings_);
+    settings.SetInt(kSettingsSection, kSettingLastLogIdx, static_cast<int>(index));
+    current_->settings_read = false;
+}
+
+rk::DWORD CLogging::OpenCurrentFile(std::uint64_t& size_before) {
+    if (log_folder_.empty() || log_name_.empty() || (has_host_ && host_.empty())) {
+        return rk::win::kErrorInvalidParameter;
+    }
+    internal::LogFile& file = current_->file;
+    const std::int64_t index = LastLogIndex().value_or(0);
     const auto entries = static_cast<std::int64_t>(GetMaxEntries());
     static constexpr std::uint8_t kBom[] = {0xFF, 0xFE};
 
@@ -289,22 +324,33 @@ rk::DWORD CLogging::OpenCurrentFile(internal::LogFile& file) {
             return err;
         }
         if (store) {
-            settings.SetInt(kSettingsSection, kSettingLastLogIdx, static_cast<int>(i));
+            StoreLastLogIndex(i);
         }
-        return file.Append(kBom);
+        size_before = 0;
+        const rk::DWORD err = file.Append(kBom, 0);
+        size_before = err == 0 ? sizeof kBom : 0;
+        return err;
     };
 
     if (index >= 0 && index < entries) {
-        std::uint64_t size = 0;
-        const rk::DWORD err = internal::LogFile::Size(LogFilePath(static_cast<rk::DWORD>(index)), size);
-        if (err == rk::win::kErrorSuccess) {
-            if (size >= GetMaxSize()) {
-                const std::int64_t next = index + 1 >= entries ? 0 : index + 1;
-                return create(next, true);
-            }
-            return file.OpenForAppend(LogFilePath(static_cast<rk::DWORD>(index)));
+        const std::wstring path = LogFilePath(static_cast<rk::DWORD>(index));
+        internal::PathState state;
+        if (const rk::DWORD err = internal::LogFile::Probe(path, state); err != 0) {
+            return err;
         }
-        return create(index, false);
+        if (!state.exists || state.is_link) {
+            return create(index, false);  // a link is removed, not followed
+        }
+        if (state.size >= GetMaxSize()) {
+            const std::int64_t next = index + 1 >= entries ? 0 : index + 1;
+            return create(next, true);
+        }
+        size_before = state.size;
+        if (file.Is(state)) {
+            return rk::win::kErrorSuccess;
+        }
+        const rk::DWORD err = file.OpenForAppend(path);
+        return err == rk::win::kErrorFileNotFound ? create(index, false) : err;
     }
     return create(0, true);
 }
@@ -338,13 +384,13 @@ rk::DWORD CLogging::Write(const wchar_t* file, const wchar_t* function, int line
         if (!text) {
             return rk::win::kErrorInvalidParameter;
         }
-        internal::LogFile log_file;
-        if (const rk::DWORD err = OpenCurrentFile(log_file);
-            err != rk::win::kErrorSuccess && err != rk::win::kErrorAlreadyExists) {
+        std::uint64_t size_before = 0;
+        if (const rk::DWORD err = OpenCurrentFile(size_before); err != rk::win::kErrorSuccess) {
+            current_->file.Close();
             return err;
         }
         const std::vector<std::uint8_t> bytes = rk::text::wide_to_utf16le(*text);
-        const rk::DWORD err = log_file.Append(bytes);
+        const rk::DWORD err = current_->file.Append(bytes, size_before);
         if (err == rk::win::kErrorSuccess && (fields.options & kOptionDebugOutput) != 0) {
             DiraDoro::OutputDebugText(*text);
         }

@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,7 +28,7 @@
 namespace ETWLogging {
 
 namespace internal {
-class LogFile;
+struct CurrentFile;
 }
 
 inline constexpr const wchar_t* kCorvaneFolder = L"\\Corvane\\";
@@ -116,7 +117,12 @@ private:
     rk::DWORD DefaultFolderCheck();
     void LoadSettings();
     bool LoadSetting(const wchar_t* key, rk::DWORD fallback, bool (*valid)(std::int64_t), std::int64_t& value);
-    rk::DWORD OpenCurrentFile(internal::LogFile& file);
+    // Makes the current file of the ring open; `size_before` is its size.
+    rk::DWORD OpenCurrentFile(std::uint64_t& size_before);
+    // "LastLogIdx" of the specific settings, read again only when the file
+    // changed since the last line.
+    std::optional<std::int64_t> LastLogIndex();
+    void StoreLastLogIndex(std::int64_t index);
     void Clear();
 
     std::atomic<bool> initialized_{false};
@@ -142,6 +148,8 @@ private:
     // timed out; guards the folder check too.
     std::mutex file_mutex_;
     FolderCheck folder_check_;
+    // Guarded by file_mutex_: the open file and the settings last seen.
+    std::unique_ptr<internal::CurrentFile> current_;
 };
 
 }  // namespace ETWLogging

@@ -400,17 +400,48 @@ TEST_F(FileLoggingTest, OwnerKilledWhileHoldingTheLogMutex) {
     EXPECT_EQ(Lines(LogFile("killed", 0)).size(), 1u);
 }
 
-TEST_F(FileLoggingTest, LinksBelowTheBaseFolderAreRemovedNotFollowed) {
+// A link planted in the log's way is removed, never written through: at a
+// folder below the base folder, at the log file itself, and at the file while
+// the logger already writes to it.
+TEST_F(FileLoggingTest, LinksAreRemovedNotFollowed) {
     const fs::path outside = root_.path() / "elsewhere";
-    fs::create_directories(outside);
-    fs::create_directories(Base());
-    fs::create_directory_symlink(outside, Base() / "lnk");
-    auto logger = Make(L"lnk");
-    ASSERT_EQ(logger->Write(kFile, L"F", 1, 5, L"safe"), 0u);
-    EXPECT_FALSE(fs::is_symlink(Base() / "lnk"));
-    EXPECT_TRUE(fs::is_directory(Base() / "lnk"));
-    EXPECT_TRUE(fs::is_empty(outside));
-    EXPECT_EQ(Lines(LogFile("lnk", 0)).size(), 1u);
+    const fs::path target = outside / "target.log";
+    struct Case {
+        const char* name;
+        fs::path link;
+        bool line_before;  // the logger has written (and holds the file) first
+    };
+    const Case cases[] = {
+        {"folder below the base", Base() / "lnk", false},
+        {"the log file", LogFile("lnk", 0), false},
+        {"the log file, swapped in between two lines", LogFile("lnk", 0), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(Base());
+        fs::remove_all(outside);
+        fs::create_directories(outside);
+        std::ofstream(target) << "keep";
+        auto logger = Make(L"lnk");
+        if (c.line_before) {
+            ASSERT_EQ(logger->Write(kFile, L"F", 1, 5, L"first"), 0u);
+            fs::remove(c.link);
+        }
+        fs::create_directories(c.link.parent_path());
+        if (c.link == Base() / "lnk") {
+            fs::create_directory_symlink(outside, c.link);
+        } else {
+            fs::create_symlink(target, c.link);
+        }
+        ASSERT_EQ(logger->Write(kFile, L"F", 1, 5, L"safe"), 0u);
+        EXPECT_FALSE(fs::is_symlink(c.link));
+        EXPECT_EQ(std::distance(fs::directory_iterator(outside), fs::directory_iterator()), 1);  // nothing new there
+        std::ifstream in(target);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep");
+        const auto lines = Lines(LogFile("lnk", 0));
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_TRUE(lines[0].ends_with(L" safe"));
+    }
 }
 
 TEST_F(FileLoggingTest, FailedFolderCheckSilencesTheLoggerForGood) {

@@ -10,6 +10,11 @@
 #include "platform/system/paths.h"
 
 namespace ETWLogging::internal {
+namespace {
+
+std::int64_t nanoseconds(const timespec& t) { return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec; }
+
+}  // namespace
 
 LogFile::~LogFile() { Close(); }
 
@@ -20,16 +25,23 @@ void LogFile::Close() {
     }
 }
 
-rk::DWORD LogFile::Size(const std::wstring& path, std::uint64_t& size) {
+rk::DWORD LogFile::Probe(const std::wstring& path, PathState& state) {
+    state = PathState{};
     const auto host = rk::sys::to_host_path(path);
     if (!host) {
         return rk::win::kErrorBadPathname;
     }
     struct stat st {};
-    if (::stat(host->c_str(), &st) != 0) {
-        return rk::win::from_errno(errno);
+    if (::lstat(host->c_str(), &st) != 0) {
+        return errno == ENOENT || errno == ENOTDIR ? rk::win::kErrorSuccess : rk::win::from_errno(errno);
     }
-    size = static_cast<std::uint64_t>(st.st_size);
+    state.exists = true;
+    state.is_link = S_ISLNK(st.st_mode);
+    state.device = static_cast<std::uint64_t>(st.st_dev);
+    state.inode = static_cast<std::uint64_t>(st.st_ino);
+    state.size = static_cast<std::uint64_t>(st.st_size);
+    state.modified_ns = nanoseconds(st.st_mtim);
+    state.changed_ns = nanoseconds(st.st_ctim);
     return rk::win::kErrorSuccess;
 }
 
@@ -39,23 +51,45 @@ rk::DWORD LogFile::OpenWith(const std::wstring& path, int flags) {
     if (!host) {
         return rk::win::kErrorBadPathname;
     }
-    const int fd = ::open(host->c_str(), flags | O_RDWR | O_CLOEXEC, 0644);
+    // O_NONBLOCK: a FIFO planted at the path must not stall the logger.
+    const int open_flags = flags | O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    int fd = ::open(host->c_str(), open_flags, 0644);
+    if (fd < 0 && errno == ELOOP) {
+        // A link at the file itself: removed, as links at folders are.
+        if (::unlink(host->c_str()) != 0 && errno != ENOENT) {
+            return rk::win::from_errno(errno);
+        }
+        if ((flags & O_CREAT) == 0) {
+            return rk::win::kErrorFileNotFound;
+        }
+        fd = ::open(host->c_str(), open_flags, 0644);
+    }
     if (fd < 0) {
         return rk::win::from_errno(errno);
     }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return rk::win::kErrorAccessDenied;
+    }
     fd_ = fd;
+    device_ = static_cast<std::uint64_t>(st.st_dev);
+    inode_ = static_cast<std::uint64_t>(st.st_ino);
     return rk::win::kErrorSuccess;
 }
 
-rk::DWORD LogFile::OpenForAppend(const std::wstring& path) { return OpenWith(path, O_APPEND); }
+rk::DWORD LogFile::OpenForAppend(const std::wstring& path) { return OpenWith(path, 0); }
 
-rk::DWORD LogFile::Create(const std::wstring& path) { return OpenWith(path, O_CREAT | O_TRUNC | O_APPEND); }
+rk::DWORD LogFile::Create(const std::wstring& path) { return OpenWith(path, O_CREAT | O_TRUNC); }
 
-rk::DWORD LogFile::Append(std::span<const std::uint8_t> bytes) {
+bool LogFile::Is(const PathState& state) const {
+    return fd_ >= 0 && state.exists && !state.is_link && state.device == device_ && state.inode == inode_;
+}
+
+rk::DWORD LogFile::Append(std::span<const std::uint8_t> bytes, std::uint64_t size_before) {
     if (fd_ < 0) {
         return rk::win::kErrorInvalidHandle;
     }
-    const off_t before = ::lseek(fd_, 0, SEEK_END);
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
@@ -64,8 +98,8 @@ rk::DWORD LogFile::Append(std::span<const std::uint8_t> bytes) {
         }
         if (n <= 0) {
             const rk::DWORD err = n < 0 ? rk::win::from_errno(errno) : rk::win::kErrorDiskFull;
-            if (before >= 0 && done > 0) {
-                [[maybe_unused]] const int cut = ::ftruncate(fd_, before);
+            if (done > 0) {
+                [[maybe_unused]] const int cut = ::ftruncate(fd_, static_cast<off_t>(size_before));
             }
             return err;
         }
