@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "platform/system/http/curl_library.h"
+
 #include "platform/system/http/http_types.h"
 
 namespace rk::sys::http {
@@ -9,7 +11,7 @@ namespace rk::sys::http {
 bool ensure_curl_initialized() {
     static std::once_flag once;
     static bool ok = false;
-    std::call_once(once, [] { ok = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
+    std::call_once(once, [] { ok = load_curl_library() && curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
     return ok;
 }
 
