@@ -4,14 +4,23 @@
 //   - the same lookup as one prepared SQLite statement (key path and value
 //     name to data), the floor any SQLite-backed registry stands on;
 //   - one value write through the seam, and the same as a bare SQLite
-//     transaction.
+//     transaction;
+//   - goal pairs, timed in alternation inside one benchmark and reported as
+//     a ratio: open+query+close against the bare point query (goal <= 1.5),
+//     and listing a key of 200,000 values with RegEnumValueW against reading
+//     them with one SQL query (goal <= 2).
 // The store lives in a temporary root (RK_ROOT).
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 #include <stdlib.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/config/reg_key.h"
 #include "platform/system/registry/registry.h"
@@ -169,6 +178,155 @@ void BM_SqlitePointWrite(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_SqlitePointWrite);
+
+using Clock = std::chrono::steady_clock;
+
+double seconds_since(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+bool short_run() { return std::getenv("RK_BENCH_SHORT") != nullptr; }
+
+// Rounds of 200 seam lookups then 200 bare ones, alternating so that load
+// from other processes falls on both alike.
+void BM_OpenQueryCloseVsSqlite(benchmark::State& state) {
+    root();
+    BareStore store;
+    constexpr int kBatch = 200;
+    reg::BYTE buf[256];
+    double seam = 0;
+    double bare = 0;
+    for (auto _ : state) {
+        auto start = Clock::now();
+        for (int i = 0; i < kBatch; ++i) {
+            reg::HKEY key = nullptr;
+            reg::RegOpenKeyExW(reg::HKEY_LOCAL_MACHINE, kKey, 0, reg::KEY_READ, &key);
+            rk::DWORD type = 0;
+            rk::DWORD size = sizeof buf;
+            const rk::LONG err = reg::RegQueryValueExW(key, kValue, nullptr, &type, buf, &size);
+            reg::RegCloseKey(key);
+            if (err != 0) {
+                state.SkipWithError("query failed");
+                return;
+            }
+        }
+        seam += seconds_since(start);
+        start = Clock::now();
+        for (int i = 0; i < kBatch; ++i) {
+            sqlite3_bind_text(store.query, 1, kUpath.c_str(), static_cast<int>(kUpath.size()), SQLITE_STATIC);
+            sqlite3_bind_text(store.query, 2, kUname.c_str(), static_cast<int>(kUname.size()), SQLITE_STATIC);
+            if (sqlite3_step(store.query) != SQLITE_ROW) {
+                state.SkipWithError("no row");
+                return;
+            }
+            std::memcpy(buf, sqlite3_column_blob(store.query, 1),
+                        std::min<std::size_t>(sizeof buf, static_cast<std::size_t>(sqlite3_column_bytes(store.query, 1))));
+            sqlite3_reset(store.query);
+        }
+        bare += seconds_since(start);
+    }
+    const double lookups = static_cast<double>(state.iterations()) * kBatch;
+    state.counters["seam_us"] = seam / lookups * 1e6;
+    state.counters["sqlite_us"] = bare / lookups * 1e6;
+    state.counters["ratio"] = seam / bare;
+}
+BENCHMARK(BM_OpenQueryCloseVsSqlite)->Unit(benchmark::kMillisecond);
+
+constexpr const wchar_t* kListKey = L"SOFTWARE\\Corvane\\Listing";
+constexpr int kListValues = 200000;
+
+// The listed key: kListValues REG_SZ values "name<i>" = "value number <i>",
+// written in one transaction.
+bool make_listing() {
+    static const bool made = [] {
+        root();
+        reg::HKEY key = nullptr;
+        if (reg::RegCreateKeyExW(reg::HKEY_LOCAL_MACHINE, kListKey, 0, nullptr, 0, reg::KEY_ALL_ACCESS, nullptr, &key,
+                                 nullptr) != 0) {
+            return false;
+        }
+        const rk::LONG err = reg::run_in_transaction(key, [&]() -> rk::LONG {
+            for (int i = 0; i < kListValues; ++i) {
+                const std::wstring name = L"name" + std::to_wstring(i);
+                const auto data = rk::text::wide_to_utf16le(L"value number " + std::to_wstring(i) + L'\0');
+                if (const rk::LONG e = reg::RegSetValueExW(key, name.c_str(), 0, reg::REG_SZ, data.data(),
+                                                           static_cast<rk::DWORD>(data.size()));
+                    e != 0) {
+                    return e;
+                }
+            }
+            return 0;
+        });
+        reg::RegCloseKey(key);
+        return err == 0;
+    }();
+    return made;
+}
+
+// Every value of the key, name and data copied out: RegEnumValueW index by
+// index on one handle, against one SELECT over the same rows.
+void BM_EnumValuesVsSqlite(benchmark::State& state) {
+    if (!make_listing()) {
+        state.SkipWithError("cannot write the listed key");
+        return;
+    }
+    BareStore store;
+    sqlite3_stmt* all = nullptr;
+    sqlite3_prepare_v2(store.db,
+                       "SELECT v.name, v.type, v.data FROM keys k JOIN vals v ON v.key_id = k.id"
+                       " WHERE k.upath = ?1 ORDER BY v.seq",
+                       -1, &all, nullptr);
+    const std::string upath = "HKEY_LOCAL_MACHINE\\SOFTWARE\\CORVANE\\LISTING";
+    std::vector<wchar_t> name(16384);
+    std::vector<reg::BYTE> data(4096);
+    double seam = 0;
+    double bare = 0;
+    long listed = 0;
+    for (auto _ : state) {
+        auto start = Clock::now();
+        reg::HKEY key = nullptr;
+        reg::RegOpenKeyExW(reg::HKEY_LOCAL_MACHINE, kListKey, 0, reg::KEY_READ, &key);
+        int count = 0;
+        for (rk::DWORD i = 0;; ++i) {
+            rk::DWORD cch = static_cast<rk::DWORD>(name.size());
+            rk::DWORD cb = static_cast<rk::DWORD>(data.size());
+            rk::DWORD type = 0;
+            const rk::LONG err = reg::RegEnumValueW(key, i, name.data(), &cch, nullptr, &type, data.data(), &cb);
+            if (err != 0) {
+                break;
+            }
+            ++count;
+        }
+        reg::RegCloseKey(key);
+        seam += seconds_since(start);
+        start = Clock::now();
+        int rows = 0;
+        sqlite3_bind_text(all, 1, upath.c_str(), static_cast<int>(upath.size()), SQLITE_STATIC);
+        while (sqlite3_step(all) == SQLITE_ROW) {
+            const auto* text = sqlite3_column_text(all, 0);
+            const int length = sqlite3_column_bytes(all, 0);
+            benchmark::DoNotOptimize(text);
+            benchmark::DoNotOptimize(sqlite3_column_int64(all, 1));
+            std::memcpy(data.data(), sqlite3_column_blob(all, 2),
+                        std::min<std::size_t>(data.size(), static_cast<std::size_t>(sqlite3_column_bytes(all, 2))));
+            benchmark::DoNotOptimize(length);
+            ++rows;
+        }
+        sqlite3_reset(all);
+        bare += seconds_since(start);
+        if (count != kListValues || rows != kListValues) {
+            state.SkipWithError("listing incomplete");
+            break;
+        }
+        listed += count;
+    }
+    sqlite3_finalize(all);
+    state.counters["seam_ms"] = seam / static_cast<double>(state.iterations()) * 1e3;
+    state.counters["sqlite_ms"] = bare / static_cast<double>(state.iterations()) * 1e3;
+    state.counters["ratio"] = seam / bare;
+    benchmark::DoNotOptimize(listed);
+}
+BENCHMARK(BM_EnumValuesVsSqlite)->Unit(benchmark::kMillisecond)->Iterations(short_run() ? 2 : 5);
 
 }  // namespace
 
