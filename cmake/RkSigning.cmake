@@ -10,13 +10,15 @@
 # RK_SCRIPT_SIGNING_KEY (a PEM private key), by default the repository's
 # development key; these are test and demo scripts.
 #
-#   rk_embed_signed_script(<target> SCRIPT <file> SYMBOL <name>)
+#   rk_embed_signed_script(<target> SCRIPT <file> SYMBOL <name> [PROFILE_ITEM <item>])
 #
 # adds to <target> a generated source that defines
 # `const std::string_view rk::embedded::<name>` over the signed script.
 # A development profile (its script key is the development profile's)
 # signs <file> with the repository's development key. Any other profile
-# must name an already-signed script in its item "bootstrap_script"
+# must name an already-signed script in its item <item> ("bootstrap_script"
+# unless given; the script host's start-up scripts use "host_startup_script"
+# and "async_host_startup_script")
 # (relative paths from the profile's folder): private keys of a release
 # never enter the build, and the build refuses such a profile without one.
 set(RK_SCRIPT_SIGNING_KEY "${CMAKE_SOURCE_DIR}/profile/dev-keys/script.key.pem" CACHE FILEPATH
@@ -45,11 +47,14 @@ function(rk_sign_scripts target)
 endfunction()
 
 function(rk_embed_signed_script target)
-  cmake_parse_arguments(ARG "" "SCRIPT;SYMBOL" "" ${ARGN})
+  cmake_parse_arguments(ARG "" "SCRIPT;SYMBOL;PROFILE_ITEM" "" ${ARGN})
+  if(NOT ARG_PROFILE_ITEM)
+    set(ARG_PROFILE_ITEM bootstrap_script)
+  endif()
   file(READ "${CMAKE_SOURCE_DIR}/profile/development.json" dev_profile)
   string(JSON dev_key GET "${dev_profile}" script_public_key)
   string(JSON key GET "${RK_PROFILE_JSON}" script_public_key)
-  string(JSON presigned ERROR_VARIABLE missing GET "${RK_PROFILE_JSON}" bootstrap_script)
+  string(JSON presigned ERROR_VARIABLE missing GET "${RK_PROFILE_JSON}" ${ARG_PROFILE_ITEM})
   if(missing)
     set(presigned "")
   endif()
@@ -59,7 +64,7 @@ function(rk_embed_signed_script target)
     string(TOLOWER "${dev_key}" dev_key)
     if(NOT key STREQUAL dev_key)
       message(FATAL_ERROR "profile ${RK_PROFILE}: a profile with its own script key must name an already-signed "
-                          "bootstrap script in 'bootstrap_script'; the build signs only with the development key")
+                          "script in '${ARG_PROFILE_ITEM}'; the build signs only with the development key")
     endif()
     set(input "${ARG_SCRIPT}")
     set(key_args --key "${RK_DEV_SCRIPT_KEY}")

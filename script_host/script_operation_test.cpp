@@ -219,7 +219,7 @@ TEST(ScriptOperationDispatcher, TimersRunEarliestFirstOnTheDispatchThreadAfterTh
     std::promise<void> done;
     auto& timers = t.dispatcher->Timers();
     const auto record = [&](std::string name) {
-        return [&, name] {
+        return [&, name](std::uint32_t) {
             EXPECT_TRUE(t.dispatcher->IsDispatchThread());
             order.push_back(name);
             if (name == "40ms") {

@@ -44,7 +44,7 @@ std::size_t ScriptTimerQueue::Size() const {
 
 void ScriptTimerQueue::RunDue(Clock::time_point now) {
     std::vector<std::pair<Clock::time_point, std::uint32_t>> due;
-    std::vector<Callback> callbacks;
+    std::vector<std::pair<std::uint32_t, Callback>> callbacks;
     {
         std::lock_guard lock(mutex_);
         for (const auto& [id, t] : timers_) {
@@ -56,7 +56,7 @@ void ScriptTimerQueue::RunDue(Clock::time_point now) {
         callbacks.reserve(due.size());
         for (const auto& [when, id] : due) {
             auto it = timers_.find(id);
-            callbacks.push_back(it->second.callback);
+            callbacks.emplace_back(id, it->second.callback);
             if (it->second.repeating) {
                 Timer& t = it->second;
                 t.due += t.interval;
@@ -69,9 +69,9 @@ void ScriptTimerQueue::RunDue(Clock::time_point now) {
         }
         Rearm();
     }
-    for (auto& c : callbacks) {
-        if (c) {
-            c();
+    for (auto& [id, callback] : callbacks) {
+        if (callback) {
+            callback(id);
         }
     }
 }

@@ -16,7 +16,7 @@ namespace Corvane::Script {
 class ScriptTimerQueue {
 public:
     using Clock = std::chrono::steady_clock;
-    using Callback = std::function<void()>;
+    using Callback = std::function<void(std::uint32_t id)>;
 
     // A new timer due `interval` from now (0: at the next turn of the loop);
     // repeating timers come back every `interval`. Returns its id (never 0).

@@ -1,0 +1,295 @@
+// The script thread end to end: start-up, signed scripts, operations from
+// other threads, timers, shutdown from anywhere, restart cycles.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "platform/logging/test/scoped_process_logger.h"
+#include "platform/text/utf.h"
+#include "script_host/async_script_host.h"
+#include "script_host/plugin_object.h"
+#include "script_host/script_environment_factories.h"
+#include "script_host/script_operation_invoker.h"
+
+namespace Corvane::Script {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::wstring read_signed_probe() {
+    std::ifstream in(RK_SIGNED_PROBE_SCRIPT, std::ios::binary);
+    return rk::text::utf8_to_wide(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+}
+
+class AsyncHost : public testing::Test {
+protected:
+    void Start(bool verify = true, ScriptLimits limits = {}) {
+        environment_ = std::make_unique<JS9ScriptEnvironmentFactory>(limits);
+        host_ = std::make_unique<CAsyncScriptHost>(*environment_);
+        host_->SetSignatureVerification(verify);
+        ASSERT_TRUE(host_->Initialize());
+    }
+    // Calls a global script function and waits for it.
+    WaitStatus Call(const std::wstring& function, std::vector<ScriptVariable> args, ScriptVariable& result,
+                    std::uint32_t wait_ms = kWaitInfinite) {
+        auto invoker = host_->GetInvoker();
+        std::shared_ptr<IScriptOperation> op;
+        if (!invoker || !invoker->Execute(function, static_cast<std::uint32_t>(args.size()),
+                                          args.empty() ? nullptr : args.data(), op)) {
+            return WaitStatus::kCancelled;
+        }
+        return op->Wait(wait_ms, result);
+    }
+    ScriptVariable Get(const std::wstring& name) {
+        ScriptVariable result;
+        EXPECT_EQ(Call(L"get", {ScriptVariable(name)}, result), WaitStatus::kSucceeded);
+        return result;
+    }
+    WaitStatus AddScript(const std::wstring& text) {
+        ScriptVariable ignored;
+        return Call(L"AddScript", {ScriptVariable(text)}, ignored);
+    }
+
+    rk::logging::test::ScopedLogCapture capture_;
+    std::unique_ptr<IScriptEnvironmentFactory> environment_;
+    std::unique_ptr<CAsyncScriptHost> host_;
+};
+
+TEST_F(AsyncHost, EveryEnvironmentTypeKeepsItsNumberAndRunsScripts) {
+    const std::pair<std::unique_ptr<IScriptEnvironmentFactory>, int> factories[] = {
+        {std::make_unique<ScriptEnvironmentFactory>(), 0},
+        {std::make_unique<ActiveScriptEnvironmentFactory>(), 1},
+        {std::make_unique<JsRTEnvironmentFactory>(), 3},
+        {std::make_unique<JS9ScriptEnvironmentFactory>(), 4},
+    };
+    for (const auto& [factory, type] : factories) {
+        EXPECT_EQ(factory->GetType(), type);
+        CAsyncScriptHost host(*factory);
+        ASSERT_TRUE(host.Initialize()) << type;
+        std::shared_ptr<IScriptOperation> op;
+        ASSERT_TRUE(host.GetInvoker()->Execute(L"AddScript", ScriptVariable(read_signed_probe()), op));
+        ScriptVariable ignored;
+        EXPECT_EQ(op->Wait(kWaitInfinite, ignored), WaitStatus::kSucceeded) << type;
+    }
+}
+
+TEST_F(AsyncHost, SignedScriptsRunAndUnsignedOrTamperedOnesAreRefusedUnrun) {
+    Start();
+    const std::wstring signed_probe = read_signed_probe();
+    ASSERT_FALSE(signed_probe.empty());
+    EXPECT_EQ(AddScript(signed_probe), WaitStatus::kSucceeded);
+    EXPECT_EQ(Get(L"probe").GetString(), L"ran: object object") << "timer and _scriptHost are globals";
+
+    ScriptVariable cleared;
+    Call(L"set", {ScriptVariable(L"probe"), ScriptVariable()}, cleared);
+    std::wstring tampered = signed_probe;
+    tampered[tampered.find(L"ran")] = L'R';
+    const struct {
+        std::wstring text;
+        const wchar_t* check_log;
+    } refused[] = {
+        {tampered, L"Signature Verification failed"},
+        {L"set('probe', 'unsigned ran');", L"Failed to parse the signature info buffer"},
+        {L"set('probe', 'unsigned ran');\r\n//" + std::wstring(128, L'0') + L"++", L"Signature Verification failed"},
+    };
+    for (const auto& r : refused) {
+        capture_.logger().Clear();
+        EXPECT_EQ(AddScript(r.text), WaitStatus::kFailed);
+        EXPECT_TRUE(Get(L"probe").IsEmpty()) << "nothing of a refused script runs";
+        EXPECT_TRUE(capture_.logger().Contains(r.check_log));
+        EXPECT_TRUE(capture_.logger().Contains(
+            L"Execute(AddScript) with 1 parameters failed: exception is: Error: Signature check for script "
+            L"verification failed (thrown from signature_verifying_script_host_base.cpp:"));
+    }
+
+    ScriptVariable ignored;
+    EXPECT_EQ(Call(L"AddScriptFromFile", {ScriptVariable(rk::text::utf8_to_wide(RK_SIGNED_PROBE_SCRIPT))}, ignored),
+              WaitStatus::kSucceeded);
+    EXPECT_EQ(Get(L"probe").GetString(), L"ran: object object");
+    capture_.logger().Clear();
+    EXPECT_EQ(Call(L"AddScriptFromFile", {ScriptVariable(L"/nonexistent/x.js")}, ignored), WaitStatus::kFailed);
+    EXPECT_TRUE(capture_.logger().Contains(L"Unable to read file '/nonexistent/x.js'"));
+    EXPECT_EQ(Call(L"AddScriptFromFile", {ScriptVariable(L"")}, ignored), WaitStatus::kFailed);
+    EXPECT_TRUE(capture_.logger().Contains(L"Empty file name was passed"));
+}
+
+TEST_F(AsyncHost, WithVerificationOffAnUnsignedScriptRunsAndScriptErrorsFailOnlyTheirOperation) {
+    Start(false);
+    EXPECT_EQ(AddScript(L"set('probe', 'unsigned ran');"), WaitStatus::kSucceeded);
+    EXPECT_EQ(Get(L"probe").GetString(), L"unsigned ran");
+    EXPECT_EQ(AddScript(L"function boom() { throw new Error('kaput'); }"), WaitStatus::kSucceeded);
+    ScriptVariable ignored;
+    EXPECT_EQ(Call(L"boom", {}, ignored), WaitStatus::kFailed);
+    EXPECT_TRUE(capture_.logger().Contains(L"Execute(boom) with 0 parameters failed: exception is: Error: kaput"));
+    EXPECT_EQ(Call(L"noSuchFunction", {}, ignored), WaitStatus::kFailed);
+    EXPECT_EQ(Get(L"probe").GetString(), L"unsigned ran") << "the thread serves on";
+}
+
+TEST_F(AsyncHost, WaitWithATimeoutWhileTheScriptThreadIsBusy) {
+    Start(false);
+    ASSERT_EQ(AddScript(L"function busy(ms) { var end = Date.now() + ms; while (Date.now() < end) {} return 1; }"),
+              WaitStatus::kSucceeded);
+    auto invoker = host_->GetInvoker();
+    std::shared_ptr<IScriptOperation> busy, queued;
+    ASSERT_TRUE(invoker->Execute(L"busy", ScriptVariable(std::uint32_t{200}), busy));
+    ASSERT_TRUE(invoker->Execute(L"get", ScriptVariable(L"busy"), queued));
+    ScriptVariable result;
+    EXPECT_EQ(queued->Wait(0, result), WaitStatus::kTimeout);
+    EXPECT_EQ(queued->Wait(20, result), WaitStatus::kTimeout);
+    EXPECT_EQ(queued->Wait(kWaitInfinite, result), WaitStatus::kSucceeded);
+    EXPECT_EQ(busy->Wait(0, result), WaitStatus::kSucceeded);
+    EXPECT_EQ(result.GetInt(), 1u);
+}
+
+TEST_F(AsyncHost, TimersRunOnTheScriptThreadAfterTheCurrentOperationAndStopWhenCleared) {
+    Start(false);
+    ASSERT_EQ(AddScript(L"var order = [], opDone = false, ticks = 0;"
+                        L"function rec(name) { return { OnTimeout: function () {"
+                        L"  order.push(name + (opDone ? '' : ' during the operation')); } }; }"
+                        L"timer.setTimeout(30, rec('thirty'));"
+                        L"timer.setTimeout(0, rec('zero'));"
+                        L"var iv = timer.setInterval(5, { OnTimeout: function () {"
+                        L"  order.push('tick'); if (++ticks == 3) timer.clearInterval(iv); } });"
+                        L"opDone = true;"
+                        L"function result() { return order.join(','); }"),
+              WaitStatus::kSucceeded);
+    std::wstring order;
+    for (int i = 0; i < 500; ++i) {
+        ScriptVariable r;
+        Call(L"result", {}, r);
+        order = r.GetString();
+        if (order.find(L"thirty") != std::wstring::npos && order.find(L"tick,tick,tick") != std::wstring::npos) {
+            break;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(order.rfind(L"zero,", 0), 0u) << rk::text::wide_to_utf8(order);
+    std::this_thread::sleep_for(30ms);
+    ScriptVariable later;
+    Call(L"result", {}, later);
+    EXPECT_EQ(later.GetString(), order) << "the cleared interval does not come back";
+    EXPECT_EQ(std::count(order.begin(), order.end(), L'k'), 3) << rk::text::wide_to_utf8(order);
+
+    ScriptVariable r;
+    EXPECT_EQ(Call(L"AddScript", {ScriptVariable(L"timer.setTimeout('1', {});")}, r), WaitStatus::kFailed);
+    EXPECT_TRUE(capture_.logger().Contains(
+        L"Incorrect number of parameters or invalid types. Number of parameters passed: 2"));
+}
+
+// Calls Shutdown from inside a script operation.
+class Stopper : public PluginObject {
+public:
+    explicit Stopper(CAsyncScriptHost& host)
+        : PluginObject(nullptr, {Method(L"Stop", {}, this, &Stopper::Stop)}), host_(host) {}
+
+private:
+    void Stop(ScriptVariable&, std::uint32_t, const ScriptVariable*) { host_.Shutdown(); }
+    CAsyncScriptHost& host_;
+};
+
+TEST_F(AsyncHost, ShutdownFromInsideAnOperationEndsTheThreadAfterIt) {
+    Start(false);
+    ScriptVariable ignored;
+    ASSERT_EQ(Call(L"set", {ScriptVariable(L"stopper"), ScriptVariable(std::make_shared<Stopper>(*host_))}, ignored),
+              WaitStatus::kSucceeded);
+    auto invoker = host_->GetInvoker();
+    std::shared_ptr<IScriptOperation> stop, after;
+    ASSERT_EQ(AddScript(L"function stopNow() { stopper.Stop(); return 'finished'; }"), WaitStatus::kSucceeded);
+    ASSERT_TRUE(invoker->Execute(L"stopNow", stop));
+    invoker->Execute(L"get", ScriptVariable(L"stopper"), after);
+    ScriptVariable result;
+    EXPECT_EQ(stop->Wait(kWaitInfinite, result), WaitStatus::kSucceeded);
+    EXPECT_EQ(result.GetString(), L"finished");
+    if (after) {
+        EXPECT_NE(after->Wait(kWaitInfinite, result), WaitStatus::kSucceeded) << "queued work after the stop is cancelled";
+    }
+    for (int i = 0; i < 200 && host_->IsReady(); ++i) {
+        std::this_thread::sleep_for(5ms);
+    }
+    EXPECT_FALSE(host_->IsReady());
+    EXPECT_FALSE(invoker->Post(L"get")) << "a kept invoker refuses work after shutdown";
+    EXPECT_FALSE(host_->GetInvoker());
+
+    ASSERT_TRUE(host_->Initialize()) << "and the host starts again";
+    EXPECT_TRUE(Get(L"stopper").IsEmpty()) << "with a fresh engine";
+}
+
+class Counter : public PluginObject {
+public:
+    Counter() : PluginObject(nullptr, {Method(L"Bump", {}, this, &Counter::Bump)}) {}
+    int count = 0;  // script thread only
+
+private:
+    void Bump(ScriptVariable&, std::uint32_t, const ScriptVariable*) { ++count; }
+};
+
+TEST_F(AsyncHost, ManyThreadsPostingAtOnce) {
+    Start(false);
+    auto counter = std::make_shared<Counter>();
+    ScriptVariable ignored;
+    ASSERT_EQ(Call(L"set", {ScriptVariable(L"counter"), ScriptVariable(counter)}, ignored), WaitStatus::kSucceeded);
+    ASSERT_EQ(AddScript(L"function bump(n) { counter.Bump(); return n; }"), WaitStatus::kSucceeded);
+    constexpr int kThreads = 8, kEach = 250;
+    std::vector<std::thread> threads;
+    std::atomic<int> refused{0};
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&] {
+            auto invoker = host_->GetInvoker();
+            for (int i = 0; i < kEach; ++i) {
+                if (!invoker->Post(L"bump", ScriptVariable(std::uint32_t(i)))) {
+                    ++refused;
+                }
+            }
+        });
+    }
+    for (auto& t : threads) {
+        t.join();
+    }
+    ASSERT_EQ(AddScript(L"set('done', 1);"), WaitStatus::kSucceeded);
+    EXPECT_EQ(refused.load(), 0);
+    EXPECT_EQ(counter->count, kThreads * kEach);
+}
+
+TEST_F(AsyncHost, StartAndStopAThousandTimes) {
+    Start(true);
+    for (int i = 0; i < 1000; ++i) {
+        host_->Shutdown();
+        ASSERT_FALSE(host_->GetInvoker());
+        ASSERT_TRUE(host_->Initialize()) << i;
+        if (i % 250 == 0) {
+            EXPECT_EQ(AddScript(read_signed_probe()), WaitStatus::kSucceeded);
+        }
+    }
+    EXPECT_EQ(AddScript(read_signed_probe()), WaitStatus::kSucceeded);
+    EXPECT_EQ(Get(L"probe").GetString(), L"ran: object object");
+}
+
+TEST_F(AsyncHost, AScriptObjectKeptByNativeCodeFailsCleanlyAfterShutdown) {
+    Start(false);
+    ASSERT_EQ(AddScript(L"var holder = { f: function () { return 5; } };"), WaitStatus::kSucceeded);
+    ScriptVariable holder = Get(L"holder");
+    ASSERT_EQ(holder.GetType(), ScriptVariableType::kObject);
+    ScriptVariable result;
+    std::shared_ptr<IScriptOperation> op;
+    ASSERT_TRUE(holder.GetInvoker()->Execute(L"f", op));
+    EXPECT_EQ(op->Wait(kWaitInfinite, result), WaitStatus::kSucceeded);
+    EXPECT_EQ(result.GetInt(), 5u);
+    EXPECT_THROW(holder.GetObject()->Execute(L"f", result, 0, nullptr), std::runtime_error)
+        << "only on its script thread";
+
+    host_->Shutdown();
+    EXPECT_FALSE(holder.GetInvoker()->Execute(L"f", op));
+    try {
+        holder.GetObject()->Execute(L"f", result, 0, nullptr);
+        ADD_FAILURE() << "the engine is gone";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "Object has been garbage collected by the JavaScript runtime");
+    }
+}
+
+}  // namespace
+}  // namespace Corvane::Script

@@ -1,0 +1,1 @@
+function AddScript(str) { _scriptHost.AddScript(str) }; function AddScriptFromFile(str) { _scriptHost.AddScriptFromFile(str) }; function CollectGarbage(str) { _scriptHost.CollectGarbage(str) };

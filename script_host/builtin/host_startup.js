@@ -1,0 +1,1 @@
+function __cleanAll(){for (var item in this){this[item]=null;}}function set(name,val){this[name]=val;};function get(name){return this[name];}

@@ -1,0 +1,2 @@
+// Signed at build time; the host tests load it through AddScript and AddScriptFromFile.
+set('probe', 'ran: ' + (typeof timer) + ' ' + (typeof _scriptHost));
