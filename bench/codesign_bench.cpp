@@ -15,7 +15,7 @@
 #include <openssl/evp.h>
 
 #include "platform/system/codesign/code_signature.h"
-#include "platform/system/codesign/mapped_file.h"
+#include "platform/system/file_view.h"
 #include "profile/profile_data.h"
 
 namespace {
@@ -79,11 +79,11 @@ void BM_VerifySignedPe(benchmark::State& state) {
 
 void BM_Sha256OfFile(benchmark::State& state) {
     if (!image().error.empty()) return state.SkipWithError(image().error.c_str());
-    std::string error;
     for (auto _ : state) {
-        auto mapped = cs::MappedFile::open(image().file, error);
+        rk::sys::FileView view;
+        if (rk::sys::FileView::open_host(image().file, view) != 0) return state.SkipWithError("cannot view the file");
         unsigned char digest[32];
-        EVP_Digest(mapped->bytes().data(), mapped->bytes().size(), digest, nullptr, EVP_sha256(), nullptr);
+        EVP_Digest(view.bytes().data(), view.bytes().size(), digest, nullptr, EVP_sha256(), nullptr);
         benchmark::DoNotOptimize(digest);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * fs::file_size(image().file)));

@@ -1,12 +1,8 @@
 #include "trust/is_corvane_signed.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "platform/logging/process_logger.h"
+#include "platform/system/file.h"
 #include "platform/system/files.h"
-#include "platform/system/paths.h"
 #include "trust/trust_words.h"
 #include "xml_updater/file_signature.h"
 
@@ -15,37 +11,7 @@ namespace {
 constexpr wchar_t kFile[] = L"TrustValidation.cpp";
 constexpr wchar_t kFunction[] = L"IsCorvaneSigned";
 
-// Whether the file can be read at all: the signed-file check answers "not
-// signed" for files it cannot read, which must not count as a verdict.
-bool readable_regular_file(const std::wstring& path) {
-    const auto host = rk::sys::to_host_path(path);
-    if (!host) {
-        return false;
-    }
-    const int fd = ::open(host->c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    struct stat st {};
-    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    ::close(fd);
-    return regular;
-}
-
-}  // namespace
-
-std::optional<bool> ValidateCorvaneSignature(const std::wstring& path) {
-    if (!readable_regular_file(path)) {
-        return std::nullopt;
-    }
-    return VerifyCorvaneSignatureImpl(path);
-}
-
-bool IsCorvaneSigned(const std::wstring& path) {
-    if (!rk::sys::path_exists(path)) {
-        return true;
-    }
-    const std::optional<bool> signed_by_maker = ValidateCorvaneSignature(path);
+bool answer(const std::optional<bool>& signed_by_maker) {
     if (signed_by_maker.value_or(false)) {
         if (IsLogLevelEnabled(6)) {
             LogMessage(6, kFile, kFunction, __LINE__, rk::trust::kValidationSuccess);
@@ -58,3 +24,31 @@ bool IsCorvaneSigned(const std::wstring& path) {
     // No answer is not a refusal.
     return !signed_by_maker.has_value();
 }
+
+}  // namespace
+
+std::optional<bool> ValidateCorvaneSignature(const std::wstring& path) {
+    // The signed-file check answers "not signed" for files it cannot read,
+    // which must not count as a verdict: only an opened file gets one.
+    rk::sys::File file;
+    if (rk::sys::File::open(path, {}, file) != rk::win::kErrorSuccess) {
+        return std::nullopt;
+    }
+    return ValidateCorvaneSignature(file);
+}
+
+std::optional<bool> ValidateCorvaneSignature(const rk::sys::File& file) {
+    if (!file.is_open()) {
+        return std::nullopt;
+    }
+    return VerifyCorvaneSignatureImpl(file);
+}
+
+bool IsCorvaneSigned(const std::wstring& path) {
+    if (!rk::sys::path_exists(path)) {
+        return true;
+    }
+    return answer(ValidateCorvaneSignature(path));
+}
+
+bool IsCorvaneSigned(const rk::sys::File& file) { return answer(ValidateCorvaneSignature(file)); }

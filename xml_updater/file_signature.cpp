@@ -6,12 +6,24 @@
 #include "platform/system/paths.h"
 #include "profile/profile_data.h"
 
+namespace {
+
+const std::vector<std::wstring>& publisher_names() {
+    static const std::vector<std::wstring> names(rk::profile::kPublisherNames.begin(),
+                                                 rk::profile::kPublisherNames.end());
+    return names;
+}
+
+}  // namespace
+
 bool VerifyCorvaneSignatureImpl(const std::wstring& filePath) {
     const auto host = rk::sys::to_host_path(filePath);
     if (!host) {
         return false;
     }
-    static const std::vector<std::wstring> names(rk::profile::kPublisherNames.begin(),
-                                                 rk::profile::kPublisherNames.end());
-    return rk::sys::codesign::verify_publisher_signature(*host, names, rk::profile::kPinnedRootSha1);
+    return rk::sys::codesign::verify_publisher_signature(*host, publisher_names(), rk::profile::kPinnedRootSha1);
+}
+
+bool VerifyCorvaneSignatureImpl(const rk::sys::File& file) {
+    return rk::sys::codesign::verify_publisher_signature(file, publisher_names(), rk::profile::kPinnedRootSha1);
 }

@@ -5,8 +5,14 @@
 
 #include <string>
 
+#include "platform/system/file.h"
+
 // True when the file carries an accepted signature. The check runs once and,
 // when that pass accepts the file but met an ECDSA-signed certificate in a
 // chain, a second time with the machine's chain engine, whose result counts.
 // Logs nothing: callers log and decide what happens to the file.
 bool VerifyCorvaneSignatureImpl(const std::wstring& filePath);
+
+// The same check over a file the caller holds open, so that the file checked
+// is the file the caller then runs or unpacks.
+bool VerifyCorvaneSignatureImpl(const rk::sys::File& file);

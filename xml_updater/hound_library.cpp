@@ -1,7 +1,6 @@
 #include "xml_updater/hound_library.h"
 
-#include <dlfcn.h>
-
+#include "platform/system/shared_library.h"
 #include "platform/text/utf.h"
 #include "xml_updater/hound.h"
 
@@ -16,12 +15,10 @@ bool reported(const char* error) { return error != nullptr && *error != '\0'; }
 
 class InternalBase final : public CInternalInterface {
 public:
-    InternalBase(DispatcherFn dispatcher, ControllerFn controller, ReleaseFn release)
-        : dispatcher_(dispatcher), controller_(controller), release_(release) {}
+    InternalBase(rk::sys::SharedLibrary library, DispatcherFn dispatcher, ControllerFn controller, ReleaseFn release)
+        : library_(std::move(library)), dispatcher_(dispatcher), controller_(controller), release_(release) {}
     InternalBase(const InternalBase&) = delete;
     InternalBase& operator=(const InternalBase&) = delete;
-    // The library is never closed: it stays mapped for the life of the
-    // process, as code of it may still run from its own static destructors.
     ~InternalBase() override = default;
 
     bool Initialize(const std::string& configuration) override {
@@ -58,6 +55,7 @@ public:
     const std::string& LastResult() const override { return last_result_; }
 
 private:
+    rk::sys::SharedLibrary library_;
     DispatcherFn dispatcher_;
     ControllerFn controller_;
     ReleaseFn release_;
@@ -67,21 +65,20 @@ private:
 }  // namespace
 
 std::unique_ptr<CInternalInterface> LoadInternal(const std::string& path, std::string& error) {
-    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) {
-        const char* text = ::dlerror();
-        error = text != nullptr ? text : "dlopen failed";
+    // Pinned: the library stays mapped for the life of the process, as code
+    // of it may still run from its own static destructors.
+    rk::sys::SharedLibrary library;
+    if (rk::sys::SharedLibrary::load(path, true, library, error) != rk::win::kErrorSuccess) {
         return nullptr;
     }
-    auto* dispatcher = reinterpret_cast<DispatcherFn>(::dlsym(handle, kExportDispatcher));
-    auto* controller = reinterpret_cast<ControllerFn>(::dlsym(handle, kExportController));
-    auto* release = reinterpret_cast<ReleaseFn>(::dlsym(handle, kExportRelease));
+    auto* dispatcher = library.function<DispatcherFn>(kExportDispatcher);
+    auto* controller = library.function<ControllerFn>(kExportController);
+    auto* release = library.function<ReleaseFn>(kExportRelease);
     if (dispatcher == nullptr || controller == nullptr) {
         error = std::string("missing export ") + (dispatcher == nullptr ? kExportDispatcher : kExportController);
-        ::dlclose(handle);
         return nullptr;
     }
-    return std::make_unique<InternalBase>(dispatcher, controller, release);
+    return std::make_unique<InternalBase>(std::move(library), dispatcher, controller, release);
 }
 
 }  // namespace XMLUpdater::v2::Hound

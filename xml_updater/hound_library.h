@@ -25,7 +25,7 @@ public:
     virtual const std::string& LastResult() const = 0;
 };
 
-// Loads `path` with dlopen. Null, with `error` set to the loader's text,
+// Loads the library at the host path `path` (through the seam). Null, with `error` set to the loader's text,
 // when the library or one of its required exports is missing.
 std::unique_ptr<CInternalInterface> LoadInternal(const std::string& path, std::string& error);
 

@@ -2,8 +2,7 @@
 
 #include <string>
 
-#include "platform/system/codesign/mapped_file.h"
-#include "platform/system/paths.h"
+#include "platform/system/file_view.h"
 #include "platform/text/format.h"
 #include "xml_updater/substitutions/pe_version_reader.h"
 #include "xml_updater/substitutions/substitution_constants.h"
@@ -18,10 +17,11 @@ constexpr wchar_t kFunction[] = L"CFileVersionSubstitution::Substitute";
 std::wstring CFileVersionSubstitution::Substitute(const std::wstring& arguments, CSubstitutionManager* /*manager*/) {
     VersionInfoStatus status = VersionInfoStatus::NoVersionInfo;
     FixedFileVersion version;
-    if (const auto host = rk::sys::to_host_path(arguments)) {
-        std::string error;
-        if (auto mapped = rk::sys::codesign::MappedFile::open(*host, error)) {
-            status = read_file_version(mapped->bytes(), version);
+    rk::sys::FileView view;
+    if (rk::sys::FileView::open(arguments, view) == rk::win::kErrorSuccess) {
+        status = read_file_version(view.bytes(), version);
+        if (!view.intact()) {
+            status = VersionInfoStatus::DataUnreadable;
         }
     }
     const wchar_t* message = nullptr;

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "platform/errors/win_error.h"
+#include "platform/system/file.h"
 
 namespace rk::sys {
 
@@ -61,6 +62,17 @@ struct StartOptions {
 // kErrorAccessDenied (not executable, or a folder), kErrorBadExeFormat (not
 // a program the kernel can run), kErrorDirectory (bad working folder).
 DWORD start_process(const StartOptions& options, std::unique_ptr<Process>& process);
+
+// start_process for the program that `program` holds open (read access, a
+// regular file: what the caller verified), so the program that starts is
+// exactly the checked file, whatever its name has come to point to since.
+// `options.application` is ignored; the command line's first argument stays
+// argv[0]. The kernel starts the file through /proc/self/fd/3: the child
+// keeps it open read-only as descriptor 3, which an interpreted program (a
+// "#!" script, run as "interpreter /proc/self/fd/3 ...") needs and a compiled
+// one ignores. The file must be executable (File::make_executable) and have
+// no writer (32 otherwise, ETXTBSY). Errors as start_process.
+DWORD start_process_from_file(const File& program, const StartOptions& options, std::unique_ptr<Process>& process);
 
 // OpenProcess for waiting and querying: kErrorInvalidParameter when no such
 // process exists.

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "platform/errors/errno_map.h"
+#include "platform/system/file_native.h"
 #include "platform/system/paths.h"
 #include "platform/system/process/command_line.h"
 #include "platform/system/process_info.h"
@@ -247,45 +248,27 @@ struct SpawnSetup {
     SpawnSetup& operator=(const SpawnSetup&) = delete;
 };
 
-}  // namespace
+// The descriptor a program started from an open file has in the child.
+constexpr int kProgramDescriptor = 3;
 
-DWORD start_process(const StartOptions& options, std::unique_ptr<Process>& process) {
-    process.reset();
+std::vector<std::wstring> program_arguments(const StartOptions& options, std::wstring& program_name) {
     std::vector<std::wstring> arguments = split_command_line(options.command_line);
-    const std::wstring program_name = options.application.empty()
-                                          ? (arguments.empty() ? std::wstring() : arguments.front())
-                                          : options.application;
-    if (program_name.empty()) {
-        return win::kErrorInvalidParameter;
-    }
-    if (arguments.empty()) {
+    program_name = options.application.empty() ? (arguments.empty() ? std::wstring() : arguments.front())
+                                               : options.application;
+    if (arguments.empty() && !program_name.empty()) {
         arguments.push_back(program_name);
     }
+    return arguments;
+}
 
-    fs::path program;
-    if (has_separator(program_name)) {
-        const auto host = to_host_path(program_name);
-        if (!host) {
-            return win::kErrorBadPathname;
-        }
-        program = *host;
-        std::error_code ec;
-        if (!fs::exists(program.parent_path(), ec)) {
-            return win::kErrorPathNotFound;
-        }
-    } else {
-        const auto found = find_program(program_name);
-        if (!found) {
-            return win::kErrorFileNotFound;
-        }
-        program = *found;
-    }
-    // A relative program name is relative to our folder, not the child's.
-    std::error_code ec;
-    program = fs::absolute(program, ec);
-
+// posix_spawn of `program` with the Windows defaults: working folder, no
+// inherited descriptors but 0-2 (and `program_fd` as descriptor 3 when
+// given), default signal dispositions, the caller's environment.
+DWORD spawn(const fs::path& program, const std::vector<std::wstring>& arguments, const StartOptions& options,
+            int program_fd, std::unique_ptr<Process>& process) {
     SpawnSetup setup;
     if (!options.working_directory.empty()) {
+        std::error_code ec;
         const auto folder = to_host_path(options.working_directory);
         if (!folder || !fs::is_directory(*folder, ec)) {
             return win::kErrorDirectory;
@@ -294,8 +277,16 @@ DWORD start_process(const StartOptions& options, std::unique_ptr<Process>& proce
             return win::kErrorNotEnoughMemory;
         }
     }
+    int first_closed = 3;
+    if (program_fd >= 0) {
+        // dup2 onto itself clears close-on-exec, as posix_spawn specifies.
+        if (::posix_spawn_file_actions_adddup2(&setup.actions, program_fd, kProgramDescriptor) != 0) {
+            return win::kErrorNotEnoughMemory;
+        }
+        first_closed = kProgramDescriptor + 1;
+    }
     // Windows children inherit no handles unless asked; ours get 0, 1, 2.
-    ::posix_spawn_file_actions_addclosefrom_np(&setup.actions, 3);
+    ::posix_spawn_file_actions_addclosefrom_np(&setup.actions, first_closed);
     sigset_t no_signals;
     sigemptyset(&no_signals);
     sigset_t all_signals;
@@ -322,6 +313,56 @@ DWORD start_process(const StartOptions& options, std::unique_ptr<Process>& proce
     }
     process = std::make_unique<PosixProcess>(pid, true);
     return win::kErrorSuccess;
+}
+
+}  // namespace
+
+DWORD start_process(const StartOptions& options, std::unique_ptr<Process>& process) {
+    process.reset();
+    std::wstring program_name;
+    const std::vector<std::wstring> arguments = program_arguments(options, program_name);
+    if (program_name.empty()) {
+        return win::kErrorInvalidParameter;
+    }
+
+    fs::path program;
+    if (has_separator(program_name)) {
+        const auto host = to_host_path(program_name);
+        if (!host) {
+            return win::kErrorBadPathname;
+        }
+        program = *host;
+        std::error_code ec;
+        if (!fs::exists(program.parent_path(), ec)) {
+            return win::kErrorPathNotFound;
+        }
+    } else {
+        const auto found = find_program(program_name);
+        if (!found) {
+            return win::kErrorFileNotFound;
+        }
+        program = *found;
+    }
+    // A relative program name is relative to our folder, not the child's.
+    std::error_code ec;
+    program = fs::absolute(program, ec);
+    return spawn(program, arguments, options, -1, process);
+}
+
+DWORD start_process_from_file(const File& program, const StartOptions& options, std::unique_ptr<Process>& process) {
+    process.reset();
+    if (!program.is_open()) {
+        return win::kErrorInvalidHandle;
+    }
+    StartOptions from_file = options;
+    from_file.application.clear();
+    std::wstring program_name;
+    std::vector<std::wstring> arguments = program_arguments(from_file, program_name);
+    if (arguments.empty()) {
+        arguments.emplace_back(L"program");
+    }
+    return spawn("/proc/self/fd/" + std::to_string(kProgramDescriptor), arguments, options,
+                 native_descriptor(program), process);
 }
 
 DWORD open_process(DWORD pid, std::unique_ptr<Process>& process) {

@@ -286,3 +286,59 @@ TEST_F(ProcessTest, EnumerationAndOpeningByIdentifier) {
 
 }  // namespace
 }  // namespace rk::sys
+
+namespace rk::sys {
+namespace {
+
+// The program that starts is the file held open, even when its name has
+// been given to another file since: a compiled program and a script.
+TEST_F(ProcessTest, StartFromAnOpenFileRunsThatFileNotWhatTheNameNowNames) {
+    const fs::path compiled = install("dest/compiled");
+    const fs::path script = write_file("dest/script", "#!/bin/sh\necho checked > \"$1\"\nexit 5\n", 0755);
+    const fs::path swapped = write_file("swapped", "#!/bin/sh\necho swapped > \"$1\"\nexit 6\n", 0755);
+    struct Case {
+        fs::path program;
+        std::string ran;  // what the file we held wrote
+        DWORD code;
+    };
+    const Case cases[] = {{compiled, "", 0}, {script, "checked\n", 5}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.program.native());
+        File file;
+        ASSERT_EQ(File::open_host(c.program, {}, file), 0u);
+        fs::copy_file(swapped, root_.path() / "next", fs::copy_options::overwrite_existing);
+        fs::rename(root_.path() / "next", c.program);  // the swap after the check
+        const fs::path out = root_.path() / "out.txt";
+        fs::remove(out);
+        fs::remove(record_);
+        StartOptions options;
+        options.command_line = L"\"" + wide(c.program) + L"\" \"" + wide(out) + L"\"";
+        options.working_directory = wide(root_.path() / "dest");
+        std::unique_ptr<Process> process;
+        ASSERT_EQ(start_process_from_file(file, options, process), 0u);
+        ASSERT_EQ(process->wait(win::kInfinite), win::kWaitObject0);
+        DWORD code = 99;
+        ASSERT_EQ(process->exit_code(code), 0u);
+        EXPECT_EQ(code, c.code);
+        std::ifstream in(out);
+        std::stringstream text;
+        text << in.rdbuf();
+        EXPECT_EQ(text.str(), c.ran);  // never "swapped"
+        if (c.ran.empty()) {
+            const Record record = read_record(record_);
+            EXPECT_EQ(record.cwd, (root_.path() / "dest").native());
+            EXPECT_EQ(record.args, std::vector<std::string>{out.native()});
+            EXPECT_EQ(record.fds, "fds:3,");  // the program itself, nothing else
+        }
+    }
+    // A file still open for writing cannot start (ETXTBSY): 32.
+    File writer;
+    ASSERT_EQ(File::open_host(compiled, {kGenericRead | kGenericWrite, 0, kOpenExisting}, writer), 0u);
+    std::unique_ptr<Process> process;
+    StartOptions options;
+    options.command_line = L"x";
+    EXPECT_EQ(start_process_from_file(writer, options, process), win::kErrorSharingViolation);
+}
+
+}  // namespace
+}  // namespace rk::sys
