@@ -109,6 +109,8 @@ rk_profile_bytes(document_public_key kDocumentPublicKey 64)
 rk_profile_bytes(script_public_key kScriptPublicKey 64)
 rk_profile_string(content_update_url kContentUpdateUrl)
 rk_profile_string(framework_bus kFrameworkBus)
+rk_profile_string_list(maker_certificate_names kMakerCertificateNames)
+rk_profile_bytes_list(maker_certificate_sha1 kMakerCertificateSha1 20)
 
 configure_file("${CMAKE_SOURCE_DIR}/cmake/profile_data.h.in"
                "${CMAKE_BINARY_DIR}/generated/profile/profile_data.h" @ONLY)

@@ -7,6 +7,11 @@
 #   2. the daemon rkupdatermodule runs in a temporary root (RK_ROOT) with its
 #      log on standard error until the installer has run;
 #   3. what happened is shown, and everything started here is stopped.
+# Content trust: a private dbus-daemon stands in for the system bus, with
+# rk-framework-service on it; trust content signed with the development
+# certificate lists that certificate as the maker's, so the installer
+# validation goes through the content-trust validator; the cache entry the
+# service receives is shown at the end.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -52,6 +57,28 @@ for _ in $(seq 50); do
     sleep 0.1
 done
 
+# The framework service on a private bus standing in for the system bus.
+export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/system_bus.sock"
+dbus-daemon --session --address="$DBUS_SYSTEM_BUS_ADDRESS" --nofork --nopidfile 2>/dev/null &
+pids+=($!)
+for _ in $(seq 50); do [ -S "$work/system_bus.sock" ] && break; sleep 0.1; done
+"$bin/tools/framework_service/rk-framework-service" --bus system --print-cache >"$work/framework.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do grep -q serving "$work/framework.log" && break; sleep 0.1; done
+
+# Trust content version 1: a cabinet signed with the development
+# certificate whose content file lists that certificate as the maker's.
+content="$RK_ROOT/var/lib/Corvane/KTV/content/av-trust/1"
+mkdir -p "$content" "$work/trust"
+thumbprint=$(openssl x509 -in "$keys/codesign.crt" -noout -fingerprint -sha1 | sed 's/.*=//; s/://g')
+printf '{"version":1,"certs":[{"hash":"%s","name":"Corvane Development","type":0}]}' "$thumbprint" \
+    >"$work/trust/rk-av-trust.bin"
+(cd "$work/trust" && gcab -c -z "$work/trust/unsigned.cab" rk-av-trust.bin)
+cat "$keys/codesign.crt" "$keys/intermediate.crt" "$keys/root.crt" >"$work/trust/certs.pem"
+osslsigncode sign -certs "$work/trust/certs.pem" -key "$keys/codesign.key.pem" -h sha256 \
+    -in "$work/trust/unsigned.cab" -out "$content/rk-av-trust.cab" >/dev/null
+cp "$work/trust/rk-av-trust.bin" "$content/"
+
 echo "== rkupdatermodule (RK_ROOT=$RK_ROOT)"
 RK_LOG_STDERR=1 RK_LOG_SEVERITY=1 "$bin/app/daemon/rkupdatermodule" 2>"$work/daemon.log" &
 pids+=($!)
@@ -73,6 +100,13 @@ else
     echo "the installer did not run" >&2
     exit 1
 fi
+echo "== content trust: the daemon's trust lines"
+grep -E '\[trust\]|Binary validation' "$work/daemon.log" | sed -E 's/^[^ ]+ //' | cut -c1-240 || true
+echo "== rkctl trust with --report: the framework service's cache receives the result"
+"$bin/tools/rkctl/rkctl" trust "$work/serve/Brightscan_Setup.exe" --report || true
+sleep 0.2
+echo "== rk-framework-service"
+cat "$work/framework.log"
 echo "== a second instance in the same session exits at once with 0"
 RK_LOG_STDERR=1 RK_LOG_SEVERITY=1 timeout 10 "$bin/app/daemon/rkupdatermodule" 2>&1 | sed -E 's/^[^ ]+ //'
 echo "exit code: ${PIPESTATUS[0]}"

@@ -21,6 +21,7 @@
 #include "platform/text/utf.h"
 #include "profile/profile_data.h"
 #include "telemetry/rk_updater_module_events.h"
+#include "trust/test/content_maker.h"
 
 namespace {
 
@@ -217,6 +218,36 @@ TEST_F(ManifestPass, OperatorToolDryRun) {
         EXPECT_NE(out.find("dry run: not starting \""), std::string::npos) << out;
         EXPECT_FALSE(fs::exists(destination() / "args.txt"));
     }
+}
+
+// A real pass (the operator tool's, in a process of its own) with trust
+// content on the machine that lists another certificate as the maker's: the
+// signed installer is refused and never runs.
+TEST_F(ManifestPass, TrustContentListingAnotherMakerRefusesTheInstaller) {
+    namespace tt = rk::trust::test;
+    const fs::path content = root_.path() / "var" / "lib" / "Corvane" / "KTV" / "content" / "av-trust" / "1";
+    fs::create_directories(content);
+    ASSERT_EQ(tt::make_cabinet(content,
+                               {{"rk-av-trust.bin", tt::content_json(1, {{tt::kForeignSha1, "Foreign Software Ltd", 0}})}},
+                               tt::Signer::kCorvane),
+              "");
+    server_.serve("/dl/affiliates//AFF/setup", signed_installer());
+    server_.serve("/xml/lmrupdate.xml", rk::text::wide_to_utf8(manifest(true)));
+    const std::string command = std::string(RKCTL_PATH) + " pass '" + server_.url("/xml/lmrupdate.xml") +
+                                "' --log --ca-file '" + http_test::dev_root_ca().native() + "' 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string out;
+    char buffer[1024];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+        out += buffer;
+    }
+    EXPECT_NE(::pclose(pipe), 0) << out;
+    for (const char* text : {"[trust] parsed content version 1 from file 'rk-av-trust.bin' (1/1)",
+                             "Binary validation failed", "signaturevalidationfailed"}) {
+        EXPECT_NE(out.find(text), std::string::npos) << text << "\n--- output:\n" << out;
+    }
+    EXPECT_FALSE(fs::exists(destination() / "args.txt"));
 }
 
 }  // namespace

@@ -37,7 +37,7 @@ public:
     const char* name() const { return error_.name; }
 
 private:
-    sd_bus_error error_ = SD_BUS_ERROR_NULL;
+    sd_bus_error error_{nullptr, nullptr, 0};  // SD_BUS_ERROR_NULL is a C compound literal
 };
 
 // Negative errno on failure.
