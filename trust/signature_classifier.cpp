@@ -58,7 +58,9 @@ std::uint64_t SignatureClassifier::classify_signature(const cs::SignatureInfo& i
     for (const auto& signer : info.signers) {
         if (signer.certificate && signer.signature_valid && info.digest_matches) {
             flags |= flag::kEmbeddedSigned;
-            if (signer.chain.built) {
+            // Trusted: built to a root the deployment pins, not merely to a
+            // self-signed certificate the signature brought along.
+            if (signer.chain.built && signer.chain.root_pinned) {
                 flags |= flag::kChained;
             }
             // The chain as built; a signer whose chain could not be built

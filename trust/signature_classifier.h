@@ -1,5 +1,5 @@
 // Classification flags from what the code-signature check found: an intact
-// embedded signature (1), a signer chain that builds to a root (4), and for
+// embedded signature (1), a signer chain that builds to a pinned root (4), and for
 // every certificate of a signer's chain whose hash is in the trusted list,
 // 8 (the maker's), 16 (Microsoft's) or 32 (WHQL).
 #pragma once

@@ -170,18 +170,22 @@ TEST_F(TrustValidatorTest, ContentRefusals) {
     }
 }
 
-// Content replaces the list only when its version is above the current one.
+// Content replaces the list only when its version is above the current one
+// (the cabinets are checked under the current list, so both list the
+// development certificate).
 TEST_F(TrustValidatorTest, NewerVersionRule) {
-    content("1", test::content_json(5, {{test::kForeignSha1, "Foreign as maker", 0}}));
+    content("1", test::content_json(5, {{test::kForeignSha1, "Foreign as maker", 0},
+                                        {test::kCorvaneSha1, "Corvane Development", 0}}));
     auto v = validator();
     ValidationResult result;
     ASSERT_FALSE(v->validate_file(wide(kFixtures / "elf-foreign"), 0x01, result));
     EXPECT_EQ(result.content_version, 5u);
     EXPECT_EQ(result.flags, 13u);
     content("2", test::content_json(3, {{test::kCorvaneSha1, "Corvane Development", 0}}));
-    ASSERT_FALSE(v->validate_file(wide(kFixtures / "elf-signed"), 0x01, result));
+    ASSERT_FALSE(v->validate_file(wide(kFixtures / "elf-foreign"), 0x01, result));
     EXPECT_EQ(result.content_version, 5u);
-    EXPECT_EQ(result.flags, 5u);  // the maker's certificate is not in version 5
+    EXPECT_EQ(result.flags, 13u);  // version 3 would not list the foreign certificate
+    EXPECT_EQ(v->content_folder(), item("2"));
     EXPECT_TRUE(logged(L"[trust] '" + cab("2") + L"' = v 3, current = v 5 -- continue"));
 }
 
@@ -253,9 +257,9 @@ TEST_F(TrustValidatorTest, ValidationLibrary) {
         std::vector<std::wstring> lines;  // "%d" stands for the library's path
     } cases[] = {
         {"signed", RK_TRUST_TESTLIB, Signer::kCorvane, 0, "0", "0", true,
-         {L"[trust] trust dll classified '%f' is signed by Corvane", L"[trust] validated '%f' using dll, error: 0, flags: 8 [is_corvane]"}},
+         {L"[trust] trust dll classified '%f' is signed by Corvane", L"[trust] validated '%f' using dll, error: 0, flags: 8 [[is_corvane]]"}},
         {"answers an error", RK_TRUST_TESTLIB, Signer::kCorvane, 0, "0", "3", false,
-         {L"[trust] validated '%f' using dll, error: 3, flags: 8 [is_corvane]", L"[trust] validated '%f' using lib, result: 0 []"}},
+         {L"[trust] validated '%f' using dll, error: 3, flags: 8 [[is_corvane]]", L"[trust] validated '%f' using lib, result: 0 []"}},
         {"missing export", RK_TRUST_TESTLIB_PARTIAL, Signer::kCorvane, 0, "0", "0", false,
          {L"failed to get exported function 'vxa_trust_uninit'", L"'%d' doesn't have expected exports", L"failed to load trust dll"}},
         {"unsigned", RK_TRUST_TESTLIB, Signer::kNone, 0, "0", "0", false, {L"'%d' is not signed by Corvane"}},
