@@ -232,7 +232,7 @@ TEST_F(ManifestPass, TrustContentListingAnotherMakerRefusesTheInstaller) {
                                tt::Signer::kCorvane),
               "");
     server_.serve("/dl/affiliates//AFF/setup", signed_installer());
-    server_.serve("/xml/lmrupdate.xml", rk::text::wide_to_utf8(manifest(true)));
+    server_.serve("/xml/lmrupdate.xml", rk::text::wide_to_utf8(manifest(false)));
     const std::string command = std::string(RKCTL_PATH) + " pass '" + server_.url("/xml/lmrupdate.xml") +
                                 "' --log --ca-file '" + http_test::dev_root_ca().native() + "' 2>&1";
     FILE* pipe = ::popen(command.c_str(), "r");
@@ -244,7 +244,7 @@ TEST_F(ManifestPass, TrustContentListingAnotherMakerRefusesTheInstaller) {
     }
     EXPECT_NE(::pclose(pipe), 0) << out;
     for (const char* text : {"[trust] parsed content version 1 from file 'rk-av-trust.bin' (1/1)",
-                             "Binary validation failed", "signaturevalidationfailed"}) {
+                             "using lib, result: 5 [[embedded_signed][chained]]", "event 70 DwnldExecuteFailed detail=\"signaturevalidationfailed\""}) {
         EXPECT_NE(out.find(text), std::string::npos) << text << "\n--- output:\n" << out;
     }
     EXPECT_FALSE(fs::exists(destination() / "args.txt"));
