@@ -77,15 +77,19 @@ void ScriptTimerQueue::RunDue(Clock::time_point now) {
 }
 
 void ScriptTimerQueue::Rearm() {
-    if (timers_.empty()) {
-        timer_.cancel();
-        return;
-    }
     auto next = Clock::time_point::max();
     for (const auto& [id, t] : timers_) {
         next = std::min(next, t.due);
     }
-    timer_.set_due(next);
+    if (next == armed_) {
+        return;
+    }
+    armed_ = next;
+    if (next == Clock::time_point::max()) {
+        timer_.cancel();
+    } else {
+        timer_.set_due(next);
+    }
 }
 
 }  // namespace Corvane::Script

@@ -48,6 +48,8 @@ private:
     std::map<std::uint32_t, Timer> timers_;
     std::uint32_t next_id_ = 1;
     rk::sys::WaitableTimer timer_;
+    // What the timer is armed for (max: disarmed), to skip needless re-arming.
+    Clock::time_point armed_ = Clock::time_point::max();
 };
 
 }  // namespace Corvane::Script

@@ -37,8 +37,8 @@ private:
 // WaitForMultipleObjects(count, objects, FALSE, timeout_ms):
 // win::kWaitObject0 + i for the lowest-numbered signalled object (resetting
 // it when it is auto-reset), win::kWaitTimeout after `timeout_ms`
-// (win::kInfinite: never), win::kWaitFailed for an empty list, an invalid
-// object or a failed wait.
+// (win::kInfinite: never), win::kWaitFailed for an empty list, more than 64
+// objects (MAXIMUM_WAIT_OBJECTS), an invalid object or a failed wait.
 DWORD wait_for_any(std::span<Waitable* const> objects, DWORD timeout_ms);
 
 }  // namespace rk::sys

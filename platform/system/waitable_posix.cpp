@@ -6,8 +6,9 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
-#include <vector>
+#include <span>
 
 #include "platform/system/waitable.h"
 #include "platform/system/waitable_event.h"
@@ -60,13 +61,19 @@ DWORD wait_for_any(std::span<Waitable* const> objects, DWORD timeout_ms) {
     if (objects.empty()) {
         return win::kWaitFailed;
     }
-    std::vector<pollfd> fds;
-    fds.reserve(objects.size());
-    for (const Waitable* w : objects) {
+    // MAXIMUM_WAIT_OBJECTS, as on Windows; no allocation per wait.
+    constexpr std::size_t kMaxObjects = 64;
+    if (objects.size() > kMaxObjects) {
+        return win::kWaitFailed;
+    }
+    std::array<pollfd, kMaxObjects> storage;
+    const std::span<pollfd> fds(storage.data(), objects.size());
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        const Waitable* w = objects[i];
         if (w == nullptr || !w->valid()) {
             return win::kWaitFailed;
         }
-        fds.push_back({fd_of(w->handle_), POLLIN, 0});
+        fds[i] = {fd_of(w->handle_), POLLIN, 0};
     }
     using clock = std::chrono::steady_clock;
     const bool infinite = timeout_ms == win::kInfinite;
@@ -105,9 +112,10 @@ WaitableEvent::WaitableEvent(bool manual_reset, bool initially_set)
     : Waitable(::eventfd(initially_set ? 1 : 0, EFD_NONBLOCK | EFD_CLOEXEC), !manual_reset) {}
 
 void WaitableEvent::set() {
-    if (!valid() || is_set()) {
+    if (!valid()) {
         return;
     }
+    // Adds to the counter; a wait or reset() drains it whole.
     const std::uint64_t one = 1;
     while (::write(static_cast<int>(native()), &one, sizeof one) < 0 && errno == EINTR) {
     }

@@ -41,6 +41,11 @@ protected:
         ASSERT_TRUE(host_.Initialize());
         host_.SetNamedObject(L"rec", recorder_);
     }
+    // The recorder may hold itself (rec.Keep(rec)): break the cycle.
+    void TearDown() override {
+        recorder_->kept.clear();
+        recorder_->given.Clear();
+    }
     void Run(const std::wstring& script) { host_.AddVerifiedScript(script, L"values.js"); }
     // The value of a script expression as native code receives it.
     ScriptVariable Eval(const std::wstring& expression) {
