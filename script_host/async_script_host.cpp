@@ -40,33 +40,43 @@ void set_global(IScriptOperationInvoker& invoker, const wchar_t* name, std::shar
 
 CAsyncScriptHost::CAsyncScriptHost(IScriptEnvironmentFactory& environment,
                                    std::shared_ptr<rk::sys::WaitableEvent> stop_event)
-    : environment_(environment),
-      stop_(stop_event ? std::move(stop_event) : std::make_shared<rk::sys::WaitableEvent>(true, false)) {}
+    : environment_(environment), shared_(std::make_shared<Shared>()) {
+    shared_->stop = stop_event ? std::move(stop_event) : std::make_shared<rk::sys::WaitableEvent>(true, false);
+}
 
 CAsyncScriptHost::~CAsyncScriptHost() {
     if (IsScriptThread()) {
         log_failure(L"CAsyncScriptHost::~CAsyncScriptHost", __LINE__, kMsgDestroyedOnScriptThread);
-        stop_->set();
+        shared_->stop->set();
         thread_.detach();
         return;
     }
     Shutdown();
 }
 
+void CAsyncScriptHost::Shared::Clear() {
+    std::lock_guard lock(mutex);
+    ready = false;
+    invoker.reset();
+    wrapper.reset();
+    timer.reset();
+    dispatcher.reset();
+}
+
 bool CAsyncScriptHost::Initialize() {
     if (IsScriptThread()) {
-        return ready_.load();
+        return shared_->ready.load();
     }
     std::lock_guard lifecycle(lifecycle_mutex_);
-    if (ready_.load() && !stop_->is_set()) {
+    if (shared_->ready.load() && !shared_->stop->is_set()) {
         return true;
     }
     JoinStopped();
-    stop_->reset();
+    shared_->stop->reset();
     auto started = std::make_shared<std::promise<bool>>();
     auto result = started->get_future();
     try {
-        thread_ = std::thread(&CAsyncScriptHost::ThreadMain, this, started);
+        thread_ = std::thread(&CAsyncScriptHost::ThreadMain, shared_, std::ref(environment_), verify_.load(), started);
     } catch (const std::exception& e) {
         log_failure(L"CAsyncScriptHost::Initialize", __LINE__, kMsgStartupFailed, e.what());
         log_failure(L"CAsyncScriptHost::Initialize", __LINE__, kMsgThreadDidNotStart);
@@ -82,50 +92,47 @@ bool CAsyncScriptHost::Initialize() {
 
 void CAsyncScriptHost::Shutdown() {
     if (IsScriptThread()) {
-        stop_->set();
+        shared_->stop->set();
         return;
     }
     std::lock_guard lifecycle(lifecycle_mutex_);
     JoinStopped();
-    stop_->reset();
+    shared_->stop->reset();
 }
 
 void CAsyncScriptHost::JoinStopped() {
-    stop_->set();
+    shared_->stop->set();
     if (thread_.joinable()) {
         thread_.join();
     }
-    thread_id_ = std::thread::id();
-    std::lock_guard state(state_mutex_);
-    ready_ = false;
-    invoker_.reset();
-    wrapper_.reset();
-    timer_.reset();
-    dispatcher_.reset();
+    shared_->thread_id = std::thread::id();
+    shared_->Clear();
 }
 
 std::size_t CAsyncScriptHost::PendingWork() const {
-    std::lock_guard state(state_mutex_);
-    return dispatcher_ ? dispatcher_->Pending() + dispatcher_->Timers().Size() : 0;
+    std::lock_guard lock(shared_->mutex);
+    const auto& d = shared_->dispatcher;
+    return d ? d->Pending() + d->Timers().Size() : 0;
 }
 
 std::shared_ptr<IScriptOperationInvoker> CAsyncScriptHost::GetInvoker() {
-    std::lock_guard state(state_mutex_);
-    return invoker_;
+    std::lock_guard lock(shared_->mutex);
+    return shared_->invoker;
 }
 
-void CAsyncScriptHost::ThreadMain(std::shared_ptr<std::promise<bool>> started) {
-    thread_id_ = std::this_thread::get_id();
+void CAsyncScriptHost::ThreadMain(std::shared_ptr<Shared> shared, IScriptEnvironmentFactory& environment, bool verify,
+                                  std::shared_ptr<std::promise<bool>> started) {
+    shared->thread_id = std::this_thread::get_id();
     bool promised = false;
     std::shared_ptr<IScriptHost> host;
     std::shared_ptr<CScriptOperationDispatcher> dispatcher;
     try {
         dispatcher = std::make_shared<CScriptOperationDispatcher>();
-        host = environment_.GetScriptHost();
+        host = environment.GetScriptHost();
         if (!host) {
             throw std::runtime_error("no script host" + ThrownFrom(__FILE__, __LINE__));
         }
-        host->SetSignatureVerification(verify_.load());
+        host->SetSignatureVerification(verify);
         host->SetDispatcher(dispatcher);
         auto invoker = host->GetInvoker();
         if (!invoker) {
@@ -133,37 +140,33 @@ void CAsyncScriptHost::ThreadMain(std::shared_ptr<std::promise<bool>> started) {
         }
         invoker->SetDispatcher(dispatcher);
 
-        auto timer = std::make_shared<CTimerProvider>(&environment_, dispatcher);
+        auto timer = std::make_shared<CTimerProvider>(&environment, dispatcher);
         set_global(*invoker, L"timer", timer);
-        auto wrapper = std::make_shared<ScriptHostWrapper>(&environment_, host);
+        auto wrapper = std::make_shared<ScriptHostWrapper>(&environment, host);
         set_global(*invoker, L"_scriptHost", wrapper);
         host->AddScript(rk::text::utf8_to_wide(BuiltinScripts::AsyncHostStartup()), L"");
         {
-            std::lock_guard state(state_mutex_);
-            invoker_ = std::move(invoker);
-            wrapper_ = std::move(wrapper);
-            timer_ = std::move(timer);
-            dispatcher_ = dispatcher;
-            ready_ = true;
+            std::lock_guard lock(shared->mutex);
+            shared->invoker = std::move(invoker);
+            shared->wrapper = std::move(wrapper);
+            shared->timer = std::move(timer);
+            shared->dispatcher = dispatcher;
+            shared->ready = true;
         }
         promised = true;
         started->set_value(true);
-        dispatcher->Run(*stop_);
+        // From here on the environment is not used: the host is held here.
+        dispatcher->Run(*shared->stop);
     } catch (const std::exception& e) {
         log_failure(L"CAsyncScriptHost::ThreadMain", __LINE__, kMsgStartupFailed, e.what());
     }
-    {
-        std::lock_guard state(state_mutex_);
-        ready_ = false;
-        invoker_.reset();
-        wrapper_.reset();
-        timer_.reset();
-        dispatcher_.reset();
-    }
-    dispatcher.reset();  // cancels what is still queued
+    shared->Clear();
+    dispatcher.reset();  // Run() has cancelled what was still queued
     if (host) {
         host->ShutDown();
     }
+    // Thread ids are reused: a later thread must not pass for this one.
+    shared->thread_id = std::thread::id();
     if (!promised) {
         started->set_value(false);
     }

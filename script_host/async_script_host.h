@@ -33,12 +33,14 @@ class ScriptHostWrapper;
 inline constexpr wchar_t kMsgThreadDidNotStart[] = L"Thread did not start properly";
 inline constexpr wchar_t kMsgStartupFailed[] = L"Script thread start-up failed: %hs";
 inline constexpr wchar_t kMsgDestroyedOnScriptThread[] =
-    L"Script host destroyed on its own script thread; the thread is left to finish";
+    L"Script host destroyed on its own script thread; the thread finishes on its own";
 
 class CAsyncScriptHost : public IAsyncScriptHost {
 public:
     // `environment` must outlive this object. A null `stop_event` makes a
-    // manual-reset event of its own.
+    // manual-reset event of its own. Destroying the object on its own script
+    // thread (from a plug-in method) is safe: the thread ends after the
+    // current operation on state of its own.
     explicit CAsyncScriptHost(IScriptEnvironmentFactory& environment,
                               std::shared_ptr<rk::sys::WaitableEvent> stop_event = nullptr);
     ~CAsyncScriptHost() override;
@@ -52,30 +54,35 @@ public:
     // Applies at the next start. Tests only: nothing in configuration
     // switches verification off.
     void SetSignatureVerification(bool enabled) { verify_ = enabled; }
-    bool IsReady() const { return ready_.load(); }
+    bool IsReady() const { return shared_->ready.load(); }
     // Operations queued and timers set on the running thread (0 when it
     // does not run); an operation being run does not count.
     std::size_t PendingWork() const;
-    bool IsScriptThread() const { return std::this_thread::get_id() == thread_id_.load(); }
+    bool IsScriptThread() const { return std::this_thread::get_id() == shared_->thread_id.load(); }
 
 private:
-    void ThreadMain(std::shared_ptr<std::promise<bool>> started);
+    // What the running thread publishes; the thread keeps it alive itself.
+    struct Shared {
+        std::shared_ptr<rk::sys::WaitableEvent> stop;
+        std::atomic<std::thread::id> thread_id;
+        std::atomic<bool> ready{false};
+        mutable std::mutex mutex;
+        std::shared_ptr<IScriptOperationInvoker> invoker;
+        std::shared_ptr<ScriptHostWrapper> wrapper;
+        std::shared_ptr<CTimerProvider> timer;
+        std::shared_ptr<CScriptOperationDispatcher> dispatcher;
+        void Clear();
+    };
+
+    static void ThreadMain(std::shared_ptr<Shared> shared, IScriptEnvironmentFactory& environment, bool verify,
+                           std::shared_ptr<std::promise<bool>> started);
     void JoinStopped();
 
     IScriptEnvironmentFactory& environment_;
-    std::shared_ptr<rk::sys::WaitableEvent> stop_;
     std::atomic<bool> verify_{true};
-
+    std::shared_ptr<Shared> shared_;
     std::mutex lifecycle_mutex_;  // Initialize, Shutdown, destruction
     std::thread thread_;
-    std::atomic<std::thread::id> thread_id_;
-
-    mutable std::mutex state_mutex_;  // what the running thread publishes
-    std::shared_ptr<IScriptOperationInvoker> invoker_;
-    std::shared_ptr<ScriptHostWrapper> wrapper_;
-    std::shared_ptr<CTimerProvider> timer_;
-    std::shared_ptr<CScriptOperationDispatcher> dispatcher_;
-    std::atomic<bool> ready_{false};
 };
 
 }  // namespace Corvane::Script

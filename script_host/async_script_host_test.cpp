@@ -218,6 +218,42 @@ TEST_F(AsyncHost, ShutdownFromInsideAnOperationEndsTheThreadAfterIt) {
     EXPECT_TRUE(Get(L"stopper").IsEmpty()) << "with a fresh engine";
 }
 
+// Destroys the host from inside a script operation.
+class Destroyer : public PluginObject {
+public:
+    explicit Destroyer(std::unique_ptr<CAsyncScriptHost>& host)
+        : PluginObject(nullptr, {Method(L"Destroy", {}, this, &Destroyer::Destroy)}), host_(host) {}
+
+private:
+    void Destroy(ScriptVariable&, std::uint32_t, const ScriptVariable*) { host_.reset(); }
+    std::unique_ptr<CAsyncScriptHost>& host_;
+};
+
+TEST_F(AsyncHost, DestroyedFromInsideAnOperationTheThreadFinishesOnItsOwn) {
+    Start(false);
+    auto destroyer = std::make_shared<Destroyer>(host_);
+    const std::weak_ptr<Destroyer> watch = destroyer;
+    ScriptVariable ignored;
+    ASSERT_EQ(Call(L"set", {ScriptVariable(L"destroyer"), ScriptVariable(std::move(destroyer))}, ignored),
+              WaitStatus::kSucceeded);
+    ASSERT_EQ(AddScript(L"function destroyNow() { destroyer.Destroy(); return 'done'; }"), WaitStatus::kSucceeded);
+    auto invoker = host_->GetInvoker();
+    std::shared_ptr<IScriptOperation> op;
+    ASSERT_TRUE(invoker->Execute(L"destroyNow", op));
+    ScriptVariable result;
+    EXPECT_EQ(op->Wait(kWaitInfinite, result), WaitStatus::kSucceeded);
+    EXPECT_EQ(result.GetString(), L"done");
+    // The plug-in dies with the engine, at the end of the thread.
+    for (int i = 0; i < 400 && !watch.expired(); ++i) {
+        std::this_thread::sleep_for(5ms);
+    }
+    EXPECT_TRUE(watch.expired());
+    EXPECT_FALSE(host_);
+    EXPECT_FALSE(invoker->Post(L"get"));
+    EXPECT_TRUE(capture_.logger().Contains(
+        L"Script host destroyed on its own script thread; the thread finishes on its own"));
+}
+
 class Counter : public PluginObject {
 public:
     Counter() : PluginObject(nullptr, {Method(L"Bump", {}, this, &Counter::Bump)}) {}
