@@ -61,6 +61,15 @@ macro(rk_profile_bool key name)
   endif()
 endmacro()
 
+# An unsigned 64-bit number.
+macro(rk_profile_uint key name)
+  _rk_profile_get(_v ${key})
+  if(NOT _v MATCHES "^[0-9]+$")
+    message(FATAL_ERROR "profile ${RK_PROFILE}: '${key}' must be an unsigned number")
+  endif()
+  _rk_profile_append("inline constexpr std::uint64_t ${name} = ${_v}u;")
+endmacro()
+
 # A fixed number of bytes given as hex.
 macro(rk_profile_bytes key name len)
   _rk_profile_get(_v ${key})
@@ -111,6 +120,8 @@ rk_profile_string(content_update_url kContentUpdateUrl)
 rk_profile_string(framework_bus kFrameworkBus)
 rk_profile_string_list(maker_certificate_names kMakerCertificateNames)
 rk_profile_bytes_list(maker_certificate_sha1 kMakerCertificateSha1 20)
+rk_profile_uint(manifest_max_bytes kManifestMaxBytes)
+rk_profile_uint(installer_max_bytes kInstallerMaxBytes)
 
 configure_file("${CMAKE_SOURCE_DIR}/cmake/profile_data.h.in"
                "${CMAKE_BINARY_DIR}/generated/profile/profile_data.h" @ONLY)

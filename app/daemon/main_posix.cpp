@@ -20,6 +20,7 @@ int main(int /*argc*/, char** argv) {
     parts.make_loop_parts = [] {
         auto client = std::make_shared<RkWinHttpClient>();
         client->SetStrictCertificates(rk::profile::kStrictCertificates);
+        client->SetMaxBodyBytes(rk::profile::kManifestMaxBytes);
         client->SetServerPort(rk::profile::kManifestPortFromUrl ? kPortFromUrl : kManifestServerPort);
 
         auto environment = std::make_shared<UpdaterEnvironment>(system_updater_environment());

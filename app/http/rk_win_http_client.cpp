@@ -1,5 +1,6 @@
 #include "app/http/rk_win_http_client.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -140,13 +141,22 @@ bool RkWinHttpClient::SendHttpRequest(const std::wstring& method) {
     }
     response_headers_ = request->raw_headers();
     status_text_ = std::to_wstring(request->status_code());
-    ReadBody(*request);
+    if (!ReadBody(*request)) {
+        error_code_ = win::kWinHttpErrorResponseDrainOverflow;
+        log_progress(L"RkWinHttpClient::SendHttpRequest", __LINE__, L"Failed in WinHttpReadData with error %ld",
+                     static_cast<long>(error_code_));
+        return false;
+    }
     DecodeBody();
     error_code_ = 0;
     return true;
 }
 
-void RkWinHttpClient::ReadBody(sys::http::HttpRequest& request) {
+void RkWinHttpClient::SetMaxBodyBytes(std::uint64_t bytes) {
+    max_body_bytes_ = static_cast<std::uint32_t>(std::min<std::uint64_t>(bytes, 0xFFFFFFFEu));
+}
+
+bool RkWinHttpClient::ReadBody(sys::http::HttpRequest& request) {
     raw_body_.assign(kInitialBodyBufferSize, 0);
     raw_body_length_ = 0;
     std::vector<std::uint8_t> chunk;
@@ -161,10 +171,17 @@ void RkWinHttpClient::ReadBody(sys::http::HttpRequest& request) {
         if (available == 0) {
             break;
         }
+        // One byte past the bound is enough to know the body is too long.
+        available = std::min<std::size_t>(available, std::size_t{max_body_bytes_} - raw_body_length_ + 1);
         chunk.assign(available + 1, 0);
         std::size_t read = 0;
         if (request.read_data({chunk.data(), available}, read) != 0) {
             read = 0;
+        }
+        if (read > std::size_t{max_body_bytes_} - raw_body_length_) {
+            std::vector<std::uint8_t>().swap(raw_body_);  // give the memory back now
+            raw_body_length_ = 0;
+            return false;
         }
         // The buffer always keeps room for the data plus one zero byte.
         std::size_t capacity = raw_body_.size();
@@ -177,6 +194,7 @@ void RkWinHttpClient::ReadBody(sys::http::HttpRequest& request) {
         std::copy_n(chunk.begin(), read, raw_body_.begin() + raw_body_length_);
         raw_body_length_ += static_cast<DWORD>(read);
     }
+    return true;
 }
 
 void RkWinHttpClient::DecodeBody() {

@@ -34,6 +34,10 @@ inline constexpr unsigned kPortFromUrl = 0;
 inline constexpr DWORD kSendFailedError = 50;
 // The body buffer's first size; it doubles when a chunk does not fit.
 inline constexpr std::size_t kInitialBodyBufferSize = 10240;
+// The largest body kept; a longer one fails the request with
+// kWinHttpErrorResponseDrainOverflow. The daemon sets the deployment
+// profile's value (manifest_max_bytes).
+inline constexpr std::uint32_t kDefaultMaxBodyBytes = 1u << 20;
 // Body character sets starting with this (any case) decode as UTF-8.
 inline constexpr std::wstring_view kUtf8Charset = L"utf-8";
 
@@ -62,6 +66,9 @@ public:
     // kManifestServerPort by default; kPortFromUrl follows the URL (a
     // deployment switch for local servers, docs/app.md).
     void SetServerPort(unsigned port) { server_port_ = port; }
+    // The body bound; at most 0xFFFFFFFE so the 32-bit length and its
+    // terminating zero byte never wrap.
+    void SetMaxBodyBytes(std::uint64_t bytes);
 
     DWORD GetErrorCode() const { return error_code_; }
     const std::wstring& GetStatusText() const { return status_text_; }
@@ -73,7 +80,8 @@ public:
 private:
     bool OpenSession();
     void SetHttpSecureProtocol();
-    void ReadBody(sys::http::HttpRequest& request);
+    // False when the body is longer than the bound (nothing is kept then).
+    bool ReadBody(sys::http::HttpRequest& request);
     void DecodeBody();
 
     std::unique_ptr<sys::http::HttpSession> session_;
@@ -92,6 +100,7 @@ private:
     std::wstring user_agent_{kDefaultUserAgent};
     sys::http::Timeouts timeouts_ = kDefaultTimeouts;
     unsigned server_port_ = kManifestServerPort;
+    std::uint32_t max_body_bytes_ = kDefaultMaxBodyBytes;
 };
 
 }  // namespace rk::app

@@ -197,6 +197,45 @@ TEST(RkWinHttpClient, BodiesWithoutLengthInChunksAndAcrossBufferSizes) {
     }
 }
 
+// The body is bounded: an endless or over-long body fails the request with
+// 12184 (the usual failed attempt for the loop) and keeps nothing.
+TEST(RkWinHttpClient, BodiesBeyondTheBoundFailAndKeepNothing) {
+    TestServer server(TestServer::Mode::kTls);
+    ASSERT_TRUE(server.running());
+    server.handle("GET", "/endless", [](const httplib::Request&, httplib::Response& response) {
+        response.set_chunked_content_provider("text/xml", [](std::size_t, httplib::DataSink& sink) {
+            static const std::string block(64 * 1024, '<');
+            return sink.write(block.data(), block.size());
+        });
+    });
+    const std::size_t bound = 64 * 1024;
+    server.serve("/exact", std::string(bound, 'x'));
+    server.serve("/over", std::string(bound + 1, 'x'));
+    struct Case {
+        const char* path;
+        std::uint64_t bound;  // 0: the default (1 MiB)
+        DWORD error;
+        std::size_t kept;
+    };
+    const Case cases[] = {
+        {"/exact", bound, 0, bound},
+        {"/over", bound, 12184, 0},
+        {"/endless", 0, 12184, 0},
+        {"/exact", 1ull << 40, 0, bound},  // a bound beyond 32 bits is clamped, not wrapped
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.path) + " " + std::to_string(c.bound));
+        auto client = client_for(server.port(), server.url(c.path));
+        if (c.bound != 0) {
+            client->SetMaxBodyBytes(c.bound);
+        }
+        EXPECT_EQ(client->SendHttpRequest(L"GET"), c.error == 0);
+        EXPECT_EQ(client->GetErrorCode(), c.error);
+        EXPECT_EQ(client->GetRawBody().size(), c.kept);
+        EXPECT_EQ(client->GetBody().size(), c.kept);
+    }
+}
+
 TEST(RkWinHttpClient, BodyDecodingFollowsTheCharacterSet) {
     // "é€" in UTF-8, then a NUL and more text.
     const std::string bytes = "caf\xC3\xA9 \xE2\x82\xAC";

@@ -147,6 +147,7 @@ constexpr Entry kWinHttpMessages[] = {
     {kWinHttpErrorSecureInvalidCert, L"The certificate is invalid"},
     {kWinHttpErrorSecureCertRevoked, L"The certificate has been revoked"},
     {kWinHttpErrorSecureFailure, L"A security error occurred"},
+    {kWinHttpErrorResponseDrainOverflow, L"The incoming response exceeds an internal WinHTTP size limit"},
 };
 
 // IWbemStatusCodeText texts of the WMI errors a query can end with.

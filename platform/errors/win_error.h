@@ -180,6 +180,7 @@ inline constexpr DWORD kWinHttpErrorAutoProxyServiceError = 12178;
 inline constexpr DWORD kWinHttpErrorSecureCertWrongUsage = 12179;
 inline constexpr DWORD kWinHttpErrorAutodetectionFailed = 12180;
 inline constexpr DWORD kWinHttpErrorHeaderSizeOverflow = 12183;
+inline constexpr DWORD kWinHttpErrorResponseDrainOverflow = 12184;
 
 // ---------------------------------------------------------------------------
 // Helpers with the meaning of the Windows macros of the same names.
