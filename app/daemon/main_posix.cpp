@@ -9,6 +9,7 @@
 #include "app/http/rk_win_http_client.h"
 #include "app/manifest/rk_xml_processor.h"
 #include "app/manifest/updater_environment.h"
+#include "platform/system/download/url_download.h"
 #include "platform/system/pending_deletes.h"
 #include "profile/profile_data.h"
 
@@ -16,7 +17,10 @@ int main(int /*argc*/, char** argv) {
     using namespace rk::app;
     UpdaterModuleParts parts;
     parts.secure_start_ok = SecureStart(argv);
-    parts.run_pending_deletes = [] { rk::sys::PendingDeletes().run(); };
+    parts.run_pending_deletes = [] {
+        rk::sys::PendingDeletes().run();
+        rk::sys::clean_interrupted_downloads();
+    };
     parts.make_loop_parts = [] {
         auto client = std::make_shared<RkWinHttpClient>();
         client->SetStrictCertificates(rk::profile::kStrictCertificates);

@@ -18,7 +18,8 @@ inline constexpr wchar_t kSingleInstanceMutexName[] = L"RkUpdaterModuleMutex";
 struct UpdaterModuleParts {
     // Outcome of the secure-start step, taken before anything else ran.
     bool secure_start_ok = true;
-    // Carries out what earlier runs scheduled for deletion at the next start.
+    // Carries out what earlier runs scheduled for deletion at the next start
+    // and removes what killed runs left (temporary download files).
     std::function<void()> run_pending_deletes;
     // Builds the loop's parts (the HTTP client is created here, once).
     std::function<UpdaterLoopParts()> make_loop_parts;

@@ -13,6 +13,7 @@ UpdaterEnvironment system_updater_environment() {
     env.processes = sys::system_process_list();
     env.own_image_path = [] { return sys::own_image_path(); };
     env.allowed_domain = std::wstring(profile::kAllowedDomain);
+    env.download_options.max_bytes = profile::kInstallerMaxBytes;
     env.is_signed = [](const std::wstring& file) { return IsCorvaneSigned(file); };
     env.start_process = [](const sys::StartOptions& options, std::unique_ptr<sys::Process>& process) {
         return sys::start_process(options, process);

@@ -101,6 +101,12 @@ public:
     DWORD identity(FileIdentity& id) const;
     // Adds execute permission wherever read permission is set.
     DWORD make_executable();
+    // Sets the permission bits (mode & 07777).
+    DWORD set_mode(unsigned mode);
+    // LockFileEx over the whole file: an advisory lock (flock) that the
+    // system drops when the owner's process dies. Without `wait`, a lock held
+    // elsewhere is kErrorLockViolation (33).
+    DWORD lock(bool exclusive, bool wait);
 
 private:
     friend class Folder;

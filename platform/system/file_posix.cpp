@@ -1,6 +1,7 @@
 #include "platform/system/file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -251,6 +252,22 @@ DWORD File::make_executable() {
     const mode_t mode = st.st_mode & 07777;
     const mode_t wanted = mode | ((mode & (S_IRUSR | S_IRGRP | S_IROTH)) >> 2);
     return wanted == mode || ::fchmod(fd_, wanted) == 0 ? win::kErrorSuccess : last_error();
+}
+
+DWORD File::set_mode(unsigned mode) {
+    return ::fchmod(fd_, static_cast<mode_t>(mode & 07777)) == 0 ? win::kErrorSuccess : last_error();
+}
+
+DWORD File::lock(bool exclusive, bool wait) {
+    const int operation = (exclusive ? LOCK_EX : LOCK_SH) | (wait ? 0 : LOCK_NB);
+    int result = 0;
+    do {
+        result = ::flock(fd_, operation);
+    } while (result != 0 && errno == EINTR);
+    if (result == 0) {
+        return win::kErrorSuccess;
+    }
+    return errno == EWOULDBLOCK ? win::kErrorLockViolation : last_error();
 }
 
 }  // namespace rk::sys

@@ -12,6 +12,7 @@
 // already open, not on path text.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -71,6 +72,9 @@ public:
     // Whether only this process's user can change the folder: owned by it or
     // by root, and not writable by group or others. 5 otherwise.
     DWORD check_private() const;
+    // GetDiskFreeSpaceExW's bytes available to this user on the folder's
+    // file system.
+    DWORD free_space(std::uint64_t& bytes) const;
 
 private:
     int fd_ = -1;

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -238,6 +239,15 @@ DWORD Folder::check_private() const {
     }
     const bool owner_ok = st.st_uid == ::geteuid() || st.st_uid == 0;
     return owner_ok && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0 ? win::kErrorSuccess : win::kErrorAccessDenied;
+}
+
+DWORD Folder::free_space(std::uint64_t& bytes) const {
+    struct statvfs st{};
+    if (::fstatvfs(fd_, &st) != 0) {
+        return last_error();
+    }
+    bytes = static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize;
+    return win::kErrorSuccess;
 }
 
 DWORD prepare_folder(std::wstring_view base, std::wstring_view relative, FolderCreation creation, Folder& out,

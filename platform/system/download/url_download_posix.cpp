@@ -1,89 +1,177 @@
 #include "platform/system/download/url_download.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
+#include <algorithm>
+#include <optional>
 #include <span>
 #include <string>
 
-#include "platform/errors/errno_map.h"
+#include "platform/system/file.h"
+#include "platform/system/files.h"
 #include "platform/system/http/http_session.h"
 #include "platform/system/http/url_parts.h"
 #include "platform/system/paths.h"
+#include "platform/system/random.h"
+#include "platform/system/root_prefix.h"
+#include "platform/text/utf.h"
 
 namespace rk::sys {
 namespace {
 
-constexpr mode_t kDownloadedFileMode = 0644;
-constexpr char kTemporarySuffix[] = ".rkdownload-XXXXXX";
+constexpr unsigned kDownloadedFileMode = 0644;
+constexpr unsigned kPartialFileMode = 0600;
+constexpr std::wstring_view kTemporaryInfix = L".rkdownload-";
+constexpr std::size_t kRandomNameLength = 6;
+// Written data is pushed to disk range by range as it arrives, so the final
+// flush has little left to do (a whole-file fdatasync of a large installer
+// stalls for seconds).
+constexpr std::uint64_t kFlushRange = 8u << 20;
+// A marker holds one host path.
+constexpr std::size_t kMaxMarkerBytes = 4096;
+constexpr wchar_t kMarkerGuard[] = L".guard";
 
-HRESULT hresult_from_errno(int error) { return win::hresult_from_win32(win::from_errno(error)); }
+HRESULT hresult(DWORD error) { return win::hresult_from_win32(error); }
 
-// The temporary file beside the destination; removed unless kept.
+std::wstring random_name(std::size_t length) {
+    static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::uint8_t bytes[16] = {};
+    random_bytes(std::span(bytes, length));
+    std::wstring name;
+    for (std::size_t i = 0; i < length; ++i) {
+        name += static_cast<wchar_t>(kAlphabet[bytes[i] % (sizeof(kAlphabet) - 1)]);
+    }
+    return name;
+}
+
+// The marker folder, opened; its guard file serialises marker creation with
+// the start-up cleanup.
+DWORD open_marker_folder(Folder& folder, File& guard) {
+    const std::filesystem::path path = interrupted_downloads_folder();
+    if (const DWORD error = make_directories(path, 0700); error != win::kErrorSuccess) {
+        return error;
+    }
+    if (const DWORD error = Folder::open_host(path, folder); error != win::kErrorSuccess) {
+        return error;
+    }
+    FileOpenOptions options{kGenericRead | kGenericWrite, 0, kOpenAlways, 0600};
+    if (const DWORD error = folder.open_file(kMarkerGuard, options, guard); error != win::kErrorSuccess) {
+        return error;
+    }
+    return guard.lock(true, true);
+}
+
+// While a download runs, a locked marker names its temporary file; a marker
+// left unlocked belongs to a process that died. Downloads go on without a
+// marker when the folder cannot be written (an ordinary user on a real root).
+class DownloadMarker {
+public:
+    explicit DownloadMarker(const std::filesystem::path& temporary) {
+        File guard;
+        if (open_marker_folder(folder_, guard) != win::kErrorSuccess) {
+            return;
+        }
+        name_ = random_name(16);
+        FileOpenOptions options{kGenericRead | kGenericWrite, 0, kCreateNew, 0600};
+        if (folder_.open_file(name_, options, marker_) != win::kErrorSuccess ||
+            marker_.lock(true, false) != win::kErrorSuccess ||
+            marker_.write_all(temporary.c_str(), temporary.native().size()) != win::kErrorSuccess) {
+            release();
+        }
+    }
+    DownloadMarker(const DownloadMarker&) = delete;
+    DownloadMarker& operator=(const DownloadMarker&) = delete;
+    ~DownloadMarker() { release(); }
+
+private:
+    void release() {
+        if (marker_.is_open()) {
+            folder_.delete_file(name_);
+            marker_.close();
+        }
+    }
+
+    Folder folder_;
+    std::wstring name_;
+    File marker_;
+};
+
+// The temporary file beside the destination; removed unless committed.
 class TemporaryFile {
 public:
-    explicit TemporaryFile(const std::filesystem::path& target) : path_(target.native() + kTemporarySuffix) {
-        fd_ = ::mkostemp(path_.data(), O_CLOEXEC);
-        created_ = fd_ >= 0;
-        if (!created_) {
-            error_ = errno;
+    TemporaryFile(const Folder& folder, std::wstring_view target) : folder_(folder) {
+        FileOpenOptions options{kGenericWrite, 0, kCreateNew, kPartialFileMode};
+        for (int attempt = 0; attempt < 8; ++attempt) {
+            name_ = std::wstring(target) + std::wstring(kTemporaryInfix) + random_name(kRandomNameLength);
+            error_ = folder_.open_file(name_, options, file_);
+            if (error_ != win::kErrorFileExists) {
+                break;
+            }
+        }
+        if (error_ == win::kErrorSuccess) {
+            marker_.emplace(folder_.host_path() / text::wide_to_utf8(name_));
         }
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
     ~TemporaryFile() {
-        if (fd_ >= 0) {
-            ::close(fd_);
+        if (file_.is_open() || (error_ == win::kErrorSuccess && !committed_)) {
+            file_.close();
+            folder_.delete_file(name_);
         }
-        if (created_ && !kept_) {
-            ::unlink(path_.c_str());
-        }
+        marker_.reset();
     }
 
-    bool ok() const { return fd_ >= 0; }
-    int error() const { return error_; }
+    DWORD error() const { return error_; }
 
-    bool write(std::span<const std::uint8_t> bytes) {
-        while (!bytes.empty()) {
-            const auto written = ::write(fd_, bytes.data(), bytes.size());
-            if (written < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                error_ = errno;
-                return false;
+    DWORD write(std::span<const std::uint8_t> bytes) {
+        if (const DWORD error = file_.write_all(bytes.data(), bytes.size()); error != win::kErrorSuccess) {
+            return error;
+        }
+        written_ += bytes.size();
+        // Start writing back each completed range and wait for the one
+        // before it: the disk keeps pace without ever stalling the transfer
+        // for long.
+        while (written_ - flushed_ >= kFlushRange) {
+            file_.flush_range(flushed_, kFlushRange, false);
+            if (flushed_ >= kFlushRange) {
+                file_.flush_range(flushed_ - kFlushRange, kFlushRange, true);
             }
-            bytes = bytes.subspan(static_cast<std::size_t>(written));
+            flushed_ += kFlushRange;
         }
-        return true;
+        return win::kErrorSuccess;
     }
+
+    std::uint64_t written() const { return written_; }
 
     // Makes the data durable and moves it to `target`.
-    HRESULT commit(const std::filesystem::path& target) {
-        if (::fchmod(fd_, kDownloadedFileMode) != 0 || ::fdatasync(fd_) != 0) {
-            return hresult_from_errno(errno);
+    HRESULT commit(std::wstring_view target, FileIdentity* identity) {
+        if (const DWORD error = file_.set_mode(kDownloadedFileMode); error != win::kErrorSuccess) {
+            return hresult(error);
         }
-        const int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0) {
-            return hresult_from_errno(errno);
+        if (const DWORD error = file_.flush(); error != win::kErrorSuccess) {
+            return hresult(error);
         }
-        if (::rename(path_.c_str(), target.c_str()) != 0) {
-            return hresult_from_errno(errno);
+        if (identity != nullptr) {
+            if (const DWORD error = file_.identity(*identity); error != win::kErrorSuccess) {
+                return hresult(error);
+            }
         }
-        kept_ = true;
+        file_.close();
+        if (const DWORD error = folder_.rename(name_, target); error != win::kErrorSuccess) {
+            return hresult(error);
+        }
+        committed_ = true;
         return win::kSOk;
     }
 
 private:
-    std::string path_;
-    int fd_ = -1;
-    int error_ = 0;
-    bool created_ = false;
-    bool kept_ = false;
+    const Folder& folder_;
+    std::wstring name_;
+    File file_;
+    DWORD error_ = win::kErrorSuccess;
+    bool committed_ = false;
+    std::uint64_t written_ = 0;
+    std::uint64_t flushed_ = 0;
+    std::optional<DownloadMarker> marker_;
 };
 
 }  // namespace
@@ -141,22 +229,66 @@ HRESULT inet_error_from_status(DWORD status) {
     }
 }
 
+std::filesystem::path interrupted_downloads_folder() { return under_root("/var/lib/rkupdater/downloads"); }
+
+void clean_interrupted_downloads() {
+    Folder folder;
+    File guard;
+    if (open_marker_folder(folder, guard) != win::kErrorSuccess) {
+        return;
+    }
+    std::vector<std::wstring> names;
+    folder.list(names);
+    for (const std::wstring& name : names) {
+        if (name == kMarkerGuard) {
+            continue;
+        }
+        File marker;
+        if (folder.open_file(name, {kGenericRead, 0, kOpenExisting}, marker) != win::kErrorSuccess ||
+            marker.lock(true, false) != win::kErrorSuccess) {
+            continue;  // a download that is still running
+        }
+        std::string path(kMaxMarkerBytes, '\0');
+        std::size_t read = 0;
+        marker.read_at(0, path.data(), path.size(), read);
+        path.resize(read);
+        // Only ever a temporary download file: a marker cannot make us
+        // delete anything else.
+        const std::filesystem::path temporary(path);
+        if (temporary.is_absolute() &&
+            text::utf8_to_wide(temporary.filename().native()).find(kTemporaryInfix) != std::wstring::npos) {
+            delete_file(wide_path(temporary), true);
+        }
+        folder.delete_file(name);
+    }
+}
+
 HRESULT download_url_to_file(std::wstring_view url, std::wstring_view file, const DownloadOptions& options) {
     http::UrlParts parts;
     if (const DWORD error = http::crack_url(url, parts); error != 0) {
         return inet_error_from_winhttp(error);
     }
     const auto target = to_host_path(file);
-    if (!target) {
-        return win::hresult_from_win32(win::kErrorBadPathname);
+    if (!target || target->filename().empty()) {
+        return hresult(win::kErrorBadPathname);
     }
-    TemporaryFile temporary(*target);
-    if (!temporary.ok()) {
-        // Creating a new name fails with ENOENT only when a folder is missing.
-        if (temporary.error() == ENOENT) {
-            return win::hresult_from_win32(win::kErrorPathNotFound);
-        }
-        return hresult_from_errno(temporary.error());
+    Folder folder;
+    const std::filesystem::path parent = target->has_parent_path() ? target->parent_path() : ".";
+    if (const DWORD error = Folder::open_host(parent, folder); error != win::kErrorSuccess) {
+        return hresult(error == win::kErrorFileNotFound ? win::kErrorPathNotFound : error);
+    }
+    return download_url_to_folder(url, folder, wide_path(target->filename()), options);
+}
+
+HRESULT download_url_to_folder(std::wstring_view url, const Folder& folder, std::wstring_view name,
+                               const DownloadOptions& options, FileIdentity* written) {
+    http::UrlParts parts;
+    if (const DWORD error = http::crack_url(url, parts); error != 0) {
+        return inet_error_from_winhttp(error);
+    }
+    TemporaryFile temporary(folder, name);
+    if (temporary.error() != win::kErrorSuccess) {
+        return hresult(temporary.error());
     }
 
     http::SessionOptions session_options;
@@ -185,18 +317,31 @@ HRESULT download_url_to_file(std::wstring_view url, std::wstring_view file, cons
     if (const HRESULT status = inet_error_from_status(request->status_code()); win::failed(status)) {
         return status;
     }
-    bool write_failed = false;
+    if (const auto announced = request->content_length()) {
+        if (*announced > options.max_bytes) {
+            return hresult(win::kErrorFileTooLarge);
+        }
+        std::uint64_t free_bytes = 0;
+        if (folder.free_space(free_bytes) == win::kErrorSuccess && *announced > free_bytes) {
+            return hresult(win::kErrorDiskFull);
+        }
+    }
+    DWORD write_error = win::kErrorSuccess;
     error = request->read_body([&](std::span<const std::uint8_t> piece) {
-        write_failed = !temporary.write(piece);
-        return !write_failed;
+        if (piece.size() > options.max_bytes - temporary.written()) {
+            write_error = win::kErrorFileTooLarge;
+            return false;
+        }
+        write_error = temporary.write(piece);
+        return write_error == win::kErrorSuccess;
     });
-    if (write_failed) {
-        return hresult_from_errno(temporary.error());
+    if (write_error != win::kErrorSuccess) {
+        return hresult(write_error);
     }
     if (error != 0) {
         return inet_error_from_winhttp(error);
     }
-    return temporary.commit(*target);
+    return temporary.commit(name, written);
 }
 
 }  // namespace rk::sys

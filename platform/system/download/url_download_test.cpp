@@ -5,7 +5,12 @@
 #include <fstream>
 #include <sstream>
 
+#include <signal.h>
+
+#include <thread>
+
 #include "platform/system/download/url_download.h"
+#include "platform/system/process/process.h"
 #include "platform/system/http/test/test_server.h"
 #include "platform/system/test/temp_root.h"
 #include "platform/text/utf.h"
@@ -45,6 +50,20 @@ protected:
         fs::create_directories(folder_);
     }
 
+    // An endless body of 64 KiB blocks, `pause` between them.
+    void serve_endless(const std::string& path, std::chrono::milliseconds pause) {
+        server_.handle("GET", path, [this, pause](const httplib::Request&, httplib::Response& response) {
+            response.set_chunked_content_provider("application/octet-stream",
+                                                  [this, pause](std::size_t, httplib::DataSink& sink) {
+                                                      static const std::string block(64 * 1024, 'x');
+                                                      if (pause.count() > 0 && !server_.stall(pause)) {
+                                                          return false;
+                                                      }
+                                                      return sink.write(block.data(), block.size());
+                                                  });
+        });
+    }
+
     test::TempRoot root_;
     fs::path folder_ = root_.path() / "Installer";
     fs::path target_ = folder_ / "Brightscan_Release.exe";
@@ -76,6 +95,9 @@ TEST_F(UrlDownloadTest, EmptyBodyGivesAnEmptyFile) {
 TEST_F(UrlDownloadTest, FailuresLeaveNoFileBehind) {
     TestServer plain(TestServer::Mode::kPlain);
     RawServer truncated("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\nshort");
+    RawServer huge("HTTP/1.1 200 OK\r\nContent-Length: 1000000000000000000\r\n\r\nstart");
+    server_.serve("/two-mib", std::string(2 << 20, 'x'));
+    serve_endless("/endless", std::chrono::milliseconds(0));
     SilentListener closed;
     const std::string closed_url = "http://127.0.0.1:" + std::to_string(closed.port()) + "/x";
     // Close it so nothing listens there any more.
@@ -114,6 +136,13 @@ TEST_F(UrlDownloadTest, FailuresLeaveNoFileBehind) {
         {"not a URL", L"Brightscan_Release.exe", win::kInetEInvalidUrl},
         {"destination folder missing", server_.wide_url("/missing"),
          win::hresult_from_win32(win::kErrorPathNotFound), {}, root_.path() / "nowhere" / "x.exe"},
+        // Bounds: refused on the announced length, stopped while growing.
+        {"announced beyond the bound", server_.wide_url("/two-mib"), win::hresult_from_win32(223),
+         [](DownloadOptions& o) { o.max_bytes = 1 << 20; }},
+        {"endless body", server_.wide_url("/endless"), win::hresult_from_win32(223),
+         [](DownloadOptions& o) { o.max_bytes = 1 << 20; }},
+        {"announced beyond the free space", text::utf8_to_wide(huge.url("/x")), win::hresult_from_win32(112),
+         [](DownloadOptions& o) { o.max_bytes = UINT64_MAX; }},
     };
     std::ofstream(target_) << "old installer";
     for (const auto& c : cases) {
@@ -126,7 +155,63 @@ TEST_F(UrlDownloadTest, FailuresLeaveNoFileBehind) {
         EXPECT_EQ(download_url_to_file(c.url, wide(target), options), c.expected);
         EXPECT_EQ(read_file(target_), "old installer");
         EXPECT_EQ(folder_names(folder_), std::vector<std::string>{"Brightscan_Release.exe"});
+        EXPECT_EQ(folder_names(interrupted_downloads_folder()), std::vector<std::string>{".guard"});
     }
+}
+
+// A download killed in the middle leaves its temporary file; the next
+// start-up's cleaning removes it, and never touches a download still running.
+TEST_F(UrlDownloadTest, KilledDownloadsAreCleanedAtTheNextStart) {
+    serve_endless("/endless", std::chrono::milliseconds(5));
+    const auto start = [&](std::unique_ptr<Process>& process) {
+        StartOptions options;
+        options.command_line = L"\"" + wide(RK_DOWNLOAD_TEST_CHILD) + L"\" \"" + server_.wide_url("/endless") +
+                               L"\" \"" + wide(target_) + L"\" \"" + wide(options_.ca_file) + L"\"";
+        ASSERT_EQ(start_process(options, process), 0u);
+    };
+    // Waits until the child's temporary file has data.
+    const auto partial = [&] {
+        for (int i = 0; i < 1000; ++i) {
+            for (const auto& entry : fs::directory_iterator(folder_)) {
+                if (entry.path().filename().native().find(".rkdownload-") != std::string::npos &&
+                    entry.file_size() > 0) {
+                    return entry.path();
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return fs::path();
+    };
+    std::unique_ptr<Process> killed;
+    start(killed);
+    const fs::path left = partial();
+    ASSERT_FALSE(left.empty());
+    ::kill(static_cast<pid_t>(killed->id()), SIGKILL);
+    killed->wait(win::kInfinite);
+
+    std::unique_ptr<Process> running;
+    start(running);
+    const fs::path running_partial = [&] {
+        for (int i = 0; i < 1000; ++i) {
+            for (const auto& entry : fs::directory_iterator(folder_)) {
+                if (entry.path() != left && entry.path().filename().native().find(".rkdownload-") != std::string::npos) {
+                    return entry.path();
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return fs::path();
+    }();
+    ASSERT_FALSE(running_partial.empty());
+    EXPECT_TRUE(fs::exists(left));
+    clean_interrupted_downloads();
+    EXPECT_FALSE(fs::exists(left));
+    EXPECT_TRUE(fs::exists(running_partial));
+    ::kill(static_cast<pid_t>(running->id()), SIGKILL);
+    running->wait(win::kInfinite);
+    clean_interrupted_downloads();
+    EXPECT_TRUE(folder_names(folder_).empty());
+    EXPECT_EQ(folder_names(interrupted_downloads_folder()), std::vector<std::string>{".guard"});
 }
 
 TEST_F(UrlDownloadTest, CertificateErrorsCanBeIgnored) {
