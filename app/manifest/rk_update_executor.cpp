@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "platform/logging/process_logger.h"
+#include "platform/system/file.h"
 #include "platform/system/files.h"
+#include "platform/system/folder.h"
 #include "platform/system/paths.h"
 #include "platform/system/process/process.h"
 #include "platform/text/format.h"
@@ -27,6 +29,9 @@ constexpr wchar_t kDeleteFunction[] = L"CRkUpdateExecutor::DeleteIfNeeded";
 constexpr wchar_t kFallbackFolderName[] = L"Installer";
 // Shortest path DeleteDirectoryTree accepts: "C:\x"; protects drive roots.
 constexpr std::size_t kMinTreePath = 4;
+// New destination folders: nobody but the owner may write them (a folder
+// others can write lets them replace the installer).
+constexpr unsigned kDestinationMode = 0755;
 
 // "DESTDIR" macros and their known folders.
 constexpr std::array<std::pair<std::wstring_view, sys::KnownFolder>, 10> kDirMacros{{
@@ -62,6 +67,38 @@ void CRkUpdateExecutor::SetUpdateCommands(const StringMap& commands) { commands_
 std::wstring CRkUpdateExecutor::Command(const wchar_t* key) const {
     const auto it = commands_.find(key);
     return it == commands_.end() ? std::wstring() : it->second;
+}
+
+bool CRkUpdateExecutor::DestinationParts(std::wstring& base, std::wstring& relative) const {
+    const std::wstring dest = Command(command::kDestDir);
+    const auto slash = dest.find(L'\\');
+    if (slash != std::wstring::npos) {
+        const std::wstring_view macro = std::wstring_view(dest).substr(0, slash);
+        for (const auto& [name, folder] : kDirMacros) {
+            if (name == macro) {
+                relative = dest.substr(slash + 1);
+                return env_->known_folders.path(folder, base) == win::kErrorSuccess;
+            }
+        }
+    }
+    const std::wstring image = env_->own_image_path ? env_->own_image_path() : std::wstring();
+    if (image.empty()) {
+        return false;
+    }
+    const auto sep = image.find_last_of(L"\\/");
+    base = sep == std::wstring::npos ? std::wstring(L".") : image.substr(0, sep);
+    relative = kFallbackFolderName;
+    return true;
+}
+
+rk::DWORD CRkUpdateExecutor::PrepareDestination(const std::wstring& base, const std::wstring& relative,
+                                                sys::Folder& folder) const {
+    if (const rk::DWORD error =
+            sys::prepare_folder(base, relative, sys::FolderCreation::kLastOnly, folder, kDestinationMode);
+        error != win::kErrorSuccess) {
+        return error;
+    }
+    return folder.check_private();
 }
 
 std::wstring CRkUpdateExecutor::ResolveDestDir() const {
@@ -115,26 +152,26 @@ bool CRkUpdateExecutor::DownloadAndExecuteInstaller(std::wstring& detail) {
     log(6, kDownloadFunction, __LINE__, logtext::kDomainPresent, domain);
     log(6, kDownloadFunction, __LINE__, logtext::kFormedUrl, url);
 
-    std::wstring folder = ResolveDestDir();
-    if (folder.empty()) {
-        const std::wstring image = env_->own_image_path ? env_->own_image_path() : std::wstring();
-        if (image.empty()) {
-            return false;
-        }
-        const auto sep = image.find_last_of(L"\\/");
-        folder = (sep == std::wstring::npos ? std::wstring() : image.substr(0, sep + 1)) + kFallbackFolderName;
+    // The destination is reached from its trusted base one level at a time:
+    // ".." may not leave the base, links are removed, and nothing but this
+    // user may write it.
+    std::wstring base;
+    std::wstring relative;
+    if (!DestinationParts(base, relative)) {
+        return false;
     }
-    if (!sys::path_exists(folder)) {
-        const rk::DWORD error = sys::create_directory(folder);
-        if (error != win::kErrorSuccess) {
-            detail = rk::text::format(L"%s%u", word::kCreateDestDirFails, error);
-            log(1, kDownloadFunction, __LINE__, logtext::kCreateDirectoryFailed);
-            return false;
-        }
+    sys::Folder destination;
+    if (const rk::DWORD error = PrepareDestination(base, relative, destination); error != win::kErrorSuccess) {
+        detail = rk::text::format(L"%s%u", word::kCreateDestDirFails, error);
+        log(1, kDownloadFunction, __LINE__, logtext::kCreateDirectoryFailed);
+        return false;
     }
+    const std::wstring folder = base + L"\\" + relative;
 
     const std::wstring file = folder + L"\\" + kInstallerFileName;
-    const rk::HRESULT hr = sys::download_url_to_file(url, file, env_->download_options);
+    sys::FileIdentity written;
+    const rk::HRESULT hr =
+        sys::download_url_to_folder(url, destination, kInstallerFileName, env_->download_options, &written);
     if (hr < 0) {
         detail = rk::text::format(L"%s0x%x", word::kDownloadFailedError, static_cast<std::uint32_t>(hr));
         log(1, kDownloadFunction, __LINE__, logtext::kFailedToDownload, detail);
@@ -143,8 +180,25 @@ bool CRkUpdateExecutor::DownloadAndExecuteInstaller(std::wstring& detail) {
     detail = word::kDownloadSuccess;
     log(6, kDownloadFunction, __LINE__, logtext::kDownloaded, file);
 
-    if (sys::path_exists(file) && Command(command::kValidate) == manifest::kTrue) {
-        if (!env_->is_signed || !env_->is_signed(file)) {
+    // One handle from here to the start: the file that is checked is the
+    // file that runs, whatever its name comes to point to meanwhile.
+    sys::File installer;
+    sys::FileIdentity opened;
+    rk::DWORD open_error = destination.open_file(kInstallerFileName, {}, installer);
+    if (open_error == win::kErrorSuccess && installer.identity(opened) == win::kErrorSuccess &&
+        !opened.same_file(written)) {
+        open_error = win::kErrorInvalidData;  // not the file that was downloaded
+    }
+    if (open_error != win::kErrorSuccess) {
+        detail = rk::text::format(L"%s0x%x", word::kDownloadFailedError,
+                                  static_cast<std::uint32_t>(win::hresult_from_win32(open_error)));
+        log(1, kDownloadFunction, __LINE__, logtext::kFailedToDownload, detail);
+        return false;
+    }
+    // The download arrives without execute permission (Windows needs none).
+    installer.make_executable();
+    if (Command(command::kValidate) == manifest::kTrue) {
+        if (!env_->is_signed || !env_->is_signed(installer)) {
             detail = word::kSignatureValidationFailed;
             log(1, kDownloadFunction, __LINE__, logtext::kSignatureFailed, file);
             return false;
@@ -157,15 +211,13 @@ bool CRkUpdateExecutor::DownloadAndExecuteInstaller(std::wstring& detail) {
     }
     sys::StartOptions options;
     options.command_line = command_line;
-    options.working_directory = folder;
+    options.working_directory = destination.path();
     options.hidden = true;
     if (env_->before_start && !env_->before_start(options)) {
         return false;
     }
-    // The download arrives without execute permission (Windows needs none).
-    sys::make_executable(file);
     std::unique_ptr<sys::Process> process;
-    const rk::DWORD start_error = env_->start_process ? env_->start_process(options, process)
+    const rk::DWORD start_error = env_->start_process ? env_->start_process(installer, options, process)
                                                       : win::kErrorInvalidFunction;
     if (start_error != win::kErrorSuccess || !process) {
         detail = rk::text::format(L"%s%u", word::kCreateProcessFailed, start_error);
@@ -191,6 +243,22 @@ bool CRkUpdateExecutor::DownloadAndExecuteInstaller(std::wstring& detail) {
 bool CRkUpdateExecutor::DeleteIfNeeded() {
     const std::wstring folder = ResolveDestDir();
     if (Command(command::kDelete) != manifest::kTrue || folder.empty() || !sys::is_directory(folder)) {
+        return false;
+    }
+    // Only a destination below its macro's folder, reached without a link on
+    // the way, is ours to delete; a link in the destination's own place goes
+    // as a link (DeleteDirectoryTree).
+    std::wstring base;
+    std::wstring relative;
+    std::vector<std::string> below;
+    if (!DestinationParts(base, relative) || sys::split_relative_path(relative, below) != win::kErrorSuccess ||
+        below.empty()) {
+        return false;
+    }
+    const auto cut = relative.find_last_of(L"\\/");
+    sys::Folder parent;
+    if (sys::prepare_folder(base, cut == std::wstring::npos ? std::wstring() : relative.substr(0, cut),
+                            sys::FolderCreation::kNone, parent) != win::kErrorSuccess) {
         return false;
     }
     DeleteDirectoryTree(folder);

@@ -8,6 +8,7 @@
 
 #include "app/manifest/manifest_words.h"
 #include "app/manifest/updater_environment.h"
+#include "platform/system/folder.h"
 
 class CRkUpdateExecutor {
 public:
@@ -48,6 +49,14 @@ public:
     const std::wstring& AllowedDomain() const { return env_->allowed_domain; }
 
 private:
+    // The destination as a trusted base and a path below it: the known
+    // folder and the rest of "DESTDIR", or (no usable "DESTDIR") the
+    // updater's own folder and "Installer". False when neither exists.
+    bool DestinationParts(std::wstring& base, std::wstring& relative) const;
+    // Opens (creating its last level) the destination below its base, links
+    // removed, and checks that nobody else can write it: 0 or the error.
+    rk::DWORD PrepareDestination(const std::wstring& base, const std::wstring& relative,
+                                 rk::sys::Folder& folder) const;
     std::wstring Command(const wchar_t* key) const;
     void ScheduleDelete(const std::wstring& path, bool clear_read_only) const;
 

@@ -50,12 +50,16 @@ protected:
         env_->allowed_domain = L"127.0.0.1";
         env_->download_options.ca_file = http_test::dev_root_ca();
         env_->own_image_path = [this] { return rk::sys::wide_path(root_.path() / "bin" / "rkupdatermodule"); };
-        env_->is_signed = [this](const std::wstring&) {
+        env_->is_signed = [this](const rk::sys::File&) {
             ++signature_checks_;
+            if (during_check_) {
+                during_check_();
+            }
             return signed_;
         };
-        env_->start_process = [](const rk::sys::StartOptions& o, std::unique_ptr<rk::sys::Process>& p) {
-            return rk::sys::start_process(o, p);
+        env_->start_process = [](const rk::sys::File& f, const rk::sys::StartOptions& o,
+                                 std::unique_ptr<rk::sys::Process>& p) {
+            return rk::sys::start_process_from_file(f, o, p);
         };
         env_->schedule_delete = [](const std::wstring& path) { return rk::sys::PendingDeletes().schedule(path); };
         fs::create_directories(root_.path() / "var" / "lib");
@@ -63,11 +67,10 @@ protected:
         fs::create_directories(root_.path() / "bin");
     }
 
-    // An installer script that records its arguments and working folder
-    // next to itself, then exits with `code`.
-    static std::string script(int code) {
-        return "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$(dirname \"$0\")/args.txt\"\npwd > \"$(dirname \"$0\")/cwd.txt\"\n"
-               "exit " + std::to_string(code) + "\n";
+    // An installer script that records its arguments and working folder in
+    // that folder, then exits with `code`.
+    static std::string script(int code, const std::string& name = "args.txt") {
+        return "#!/bin/sh\nprintf '%s\\n' \"$@\" > " + name + "\npwd > cwd.txt\nexit " + std::to_string(code) + "\n";
     }
 
     // Serves `body` where the formed URL of ".../affiliates/0/setup" points.
@@ -100,6 +103,7 @@ protected:
     std::unique_ptr<CRkUpdateExecutor> executor_;
     bool signed_ = true;
     int signature_checks_ = 0;
+    std::function<void()> during_check_;
 };
 
 TEST_F(ExecutorTest, InstallerRunsWithParametersInItsFolder) {
@@ -137,7 +141,7 @@ TEST_F(ExecutorTest, ResultWords) {
         int terminating_signal() const override { return 0; }
     };
     auto fake_starter = [](rk::DWORD wait_result, rk::DWORD code_result) {
-        return [=](const rk::sys::StartOptions&, std::unique_ptr<rk::sys::Process>& p) {
+        return [=](const rk::sys::File&, const rk::sys::StartOptions&, std::unique_ptr<rk::sys::Process>& p) {
             auto fake = std::make_unique<FakeProcess>();
             fake->wait_result = wait_result;
             fake->code_result = code_result;
@@ -232,6 +236,94 @@ TEST_F(ExecutorTest, ResultWords) {
         }
     }
     env_->start_process = real_starter;
+}
+
+// Destinations a hostile or broken manifest may name: nothing is written
+// outside the macro's folder, links are removed rather than followed, and a
+// folder others may write is refused.
+TEST_F(ExecutorTest, HostileDestinations) {
+    const std::wstring url = serve(script(0));
+    const fs::path outside = root_.path() / "outside";
+    struct Case {
+        const char* name;
+        std::wstring rest;                  // after "[DIR:CSIDL_COMMON_APPDATA]\"
+        std::function<void()> arrange;      // before the attempt
+        std::wstring detail;
+        std::string ran_in;                 // below var/lib, when the installer ran
+    };
+    const auto link = [&](const std::string& at) {
+        return [&, at] {
+            fs::create_directories(program_data(at).parent_path());
+            fs::create_directory_symlink(outside, program_data(at));
+        };
+    };
+    const Case cases[] = {
+        {"climbs first", L"..\\escape", nullptr, L"createdestdirfails:161", ""},
+        {"climbs in the middle", L"Corvane\\..\\..\\escape", nullptr, L"createdestdirfails:161", ""},
+        {"climbs at the end", L"Corvane\\x\\..\\..\\..", nullptr, L"createdestdirfails:161", ""},
+        {"climbs far", L"..\\..\\..\\escape1", nullptr, L"createdestdirfails:161", ""},
+        {"climbs with slashes", L"Corvane/../../escape", nullptr, L"createdestdirfails:161", ""},
+        {"stays inside", L"Corvane\\..\\Setup", nullptr, L"executesuccesswithexitcode:0", "Setup"},
+        {"link at the folder", L"Corvane", link("Corvane"), L"executesuccesswithexitcode:0", "Corvane"},
+        {"link above the folder", L"Corvane\\Setup", link("Corvane"), L"executesuccesswithexitcode:0",
+         "Corvane/Setup"},
+        {"link below a real folder", L"Corvane\\Setup", link("Corvane/Setup"), L"executesuccesswithexitcode:0",
+         "Corvane/Setup"},
+        {"folder others may write", L"Corvane",
+         [&] {
+             fs::create_directories(program_data("Corvane"));
+             fs::permissions(program_data("Corvane"), fs::perms::all);
+         },
+         L"createdestdirfails:5", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(program_data("Corvane"));
+        fs::remove_all(program_data("Setup"));
+        fs::remove_all(outside);
+        fs::remove_all(root_.path() / "escape");
+        fs::remove_all(root_.path() / "escape1");
+        fs::create_directories(outside);
+        if (c.arrange) {
+            c.arrange();
+        }
+        std::wstring detail;
+        auto& ex = executor({{L"DOWNLOADURL", url}, {L"DESTDIR", L"[DIR:CSIDL_COMMON_APPDATA]\\" + c.rest}});
+        EXPECT_EQ(ex.DownloadAndExecuteInstaller(detail), !c.ran_in.empty());
+        EXPECT_EQ(detail, c.detail);
+        EXPECT_TRUE(fs::is_empty(outside));
+        EXPECT_FALSE(fs::exists(root_.path() / "escape"));
+        EXPECT_FALSE(fs::exists(root_.path() / "escape1"));
+        if (!c.ran_in.empty()) {
+            EXPECT_FALSE(fs::is_symlink(program_data(c.ran_in)));
+            EXPECT_EQ(read(program_data(c.ran_in) / "cwd.txt"), program_data(c.ran_in).native() + "\n");
+        }
+        // DELETE never reaches outside the macro's folder either.
+        fs::create_directories(root_.path() / "escape");
+        executor({{L"DESTDIR", L"[DIR:CSIDL_COMMON_APPDATA]\\" + c.rest}, {L"DELETE", L"TRUE"}}).DeleteIfNeeded();
+        EXPECT_TRUE(fs::exists(root_.path() / "escape"));
+        EXPECT_TRUE(fs::exists(root_.path() / "var" / "lib"));
+    }
+}
+
+// The installer that runs is the file that was checked: swapping another
+// file in under its name during the check changes nothing.
+TEST_F(ExecutorTest, AFileSwappedInAfterTheCheckNeverRuns) {
+    const std::wstring url = serve(script(4));
+    const fs::path folder = program_data("Corvane");
+    during_check_ = [&] {
+        std::ofstream(folder / "other", std::ios::binary) << script(9, "swapped.txt");
+        fs::permissions(folder / "other", fs::perms::owner_all);
+        fs::rename(folder / "other", folder / "Brightscan_Release.exe");
+    };
+    std::wstring detail;
+    auto& ex = executor({{L"DOWNLOADURL", url},
+                         {L"DESTDIR", L"[DIR:CSIDL_COMMON_APPDATA]\\Corvane"},
+                         {L"VALIDATE", L"TRUE"}});
+    EXPECT_TRUE(ex.DownloadAndExecuteInstaller(detail));
+    EXPECT_EQ(detail, L"executesuccesswithexitcode:4");
+    EXPECT_TRUE(fs::exists(folder / "args.txt"));
+    EXPECT_FALSE(fs::exists(folder / "swapped.txt"));
 }
 
 TEST_F(ExecutorTest, MissingDestinationUsesInstallerFolderBesideTheUpdater) {

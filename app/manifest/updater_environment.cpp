@@ -14,9 +14,10 @@ UpdaterEnvironment system_updater_environment() {
     env.own_image_path = [] { return sys::own_image_path(); };
     env.allowed_domain = std::wstring(profile::kAllowedDomain);
     env.download_options.max_bytes = profile::kInstallerMaxBytes;
-    env.is_signed = [](const std::wstring& file) { return IsCorvaneSigned(file); };
-    env.start_process = [](const sys::StartOptions& options, std::unique_ptr<sys::Process>& process) {
-        return sys::start_process(options, process);
+    env.is_signed = [](const sys::File& file) { return IsCorvaneSigned(file); };
+    env.start_process = [](const sys::File& program, const sys::StartOptions& options,
+                           std::unique_ptr<sys::Process>& process) {
+        return sys::start_process_from_file(program, options, process);
     };
     env.schedule_delete = [](const std::wstring& path) { return sys::PendingDeletes().schedule(path); };
     return env;

@@ -11,6 +11,7 @@
 
 #include "platform/errors/win_error.h"
 #include "platform/system/download/url_download.h"
+#include "platform/system/file.h"
 #include "platform/system/known_folders.h"
 #include "platform/system/osinfo/os_info.h"
 #include "platform/system/process/process.h"
@@ -19,7 +20,9 @@
 namespace rk::app {
 
 struct UpdaterEnvironment {
-    using ProcessStarter = std::function<DWORD(const sys::StartOptions&, std::unique_ptr<sys::Process>&)>;
+    // Starts the program held open in the file (start_process_from_file).
+    using ProcessStarter =
+        std::function<DWORD(const sys::File&, const sys::StartOptions&, std::unique_ptr<sys::Process>&)>;
 
     std::shared_ptr<sys::OsInfo> os_info;
     std::shared_ptr<sys::ProcessList> processes;
@@ -29,8 +32,8 @@ struct UpdaterEnvironment {
     // The one domain a download URL must contain.
     std::wstring allowed_domain;
     sys::DownloadOptions download_options;
-    // IsCorvaneSigned.
-    std::function<bool(const std::wstring& file)> is_signed;
+    // IsCorvaneSigned of the file held open (the one that will run).
+    std::function<bool(const sys::File& file)> is_signed;
     ProcessStarter start_process;
     // Asked with the start options just before the installer would start;
     // false stops the attempt there (dry runs). Unset: always start.

@@ -24,8 +24,9 @@
 namespace rk::sys {
 
 enum class FolderCreation {
+    kNone,      // open what exists: a missing level, or a link at one, is 3 (2 for the last); nothing changes
     kAll,       // SHCreateDirectoryEx: every missing level is made
-    kLastOnly,  // CreateDirectoryW: only the last level; a missing one above it is 3
+    kLastOnly,  // CreateDirectoryW: only the last level (and levels that were links); a missing one above is 3
 };
 
 // The components of a relative path below a base: `\` and `/` separate, runs

@@ -137,13 +137,17 @@ DWORD Folder::descend(std::wstring_view relative, FolderCreation creation, Folde
         const char* name = parts[i].c_str();
         const bool last = i + 1 == parts.size();
         int next = -1;
+        bool replaced = false;  // a link stood here: a real folder takes its place
         for (int attempt = 0; next < 0 && attempt < kLevelAttempts; ++attempt) {
             next = ::openat(current.fd_, name, kFolderFlags);
             if (next >= 0) {
                 break;
             }
             if (errno == ENOENT) {
-                if (creation == FolderCreation::kLastOnly && !last) {
+                if (creation == FolderCreation::kNone) {
+                    return last ? win::kErrorFileNotFound : win::kErrorPathNotFound;
+                }
+                if (creation == FolderCreation::kLastOnly && !last && !replaced) {
                     return win::kErrorPathNotFound;
                 }
                 if (::mkdirat(current.fd_, name, static_cast<mode_t>(mode)) != 0 && errno != EEXIST) {
@@ -161,10 +165,14 @@ DWORD Folder::descend(std::wstring_view relative, FolderCreation creation, Folde
             if (!S_ISLNK(st.st_mode)) {
                 return last ? win::kErrorAlreadyExists : win::kErrorPathNotFound;
             }
+            if (creation == FolderCreation::kNone) {
+                return last ? win::kErrorFileNotFound : win::kErrorPathNotFound;
+            }
             // A junction in the folder's place: remove the link, never its target.
             if (::unlinkat(current.fd_, name, 0) != 0 && errno != ENOENT) {
                 return win::kErrorAccessDenied;
             }
+            replaced = true;
         }
         if (next < 0) {
             return win::kErrorAccessDenied;
