@@ -1,5 +1,7 @@
 #include "xml_updater/http_transaction.h"
 
+#include <cstdint>
+
 #include <mutex>
 #include <span>
 
@@ -131,7 +133,9 @@ bool CHttpTransaction::QueryContentLength(std::uint32_t& length) {
         return fail(rk::win::kErrorInvalidHandle);
     }
     const auto value = request_->content_length();
-    if (!value || *value > UINT32_MAX) {
+    // A length beyond what a signed 32-bit number holds is no usable length:
+    // the documented messages print lengths with %d.
+    if (!value || *value > static_cast<std::uint64_t>(INT32_MAX)) {
         return fail(kHeaderNotFound);
     }
     length = static_cast<std::uint32_t>(*value);

@@ -48,7 +48,8 @@ public:
     bool SendRequest();
     bool ReceiveResponse();
     bool QueryStatusCode(int& status);
-    // The Content-Length header; false when absent or beyond 32 bits.
+    // The Content-Length header; false when absent or above INT32_MAX (the
+    // length messages print it with %d).
     bool QueryContentLength(std::uint32_t& length);
     // 0 bytes read with true is the end of the body.
     bool ReadData(void* buffer, std::size_t size, std::size_t& read);

@@ -149,6 +149,8 @@ TEST_F(Online, WrongContentLengthFailsWithoutHanging) {
         {"HTTP/1.1 200 OK\r\nContent-Length: 100\r\nConnection: close\r\n\r\n<UPDATEARRAY/>", L"HTTP read data failed ("},
         {"HTTP/1.1 200 OK\r\nContent-Length: 99999999999\r\nConnection: close\r\n\r\n<U", L"HTTP query content length ("},
         {"HTTP/1.1 200 OK\r\nContent-Length: 999999999\r\nConnection: close\r\n\r\n<U", L"Unable to allocate 999999999 bytes"},
+        // beyond 2 GiB: refused at the length, never "Unable to allocate -... bytes"
+        {"HTTP/1.1 200 OK\r\nContent-Length: 3000000000\r\nConnection: close\r\n\r\n<U", L"HTTP query content length ("},
     };
     for (const auto& c : cases) {
         RawServer raw(c.response);
