@@ -24,6 +24,8 @@
 #include "platform/text/utf.h"
 #include "telemetry/rk_updater_module_events.h"
 #include "telemetry/updater_events.h"
+#include "profile/profile_data.h"
+#include "tools/rkctl/bounded_file.h"
 #include "tools/rkctl/command.h"
 
 namespace rk::ctl {
@@ -98,14 +100,22 @@ std::optional<std::string> read_all(const std::filesystem::path& path) {
 // The manifest body as the HTTP client hands it over (UTF-8 decoded).
 std::optional<std::wstring> fetch_manifest(const PassOptions& o, const sys::DownloadOptions& download) {
     const bool is_url = o.source.rfind("http://", 0) == 0 || o.source.rfind("https://", 0) == 0;
+    // The manifest bound of the daemon's client applies to files and URLs.
     if (!is_url) {
-        const auto bytes = read_all(o.source);
-        if (!bytes) {
-            std::fprintf(stderr, "rkctl pass: cannot read '%s'\n", o.source.c_str());
-            return std::nullopt;
+        std::string bytes;
+        switch (read_bounded_file(o.source, profile::kManifestMaxBytes, bytes)) {
+            case BoundedRead::kOk:
+                break;
+            case BoundedRead::kTooLarge:
+                std::fprintf(stderr, "rkctl pass: '%s' is larger than %s\n", o.source.c_str(),
+                             size_text(profile::kManifestMaxBytes).c_str());
+                return std::nullopt;
+            case BoundedRead::kCannotRead:
+                std::fprintf(stderr, "rkctl pass: cannot read '%s'\n", o.source.c_str());
+                return std::nullopt;
         }
-        std::printf("manifest: %zu bytes from %s\n", bytes->size(), o.source.c_str());
-        return utf8_to_wide(*bytes);
+        std::printf("manifest: %zu bytes from %s\n", bytes.size(), o.source.c_str());
+        return utf8_to_wide(bytes);
     }
     std::string temp = wide_to_utf8(sys::temp_dir());
     std::filesystem::create_directories(temp);
@@ -116,7 +126,9 @@ std::optional<std::wstring> fetch_manifest(const PassOptions& o, const sys::Down
         return std::nullopt;
     }
     ::close(fd);
-    const HRESULT hr = sys::download_url_to_file(utf8_to_wide(o.source), sys::wide_path(temp), download);
+    sys::DownloadOptions bounded = download;
+    bounded.max_bytes = profile::kManifestMaxBytes;
+    const HRESULT hr = sys::download_url_to_file(utf8_to_wide(o.source), sys::wide_path(temp), bounded);
     const auto bytes = hr >= 0 ? read_all(temp) : std::nullopt;
     std::filesystem::remove(temp);
     if (!bytes) {

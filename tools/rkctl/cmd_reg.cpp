@@ -14,6 +14,7 @@
 #include "platform/system/registry/registry.h"
 #include "platform/text/format.h"
 #include "platform/text/utf.h"
+#include "tools/rkctl/bounded_file.h"
 #include "tools/rkctl/command.h"
 #include "tools/rkctl/reg_exporter.h"
 #include "tools/rkctl/reg_file_parser.h"
@@ -62,7 +63,6 @@ constexpr char kUsage[] =
     "Exit status: 0 success, 1 failure (one message on stderr), 2 usage error.\n";
 
 // .reg files larger than this are refused rather than read into memory.
-constexpr std::uintmax_t kMaxImportBytes = 256u << 20;
 
 constexpr LONG kNotFound = static_cast<LONG>(win::kErrorFileNotFound);
 
@@ -388,13 +388,16 @@ int run_import(const Options& o) {
     }
     const std::wstring& shown = o.positional[0];
     const std::filesystem::path source(text::wide_to_utf8(shown));
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(source, ec);
-    if (ec) return failure(o, L"cannot read " + shown + L": " + text::utf8_to_wide(ec.message()));
-    if (size > kMaxImportBytes) return failure(o, shown + L" is larger than 256 MiB");
-    std::ifstream stream(source, std::ios::binary);
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
-    if (stream.bad()) return failure(o, L"cannot read " + shown);
+    std::string data;
+    switch (read_bounded_file(source, kMaxRegImportBytes, data)) {
+        case BoundedRead::kOk:
+            break;
+        case BoundedRead::kTooLarge:
+            return failure(o, shown + L" is larger than 256 MiB");
+        case BoundedRead::kCannotRead:
+            return failure(o, L"cannot read " + shown);
+    }
+    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(data.data()), data.size());
     const auto parsed = regfile::parse_reg_file(bytes);
     if (!parsed.ok()) return failure(o, text::format(L"%ls:%d: %ls", shown, parsed.error.line, parsed.error.message));
     ImportFailure why;

@@ -18,6 +18,7 @@
 #include "platform/text/strings.h"
 #include "script_host/script_signer.h"
 #include "script_host/signature_check.h"
+#include "tools/rkctl/bounded_file.h"
 #include "tools/rkctl/command.h"
 #include "xml_updater/document_signer.h"
 #include "xml_updater/signature_check.h"
@@ -68,13 +69,21 @@ std::optional<Options> parse(const char* command, const std::vector<std::string>
     return o;
 }
 
-std::optional<std::string> read_file(const std::string& path, const char* command) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "rkctl %s: cannot read %s\n", command, path.c_str());
-        return std::nullopt;
+// The file, refused before reading when it is larger than `limit`.
+std::optional<std::string> read_file(const std::string& path, const char* command,
+                                     std::uintmax_t limit = kMaxDocumentInputBytes) {
+    std::string data;
+    switch (read_bounded_file(path, limit, data)) {
+        case BoundedRead::kOk:
+            return data;
+        case BoundedRead::kTooLarge:
+            std::fprintf(stderr, "rkctl %s: %s is larger than %s\n", command, path.c_str(), size_text(limit).c_str());
+            return std::nullopt;
+        case BoundedRead::kCannotRead:
+            break;
     }
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::fprintf(stderr, "rkctl %s: cannot read %s\n", command, path.c_str());
+    return std::nullopt;
 }
 
 bool write_file(const std::string& path, const std::string& data, const char* command) {
@@ -102,7 +111,7 @@ std::optional<std::vector<std::uint8_t>> load_private_key(const Options& o, cons
         std::fprintf(stderr, "rkctl %s: --key PRIVATE.pem is required\n", command);
         return std::nullopt;
     }
-    const auto pem = read_file(o.key, command);
+    const auto pem = read_file(o.key, command, kMaxKeyFileBytes);
     if (!pem) return std::nullopt;
     auto key = crypto::private_key_from_pem(*pem);
     if (!key) {
@@ -217,7 +226,7 @@ int run_verify(const std::vector<std::string>& args, bool document) {
     }
     std::optional<std::vector<std::uint8_t>> key;
     if (!o->key.empty()) {
-        const auto pem = read_file(o->key, cmd);
+        const auto pem = read_file(o->key, cmd, kMaxKeyFileBytes);
         if (!pem) return kExitUsage;
         key = crypto::public_key_from_pem(*pem);
         if (!key) {

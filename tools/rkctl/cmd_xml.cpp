@@ -9,6 +9,7 @@
 
 #include "platform/text/utf.h"
 #include "profile/profile_data.h"
+#include "tools/rkctl/bounded_file.h"
 #include "tools/rkctl/command.h"
 #include "xml_updater/download_file.h"
 #include "xml_updater/hound.h"
@@ -153,10 +154,14 @@ int run_xml(const std::vector<std::string>& args) {
             document = xu::NHttp::NDownloadFile::From(url, nullptr, true);
         }
     } else {
-        std::ifstream in(source, std::ios::binary);
-        if (in) {
-            document.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        // The engine's own document limit, checked before reading.
+        std::string data;
+        if (read_bounded_file(source, xu::NHttp::NDownloadFile::kMaxDocumentBytes, data) == BoundedRead::kTooLarge) {
+            std::fprintf(stderr, "rkctl xml: %s is larger than %s\n", source.c_str(),
+                         size_text(xu::NHttp::NDownloadFile::kMaxDocumentBytes).c_str());
+            return kExitNoDocument;
         }
+        document.assign(data.begin(), data.end());
     }
     if (document.empty()) {
         std::fprintf(stderr, "rkctl xml: no document from %s\n", source.c_str());

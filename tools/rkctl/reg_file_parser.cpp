@@ -1,5 +1,7 @@
 #include "tools/rkctl/reg_file_parser.h"
 
+#include <deque>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -36,70 +38,92 @@ void check_no_nul(const std::wstring& s, int number) {
     if (s.find(L'\0') != std::wstring::npos) fail(number, L"NUL character in line");
 }
 
-std::vector<Line> split_utf16le(std::span<const std::uint8_t> bytes) {
-    if (bytes.size() % 2 != 0) {
-        // Locate the line of the odd byte for the message.
-        int line = 1;
-        for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-            if (bytes[i] == '\n' && bytes[i + 1] == 0) ++line;
-        }
-        fail(line, L"UTF-16LE text with an odd number of bytes");
-    }
-    std::vector<Line> lines;
-    std::u16string current;
-    int number = 1;
-    const auto flush = [&] {
-        auto wide = text::utf16_to_wide_strict(current);
-        if (!wide) fail(number, L"invalid UTF-16LE text");
-        strip_cr(*wide);
-        check_no_nul(*wide, number);
-        lines.push_back({number, std::move(*wide)});
-        current.clear();
-        ++number;
-    };
-    for (std::size_t i = 0; i < bytes.size(); i += 2) {
-        const char16_t unit = static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
-        if (unit == u'\n') {
-            flush();
+// The file's lines, decoded one at a time as the parser reaches them and
+// forgotten once it has passed them: memory holds the file's bytes and the
+// lines in use, never a wide copy of the whole file.
+class Lines {
+public:
+    explicit Lines(std::span<const std::uint8_t> bytes) {
+        if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+            utf16_ = true;
+            bytes_ = bytes.subspan(2);
+            if (bytes_.size() % 2 != 0) {
+                // Locate the line of the odd byte for the message.
+                int line = 1;
+                for (std::size_t i = 0; i + 1 < bytes_.size(); i += 2) {
+                    if (bytes_[i] == '\n' && bytes_[i + 1] == 0) ++line;
+                }
+                fail(line, L"UTF-16LE text with an odd number of bytes");
+            }
+        } else if (bytes.size() >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF) {
+            fail(1, L"UTF-16 big-endian files are not supported");
+        } else if (bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+            bytes_ = bytes.subspan(3);
         } else {
-            current.push_back(unit);
+            bytes_ = bytes;
         }
     }
-    flush();
-    return lines;
-}
 
-std::vector<Line> split_utf8(std::span<const std::uint8_t> bytes) {
-    std::vector<Line> lines;
-    int number = 1;
-    std::size_t start = 0;
-    for (;;) {
-        std::size_t end = start;
-        while (end < bytes.size() && bytes[end] != '\n') ++end;
-        const std::string_view raw(reinterpret_cast<const char*>(bytes.data()) + start, end - start);
-        auto wide = text::utf8_to_wide_strict(raw);
-        if (!wide) fail(number, L"invalid UTF-8 text");
+    bool has(std::size_t index) {
+        while (first_ + lines_.size() <= index && !done_) {
+            decode_next();
+        }
+        return index >= first_ && index < first_ + lines_.size();
+    }
+    const Line& operator[](std::size_t index) {
+        has(index);
+        return lines_.at(index - first_);
+    }
+    // Lines before `index` are not needed again.
+    void forget_before(std::size_t index) {
+        while (first_ < index && !lines_.empty()) {
+            lines_.pop_front();
+            ++first_;
+        }
+    }
+
+private:
+    void decode_next() {
+        const int number = ++number_;
+        std::optional<std::wstring> wide;
+        if (utf16_) {
+            std::size_t end = pos_;
+            while (end + 1 < bytes_.size() && !(bytes_[end] == '\n' && bytes_[end + 1] == 0)) end += 2;
+            std::u16string units((end - pos_) / 2, u'\0');
+            for (std::size_t i = 0; i < units.size(); ++i) {
+                units[i] = static_cast<char16_t>(bytes_[pos_ + 2 * i] | (bytes_[pos_ + 2 * i + 1] << 8));
+            }
+            wide = text::utf16_to_wide_strict(units);
+            if (!wide) fail(number, L"invalid UTF-16LE text");
+            done_ = end + 1 >= bytes_.size();
+            pos_ = end + 2;
+        } else {
+            std::size_t end = pos_;
+            while (end < bytes_.size() && bytes_[end] != '\n') ++end;
+            wide = text::utf8_to_wide_strict(
+                std::string_view(reinterpret_cast<const char*>(bytes_.data()) + pos_, end - pos_));
+            if (!wide) fail(number, L"invalid UTF-8 text");
+            done_ = end >= bytes_.size();
+            pos_ = end + 1;
+        }
         strip_cr(*wide);
         check_no_nul(*wide, number);
-        lines.push_back({number, std::move(*wide)});
-        if (end >= bytes.size()) break;
-        start = end + 1;
-        ++number;
+        lines_.push_back({number, std::move(*wide)});
     }
-    return lines;
-}
 
-std::vector<Line> decode_lines(std::span<const std::uint8_t> bytes) {
-    if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
-        return split_utf16le(bytes.subspan(2));
-    }
-    if (bytes.size() >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF) {
-        fail(1, L"UTF-16 big-endian files are not supported");
-    }
-    if (bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
-        return split_utf8(bytes.subspan(3));
-    }
-    return split_utf8(bytes);
+    std::span<const std::uint8_t> bytes_;
+    bool utf16_ = false;
+    std::size_t pos_ = 0;
+    int number_ = 0;
+    bool done_ = false;
+    std::deque<Line> lines_;
+    std::size_t first_ = 0;  // index of lines_.front()
+};
+
+// At most this much of a line is quoted back in a message.
+std::wstring quoted(std::wstring_view text) {
+    constexpr std::size_t kMaxQuoted = 80;
+    return text.size() <= kMaxQuoted ? std::wstring(text) : std::wstring(text.substr(0, kMaxQuoted)) + L"...";
 }
 
 // A character of a value's data with the line it came from (hex lists span
@@ -142,7 +166,7 @@ std::wstring read_quoted(Cursor& c) {
 void expect_line_end(Cursor& c) {
     c.skip_blanks();
     if (!c.at_end() && c.peek() != L';') {
-        fail(c.line, L"unexpected text after the value: \"" + std::wstring(c.rest()) + L"\"");
+        fail(c.line, L"unexpected text after the value: \"" + quoted(c.rest()) + L"\"");
     }
 }
 
@@ -155,12 +179,12 @@ int hex_digit(wchar_t ch) {
 
 class Parser {
 public:
-    explicit Parser(std::vector<Line> lines) : lines_(std::move(lines)) {}
+    explicit Parser(std::span<const std::uint8_t> bytes) : lines_(bytes) {}
 
     RegFile run() {
         std::size_t i = 0;
-        while (i < lines_.size() && text::trim(lines_[i].text).empty()) ++i;
-        if (i == lines_.size()) fail(1, L"empty file: the first line must be \"" + std::wstring(kHeaderV5) + L"\"");
+        while (lines_.has(i) && text::trim(lines_[i].text).empty()) ++i;
+        if (!lines_.has(i)) fail(1, L"empty file: the first line must be \"" + std::wstring(kHeaderV5) + L"\"");
         const std::wstring_view header = text::trim(lines_[i].text);
         if (header == kHeaderV4) {
             fail(lines_[i].number, L"REGEDIT4 files are not supported; the first line must be \"" +
@@ -169,7 +193,8 @@ public:
         if (header != kHeaderV5) {
             fail(lines_[i].number, L"the first line must be \"" + std::wstring(kHeaderV5) + L"\"");
         }
-        for (++i; i < lines_.size(); ++i) {
+        for (++i; lines_.has(i); ++i) {
+            lines_.forget_before(i);
             const Line& line = lines_[i];
             const std::wstring_view t = text::trim(line.text);
             if (t.empty() || t.front() == L';') continue;
@@ -178,7 +203,7 @@ public:
             } else if (t.front() == L'"' || t.front() == L'@') {
                 i = parse_value(i);
             } else {
-                fail(line.number, L"not a key, a value or a comment: \"" + std::wstring(t) + L"\"");
+                fail(line.number, L"not a key, a value or a comment: \"" + quoted(t) + L"\"");
             }
         }
         return std::move(file_);
@@ -248,7 +273,7 @@ private:
             value.type = read_hex_type(c);
             value.data = read_bytes(c, last);
         } else {
-            fail(line.number, L"unknown value data \"" + std::wstring(data) + L"\"");
+            fail(line.number, L"unknown value data \"" + quoted(data) + L"\"");
         }
         key.values.push_back(std::move(value));
         return last;
@@ -314,7 +339,7 @@ private:
                 }
                 if (token.size() > 2 || hex_digit(token[0]) < 0 ||
                     (token.size() == 2 && hex_digit(token[1]) < 0)) {
-                    fail(number, L"bad byte \"" + std::wstring(token) + L"\" in a hex list");
+                    fail(number, L"bad byte \"" + quoted(token) + L"\" in a hex list");
                 }
                 int v = hex_digit(token[0]);
                 if (token.size() == 2) v = v * 16 + hex_digit(token[1]);
@@ -327,10 +352,11 @@ private:
             }
             if (!continues) break;
             if (!expect_byte && !bytes.empty()) fail(number, L"missing ',' before the line continuation");
-            if (last + 1 >= lines_.size() || text::trim(lines_[last + 1].text).empty()) {
+            if (!lines_.has(last + 1) || text::trim(lines_[last + 1].text).empty()) {
                 fail(number, L"hex list ends with '\\' but no data follows");
             }
             ++last;
+            lines_.forget_before(last);  // the value's earlier lines are read
             number = lines_[last].number;
             segment = text::trim(lines_[last].text);
         }
@@ -338,7 +364,7 @@ private:
         return bytes;
     }
 
-    std::vector<Line> lines_;
+    Lines lines_;
     RegFile file_;
 };
 
@@ -347,7 +373,7 @@ private:
 ParseResult parse_reg_file(std::span<const std::uint8_t> bytes) {
     ParseResult result;
     try {
-        result.file = Parser(decode_lines(bytes)).run();
+        result.file = Parser(bytes).run();
     } catch (const Failure& f) {
         result.error = {f.line, f.message};
     } catch (const std::exception&) {

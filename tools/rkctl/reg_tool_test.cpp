@@ -399,5 +399,36 @@ TEST(RegValueText, ParseDataEdges) {
     EXPECT_EQ(parse_data(REG_MULTI_SZ, L"a;b", L";", error), regfile::multi_string_data({L"a", L"b"}));
 }
 
+// Oversized inputs of the operator commands are refused from their size,
+// before a byte is read (the files are sparse: nothing is written to disk).
+TEST_F(RegToolTest, OperatorInputsAreBoundedBeforeReading) {
+    struct Case {
+        std::vector<std::string> args;  // "FILE" stands for the oversized file
+        std::uintmax_t size;
+        int exit;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"reg", "import", "FILE"}, (256u << 20) + 1, 1, "is larger than 256 MiB"},
+        {{"xml", "FILE"}, (64u << 20) + 1, 5, "is larger than 64 MiB"},
+        {{"verify-doc", "FILE"}, (64u << 20) + 1, 2, "is larger than 64 MiB"},
+        {{"verify-script", "FILE"}, (64u << 20) + 1, 2, "is larger than 64 MiB"},
+        {{"pass", "FILE", "--dry-run"}, (1u << 20) + 1, 1, "is larger than 1 MiB"},
+    };
+    for (const Case& c : cases) {
+        const std::string big = file("big.input");
+        fs::remove(big);
+        std::ofstream(big).close();
+        fs::resize_file(big, c.size);
+        std::vector<std::string> args = c.args;
+        for (auto& a : args) {
+            if (a == "FILE") a = big;
+        }
+        const ChildRun run = rkctl(args);
+        EXPECT_EQ(run.exit, c.exit) << c.args[0] << "\n" << run.err;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << c.args[0] << "\n" << run.err;
+    }
+}
+
 }  // namespace
 }  // namespace rk::ctl

@@ -1,0 +1,38 @@
+#include "tools/rkctl/bounded_file.h"
+
+#include <fstream>
+#include <system_error>
+
+namespace rk::ctl {
+
+BoundedRead read_bounded_file(const std::filesystem::path& path, std::uintmax_t limit, std::string& out) {
+    out.clear();
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        return BoundedRead::kCannotRead;
+    }
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (ec) {
+        return BoundedRead::kCannotRead;
+    }
+    if (size > limit) {
+        return BoundedRead::kTooLarge;
+    }
+    std::ifstream in(path, std::ios::binary);
+    out.resize(static_cast<std::size_t>(size));
+    in.read(out.data(), static_cast<std::streamsize>(out.size()));
+    if (!in || in.gcount() != static_cast<std::streamsize>(out.size())) {
+        out.clear();
+        return BoundedRead::kCannotRead;
+    }
+    return BoundedRead::kOk;
+}
+
+std::string size_text(std::uintmax_t bytes) {
+    if (bytes % (1u << 20) == 0) {
+        return std::to_string(bytes >> 20) + " MiB";
+    }
+    return std::to_string(bytes) + " bytes";
+}
+
+}  // namespace rk::ctl
