@@ -37,10 +37,11 @@ std::string read(const fs::path& p) {
     return s.str();
 }
 
-// An installer that records its arguments beside itself and exits 3. The
+// An installer that records its arguments in its working folder (the
+// destination) and exits 3. The
 // last command ends the script, so an appended signature is never read.
 constexpr char kInstaller[] =
-    "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$(dirname \"$0\")/args.txt\"\nexit 3\n";
+    "#!/bin/sh\nprintf '%s\\n' \"$@\" > args.txt\nexit 3\n";
 
 class ManifestPass : public testing::Test {
 protected:

@@ -198,7 +198,7 @@ bool CRkUpdateExecutor::DownloadAndExecuteInstaller(std::wstring& detail) {
     // The download arrives without execute permission (Windows needs none).
     installer.make_executable();
     if (Command(command::kValidate) == manifest::kTrue) {
-        if (!env_->is_signed || !env_->is_signed(installer)) {
+        if (!env_->is_signed || !env_->is_signed(installer, file)) {
             detail = word::kSignatureValidationFailed;
             log(1, kDownloadFunction, __LINE__, logtext::kSignatureFailed, file);
             return false;

@@ -50,7 +50,7 @@ protected:
         env_->allowed_domain = L"127.0.0.1";
         env_->download_options.ca_file = http_test::dev_root_ca();
         env_->own_image_path = [this] { return rk::sys::wide_path(root_.path() / "bin" / "rkupdatermodule"); };
-        env_->is_signed = [this](const rk::sys::File&) {
+        env_->is_signed = [this](const rk::sys::File&, const std::wstring&) {
             ++signature_checks_;
             if (during_check_) {
                 during_check_();

@@ -14,7 +14,7 @@ UpdaterEnvironment system_updater_environment() {
     env.own_image_path = [] { return sys::own_image_path(); };
     env.allowed_domain = std::wstring(profile::kAllowedDomain);
     env.download_options.max_bytes = profile::kInstallerMaxBytes;
-    env.is_signed = [](const sys::File& file) { return IsCorvaneSigned(file); };
+    env.is_signed = [](const sys::File& file, const std::wstring& path) { return IsCorvaneSigned(file, path); };
     env.start_process = [](const sys::File& program, const sys::StartOptions& options,
                            std::unique_ptr<sys::Process>& process) {
         return sys::start_process_from_file(program, options, process);

@@ -32,8 +32,9 @@ struct UpdaterEnvironment {
     // The one domain a download URL must contain.
     std::wstring allowed_domain;
     sys::DownloadOptions download_options;
-    // IsCorvaneSigned of the file held open (the one that will run).
-    std::function<bool(const sys::File& file)> is_signed;
+    // IsCorvaneSigned of the file held open (the one that will run); `path`
+    // names it for the validation library and the logs.
+    std::function<bool(const sys::File& file, const std::wstring& path)> is_signed;
     ProcessStarter start_process;
     // Asked with the start options just before the installer would start;
     // false stops the attempt there (dry runs). Unset: always start.
