@@ -1,10 +1,23 @@
 #include "analytics/sdk_connector.h"
 
+#include <mutex>
+#include <utility>
+
 #include "analytics/transport_registry.h"
 #include "platform/macros/common_replacements.h"
 
 namespace Halden::Analytics {
 namespace {
+
+std::mutex& observer_mutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+RecordObserver& observer() {
+    static RecordObserver value;
+    return value;
+}
 
 std::wstring caller_name() {
     std::wstring path(DiraDoro::kMacroAppPath);
@@ -30,6 +43,11 @@ std::wstring DoubleBackslashes(std::wstring_view path) {
 
 }  // namespace internal
 
+RecordObserver SetRecordObserver(RecordObserver value) {
+    const std::lock_guard lock(observer_mutex());
+    return std::exchange(observer(), std::move(value));
+}
+
 CSDKConnector::~CSDKConnector() = default;
 
 bool CSDKConnector::Connect() {
@@ -44,6 +62,12 @@ bool CSDKConnector::Send(Record& record) {
     }
     record[kAttrCallerName] = caller_name();
     record[kAttrTransportName] = transport_->GetName() + L" v" + std::to_wstring(transport_->GetVersion());
+    {
+        const std::lock_guard lock(observer_mutex());
+        if (observer()) {
+            observer()(record);
+        }
+    }
     return transport_->Send(record);
 }
 

@@ -3,6 +3,7 @@
 // "__transport.name" ("<name> v<version>") before handing the record over.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -29,6 +30,12 @@ public:
 private:
     std::shared_ptr<internal::ITransport> transport_;
 };
+
+// Sees every record as it goes to its transport (stamped, with the caller
+// and transport names), on the sending thread; for operator tools. Empty:
+// none. Returns the previous one.
+using RecordObserver = std::function<void(const Record&)>;
+RecordObserver SetRecordObserver(RecordObserver observer);
 
 namespace internal {
 // "C:\A\b.exe" -> "C:\\A\\b.exe".

@@ -33,22 +33,29 @@ std::wstring CTxtVerSubstitution::Substitute(const std::wstring& arguments,
                    rk::win::from_errno(errno != 0 ? errno : EIO));
         return XMLUpdater::v2::kUnknownValue;
     }
-    const std::string_view text(buffer, read);
+    TxtVerResult found = FindTxtVer(std::string_view(buffer, read));
+    if (found.failure != nullptr) {
+        log::Write(log::kFailure, kFile, kFunction, __LINE__, found.failure);
+        return XMLUpdater::v2::kUnknownValue;
+    }
+    return found.version;
+}
+
+TxtVerResult FindTxtVer(std::string_view text) {
+    text = text.substr(0, kTxtVerReadBytes);
     std::size_t at = text.find('$');
     while (at != std::string_view::npos && text.substr(at, kKey.size()) != kKey) {
         at = text.find('$', at + 1);
     }
     if (at == std::string_view::npos) {
-        log::Write(log::kFailure, kFile, kFunction, __LINE__, L"failed to find file version key");
-        return XMLUpdater::v2::kUnknownValue;
+        return {{}, L"failed to find file version key"};
     }
     const std::size_t begin = at + kKey.size();
     const std::size_t end = text.find(' ', begin);
     if (end == std::string_view::npos) {
-        log::Write(log::kFailure, kFile, kFunction, __LINE__, L"failed to find the end of the file version");
-        return XMLUpdater::v2::kUnknownValue;
+        return {{}, L"failed to find the end of the file version"};
     }
-    return rk::text::utf8_to_wide(text.substr(begin, end - begin));
+    return {rk::text::utf8_to_wide(text.substr(begin, end - begin)), nullptr};
 }
 
 }  // namespace Halden::Analytics
