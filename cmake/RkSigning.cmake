@@ -21,9 +21,10 @@
 # and "async_host_startup_script")
 # (relative paths from the profile's folder): private keys of a release
 # never enter the build, and the build refuses such a profile without one.
-set(RK_SCRIPT_SIGNING_KEY "${CMAKE_SOURCE_DIR}/profile/dev-keys/script.key.pem" CACHE FILEPATH
+get_filename_component(RK_REPO_ROOT "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
+set(RK_SCRIPT_SIGNING_KEY "${RK_REPO_ROOT}/profile/dev-keys/script.key.pem" CACHE FILEPATH
     "PEM private key that signs the test and demo scripts (must match the profile's script key)")
-set(RK_DEV_SCRIPT_KEY "${CMAKE_SOURCE_DIR}/profile/dev-keys/script.key.pem")
+set(RK_DEV_SCRIPT_KEY "${RK_REPO_ROOT}/profile/dev-keys/script.key.pem")
 
 function(rk_sign_scripts target)
   cmake_parse_arguments(ARG "" "OUTPUT_DIR" "FILES" ${ARGN})
@@ -51,7 +52,7 @@ function(rk_embed_signed_script target)
   if(NOT ARG_PROFILE_ITEM)
     set(ARG_PROFILE_ITEM bootstrap_script)
   endif()
-  file(READ "${CMAKE_SOURCE_DIR}/profile/development.json" dev_profile)
+  file(READ "${RK_REPO_ROOT}/profile/development.json" dev_profile)
   string(JSON dev_key GET "${dev_profile}" script_public_key)
   string(JSON key GET "${RK_PROFILE_JSON}" script_public_key)
   string(JSON presigned ERROR_VARIABLE missing GET "${RK_PROFILE_JSON}" ${ARG_PROFILE_ITEM})
