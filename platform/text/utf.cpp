@@ -1,5 +1,8 @@
 #include "platform/text/utf.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace rk::text {
 namespace {
 
@@ -147,39 +150,84 @@ void append_utf16(std::u16string& out, char32_t cp) {
 
 }  // namespace
 
-std::optional<std::wstring> utf8_to_wide_strict(std::string_view utf8) {
-    std::wstring out;
-    out.reserve(utf8.size());
-    for (std::size_t i = 0; i < utf8.size();) {
-        std::size_t len = 0;
-        const auto cp = decode_utf8(utf8, i, len);
-        if (!cp) {
-            return std::nullopt;
+namespace {
+
+void put_wide(wchar_t* out, std::size_t& o, char32_t cp) {
+    if constexpr (kWideIsUtf16) {
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out[o++] = static_cast<wchar_t>(0xD800 + (cp >> 10));
+            out[o++] = static_cast<wchar_t>(0xDC00 + (cp & 0x3FF));
+            return;
         }
-        append_wide(out, *cp);
+    }
+    out[o++] = static_cast<wchar_t>(cp);
+}
+
+// Decodes `in` into `out`, which has room for in.size() units (a sequence
+// never yields more units than it has bytes, nor does its replacement).
+// Runs of ASCII, the bulk of documents, go eight bytes at a time. Strict:
+// false at the first malformed sequence; otherwise each becomes U+FFFD.
+template <bool Strict>
+bool widen_utf8(std::string_view in, wchar_t* out, std::size_t& written) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(in.data());
+    const std::size_t n = in.size();
+    std::size_t i = 0;
+    std::size_t o = 0;
+    while (i < n) {
+        while (i + 8 <= n) {
+            std::uint64_t chunk;
+            std::memcpy(&chunk, bytes + i, sizeof chunk);
+            if ((chunk & 0x8080808080808080ULL) != 0) {
+                break;
+            }
+            for (std::size_t k = 0; k < 8; ++k) {
+                out[o + k] = static_cast<wchar_t>(bytes[i + k]);
+            }
+            i += 8;
+            o += 8;
+        }
+        if (i == n) {
+            break;
+        }
+        if (bytes[i] < 0x80) {
+            out[o++] = static_cast<wchar_t>(bytes[i++]);
+            continue;
+        }
+        std::size_t len = 0;
+        const auto cp = decode_utf8(in, i, len);
+        if (!cp && Strict) {
+            return false;
+        }
+        put_wide(out, o, cp ? *cp : kReplacementChar);
         i += len;
     }
+    written = o;
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::wstring> utf8_to_wide_strict(std::string_view utf8) {
+    std::wstring out(utf8.size(), L'\0');
+    std::size_t written = 0;
+    if (!widen_utf8<true>(utf8, out.data(), written)) {
+        return std::nullopt;
+    }
+    out.resize(written);
     return out;
 }
 
 void append_utf8_to_wide(std::wstring& out, std::string_view utf8) {
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto b = static_cast<unsigned char>(utf8[i]);
-        if (b < 0x80) {
-            out.push_back(static_cast<wchar_t>(b));
-            ++i;
-            continue;
-        }
-        std::size_t len = 0;
-        const auto cp = decode_utf8(utf8, i, len);
-        append_wide(out, cp ? *cp : kReplacementChar);
-        i += len;
-    }
+    const std::size_t before = out.size();
+    out.resize(before + utf8.size());
+    std::size_t written = 0;
+    widen_utf8<false>(utf8, out.data() + before, written);
+    out.resize(before + written);
 }
 
 std::wstring utf8_to_wide(std::string_view utf8) {
     std::wstring out;
-    out.reserve(utf8.size());
     append_utf8_to_wide(out, utf8);
     return out;
 }
@@ -284,14 +332,27 @@ std::wstring utf16le_to_wide(std::span<const std::uint8_t> bytes) {
     return out;
 }
 
+void append_wide_to_utf16le(std::vector<std::uint8_t>& out, std::wstring_view wide) {
+    out.reserve(out.size() + wide.size() * 2);
+    const auto put = [&out](char32_t unit) {
+        out.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+        out.push_back(static_cast<std::uint8_t>(unit >> 8));
+    };
+    walk_wide(wide, [&](const std::optional<char32_t>& cp) {
+        char32_t c = cp ? *cp : kReplacementChar;
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            put(0xD800 + (c >> 10));
+            put(0xDC00 + (c & 0x3FF));
+        } else {
+            put(c);
+        }
+    });
+}
+
 std::vector<std::uint8_t> wide_to_utf16le(std::wstring_view wide) {
-    const std::u16string units = wide_to_utf16(wide);
     std::vector<std::uint8_t> out;
-    out.reserve(units.size() * 2);
-    for (char16_t u : units) {
-        out.push_back(static_cast<std::uint8_t>(u & 0xFF));
-        out.push_back(static_cast<std::uint8_t>(u >> 8));
-    }
+    append_wide_to_utf16le(out, wide);
     return out;
 }
 

@@ -42,6 +42,7 @@ void append_utf16_to_utf8(std::string& out, std::u16string_view utf16);
 std::optional<std::wstring> utf16le_to_wide_strict(std::span<const std::uint8_t> bytes);
 std::wstring utf16le_to_wide(std::span<const std::uint8_t> bytes);
 std::vector<std::uint8_t> wide_to_utf16le(std::wstring_view wide);
+void append_wide_to_utf16le(std::vector<std::uint8_t>& out, std::wstring_view wide);
 
 // Number of UTF-16 code units the text takes (what Windows counts as its
 // length); differs from size() on Linux for characters beyond the BMP.
