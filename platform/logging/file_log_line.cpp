@@ -2,59 +2,79 @@
 
 #include <ctime>
 
-#include "platform/logging/process_facts.h"
 #include "platform/text/format.h"
 
 namespace ETWLogging {
 namespace {
 
-std::wstring fixed_width(const std::wstring& text, unsigned long width) {
-    const std::wstring field_format = rk::text::format(kWidthFormat, width);
-    return rk::text::format(field_format, text.substr(0, width));
+// Cut to `width` characters and right-aligned in a field that wide, as the
+// format kWidthFormat builds ("%15s" for 15) prints it.
+void append_fixed_width(std::wstring& out, std::wstring_view text, unsigned long width) {
+    const std::wstring_view cut = text.substr(0, width);
+    out.append(width - cut.size(), L' ');
+    out.append(cut);
+}
+
+std::wstring fixed_width(std::wstring_view text, unsigned long width) {
+    std::wstring field;
+    append_fixed_width(field, text, width);
+    return field;
 }
 
 }  // namespace
 
-std::optional<std::wstring> FormatFileLogLine(const FileLogLine& line) {
-    const wchar_t* level_name = rk::log_level::name(line.level);
+std::optional<std::wstring> FormatLineHead(const LineTime& t, LogLevel level) {
+    const wchar_t* level_name = rk::log_level::name(level);
     if (level_name == nullptr) {
         return std::nullopt;
     }
-    const LineTime& t = line.time;
     // 12-hour clock: 0 is 12 AM, 12 is 12 PM, 13 to 23 are 1 to 11 PM.
     const unsigned short hour12 = t.hour % 12 == 0 ? 12 : static_cast<unsigned short>(t.hour % 12);
     const std::wstring stamp = rk::text::format(kTimeStampFormat, t.month, t.day, t.year, hour12, t.minute,
                                                 t.second, t.hour < 12 ? L"AM" : L"PM");
-    std::wstring text = rk::text::format(kLevelFormat, stamp, level_name);
+    return rk::text::format(kLevelFormat, stamp, level_name);
+}
+
+void AppendLineBody(const FileLogLine& line, std::wstring& out) {
     if ((line.options & kOptionImageName) != 0) {
-        text += L' ';
-        text += rk::text::format(kImageNameFormat, fixed_width(line.image_name, kImageNameWidth));
+        out += L' ';
+        out += rk::text::format(kImageNameFormat, fixed_width(line.image_name, kImageNameWidth));
     }
     if ((line.options & kOptionProcessThread) != 0) {
-        text += L' ';
-        text += rk::text::format(kProcessThreadFormat, static_cast<unsigned long>(line.process_id),
-                                 static_cast<unsigned long>(line.thread_id));
+        out += L' ';
+        out += rk::text::format(kProcessThreadFormat, static_cast<unsigned long>(line.process_id),
+                                static_cast<unsigned long>(line.thread_id));
     }
     if ((line.options & kOptionSourceLine) != 0) {
-        text += L' ';
-        text += rk::text::format(kSourceLineFormat,
-                                 fixed_width(rk::logging::file_name_of(line.source_file), kSourceFileWidth),
-                                 line.line);
+        const auto slash = line.source_file.find_last_of(L"\\/");
+        const std::wstring_view file =
+            slash == std::wstring_view::npos ? line.source_file : line.source_file.substr(slash + 1);
+        out += L' ';
+        out += rk::text::format(kSourceLineFormat, fixed_width(file, kSourceFileWidth), line.line);
     }
     if ((line.options & kOptionFunction) != 0) {
-        text += L' ';
-        text += rk::text::format(kFunctionFormat, fixed_width(line.function, kFunctionWidth));
+        out += L' ';
+        out += rk::text::format(kFunctionFormat, fixed_width(line.function, kFunctionWidth));
     }
-    text += L' ';
-    text += line.message;
+    out += L' ';
+    out += line.message;
     if (line.message.empty() || line.message.back() != L'\n') {
-        text += L"\r\n";
+        out += L"\r\n";
+    }
+}
+
+std::optional<std::wstring> FormatFileLogLine(const FileLogLine& line) {
+    auto text = FormatLineHead(line.time, line.level);
+    if (text) {
+        AppendLineBody(line, *text);
     }
     return text;
 }
 
-LineTime LocalLineTime() {
-    const std::time_t now = std::time(nullptr);
+LineTime LocalLineTime() { return LocalLineTime(static_cast<std::int64_t>(std::time(nullptr))); }
+
+LineTime LocalLineTime(std::int64_t seconds_since_1970) {
+    const auto now = static_cast<std::time_t>(seconds_since_1970);
     std::tm local{};
     ::localtime_r(&now, &local);
     LineTime t;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/errors/win_error.h"
 #include "platform/logging/log_level.h"
@@ -37,22 +38,30 @@ struct LineTime {
     unsigned short year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
 };
 
+// The texts are views: they must outlive the call that formats the line.
 struct FileLogLine {
     LineTime time;
     LogLevel level = 0;
     rk::DWORD options = 0;
-    std::wstring image_name;
+    std::wstring_view image_name;
     std::uint32_t process_id = 0;
     std::uint32_t thread_id = 0;
-    std::wstring source_file;  // any path; the part after the last separator is used
+    std::wstring_view source_file;  // any path; the part after the last separator is used
     int line = 0;
-    std::wstring function;
-    std::wstring message;
+    std::wstring_view function;
+    std::wstring_view message;
 };
 
 // The line as it goes into the file; nullopt for a level outside 1 to 6.
 std::optional<std::wstring> FormatFileLogLine(const FileLogLine& line);
 
+// The two parts of FormatFileLogLine, for a writer that keeps the first for
+// the second it was made in: the time stamp with the level (nullopt for a
+// level outside 1 to 6), and the fields and message appended after it.
+std::optional<std::wstring> FormatLineHead(const LineTime& time, LogLevel level);
+void AppendLineBody(const FileLogLine& line, std::wstring& out);
+
 LineTime LocalLineTime();
+LineTime LocalLineTime(std::int64_t seconds_since_1970);
 
 }  // namespace ETWLogging

@@ -1,5 +1,7 @@
 #include "platform/logging/file_logging.h"
 
+#include <array>
+#include <ctime>
 #include <limits>
 
 #include "platform/config/obfuscated_ini_reader.h"
@@ -41,12 +43,22 @@ std::optional<std::int64_t> read_number(DiraDoro::CObfuscatedIniReader& reader, 
 
 namespace internal {
 
-// The file the last line went to, and log.ini as it was read then.
+// The log folder, the file the last line went to, and log.ini as it was
+// read then.
 struct CurrentFile {
+    LogFolder folder;
     LogFile file;
     PathState settings;
     bool settings_read = false;
     std::optional<std::int64_t> last_index;
+    std::vector<std::string> names;  // file names in the folder by index, made once
+    // Line heads (time stamp and level) of the second they were made in.
+    std::int64_t heads_second = -1;
+    LineTime heads_time;
+    std::array<std::optional<std::wstring>, 8> heads;
+    // The line being written, reused from line to line.
+    std::wstring text;
+    std::vector<std::uint8_t> bytes;
 };
 
 }  // namespace internal
@@ -96,15 +108,17 @@ std::wstring CLogging::LogFolder(const std::wstring& baseFolder, const std::wstr
     return group.empty() ? baseFolder + L"\\" + logName : baseFolder + L"\\" + group + L"\\" + logName;
 }
 
-std::wstring CLogging::LogFilePath(rk::DWORD index) const {
-    std::wstring path = log_folder_ + L"\\" + log_name_;
+std::wstring CLogging::LogFileName(rk::DWORD index) const {
+    std::wstring name = log_name_;
     if (has_host_) {
-        path += L"_" + host_;
+        name += L"_" + host_;
     }
-    path += rk::text::format(kLogFileIndexFormat, static_cast<unsigned long>(index));
-    path += kLogFileExtension;
-    return path;
+    name += rk::text::format(kLogFileIndexFormat, static_cast<unsigned long>(index));
+    name += kLogFileExtension;
+    return name;
 }
+
+std::wstring CLogging::LogFilePath(rk::DWORD index) const { return log_folder_ + L"\\" + LogFileName(index); }
 
 void CLogging::Clear() {
     group_.clear();
@@ -284,8 +298,9 @@ rk::DWORD CLogging::RunFolderCheck() {
 
 std::optional<std::int64_t> CLogging::LastLogIndex() {
     internal::CurrentFile& c = *current_;
+    static const std::string kSettingsName = rk::text::wide_to_utf8(kSettingsFileName);
     internal::PathState now;
-    internal::LogFile::Probe(specific_settings_, now);
+    c.folder.Probe(kSettingsName, now);
     if (c.settings_read && now.unchanged(c.settings)) {
         return c.last_index;
     }
@@ -298,7 +313,7 @@ std::optional<std::int64_t> CLogging::LastLogIndex() {
     c.settings = now;
     // A file that changed while it was read is read again next time.
     internal::PathState after;
-    internal::LogFile::Probe(specific_settings_, after);
+    c.folder.Probe(kSettingsName, after);
     c.settings_read = after.unchanged(now);
     return c.last_index;
 }
@@ -314,28 +329,60 @@ rk::DWORD CLogging::OpenCurrentFile(std::uint64_t& size_before) {
     if (log_folder_.empty() || log_name_.empty() || (has_host_ && host_.empty())) {
         return rk::win::kErrorInvalidParameter;
     }
+    internal::LogFolder& folder = current_->folder;
     internal::LogFile& file = current_->file;
+    // The file of the last line while it is still named and not full: the
+    // current one. Loggers (of any process) only move LastLogIdx when the
+    // current file is full, so it need not be read again before that.
+    if (file.is_open()) {
+        bool linked = false;
+        if (file.Size(size_before, linked) == 0 && linked && size_before < GetMaxSize()) {
+            return rk::win::kErrorSuccess;
+        }
+    }
+    if (!folder.is_open()) {
+        if (const rk::DWORD err = folder.Open(log_folder_); err != 0) {
+            return err;
+        }
+    }
     const std::int64_t index = LastLogIndex().value_or(0);
     const auto entries = static_cast<std::int64_t>(GetMaxEntries());
     static constexpr std::uint8_t kBom[] = {0xFF, 0xFE};
 
+    auto name_of = [&](std::int64_t i) -> const std::string& {
+        auto& names = current_->names;
+        if (names.size() <= static_cast<std::size_t>(i)) {
+            names.resize(static_cast<std::size_t>(i) + 1);
+        }
+        std::string& name = names[static_cast<std::size_t>(i)];
+        if (name.empty()) {
+            name = rk::text::wide_to_utf8(LogFileName(static_cast<rk::DWORD>(i)));
+        }
+        return name;
+    };
     auto create = [&](std::int64_t i, bool store) -> rk::DWORD {
-        if (const rk::DWORD err = file.Create(LogFilePath(static_cast<rk::DWORD>(i))); err != 0) {
+        rk::DWORD err = file.Create(folder, name_of(i));
+        if (err == rk::win::kErrorPathNotFound || err == rk::win::kErrorFileNotFound) {
+            // The folder was removed and made again since it was opened.
+            if (folder.Open(log_folder_) == 0) {
+                err = file.Create(folder, name_of(i));
+            }
+        }
+        if (err != 0) {
             return err;
         }
         if (store) {
             StoreLastLogIndex(i);
         }
-        size_before = 0;
-        const rk::DWORD err = file.Append(kBom, 0);
+        err = file.Append(kBom, 0);
         size_before = err == 0 ? sizeof kBom : 0;
         return err;
     };
 
     if (index >= 0 && index < entries) {
-        const std::wstring path = LogFilePath(static_cast<rk::DWORD>(index));
+        const std::string& name = name_of(index);
         internal::PathState state;
-        if (const rk::DWORD err = internal::LogFile::Probe(path, state); err != 0) {
+        if (const rk::DWORD err = folder.Probe(name, state); err != 0) {
             return err;
         }
         if (!state.exists || state.is_link) {
@@ -349,7 +396,7 @@ rk::DWORD CLogging::OpenCurrentFile(std::uint64_t& size_before) {
         if (file.Is(state)) {
             return rk::win::kErrorSuccess;
         }
-        const rk::DWORD err = file.OpenForAppend(path);
+        const rk::DWORD err = file.OpenForAppend(folder, name);
         return err == rk::win::kErrorFileNotFound ? create(index, false) : err;
     }
     return create(0, true);
@@ -369,8 +416,25 @@ rk::DWORD CLogging::Write(const wchar_t* file, const wchar_t* function, int line
         return rk::win::kErrorInvalidParameter;
     }
     try {
+        internal::CurrentFile& c = *current_;
+        const auto now = static_cast<std::int64_t>(std::time(nullptr));
+        if (now != c.heads_second) {
+            c.heads_second = now;
+            c.heads_time = LocalLineTime(now);
+            c.heads.fill(std::nullopt);
+        }
+        if (level >= c.heads.size()) {
+            return rk::win::kErrorInvalidParameter;
+        }
+        auto& head = c.heads[level];
+        if (!head) {
+            head = FormatLineHead(c.heads_time, level);
+            if (!head) {
+                return rk::win::kErrorInvalidParameter;
+            }
+        }
         FileLogLine fields;
-        fields.time = LocalLineTime();
+        fields.time = c.heads_time;
         fields.level = level;
         fields.options = GetOptions();
         fields.image_name = image_name_;
@@ -380,19 +444,18 @@ rk::DWORD CLogging::Write(const wchar_t* file, const wchar_t* function, int line
         fields.line = line;
         fields.function = function != nullptr ? function : L"";
         fields.message = message;
-        const auto text = FormatFileLogLine(fields);
-        if (!text) {
-            return rk::win::kErrorInvalidParameter;
-        }
+        c.text = *head;
+        AppendLineBody(fields, c.text);
         std::uint64_t size_before = 0;
         if (const rk::DWORD err = OpenCurrentFile(size_before); err != rk::win::kErrorSuccess) {
-            current_->file.Close();
+            c.file.Close();
             return err;
         }
-        const std::vector<std::uint8_t> bytes = rk::text::wide_to_utf16le(*text);
-        const rk::DWORD err = current_->file.Append(bytes, size_before);
+        c.bytes.clear();
+        rk::text::append_wide_to_utf16le(c.bytes, c.text);
+        const rk::DWORD err = c.file.Append(c.bytes, size_before);
         if (err == rk::win::kErrorSuccess && (fields.options & kOptionDebugOutput) != 0) {
-            DiraDoro::OutputDebugText(*text);
+            DiraDoro::OutputDebugText(c.text);
         }
         return err;
     } catch (const std::bad_alloc&) {

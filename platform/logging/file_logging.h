@@ -102,8 +102,9 @@ public:
     const std::wstring& log_name() const { return log_name_; }
     const std::wstring& specific_settings_file() const { return specific_settings_; }
     const std::wstring& common_settings_file() const { return common_settings_; }
-    // The path of the file with this index.
+    // The path of the file with this index, and its name in the log folder.
     std::wstring LogFilePath(rk::DWORD index) const;
+    std::wstring LogFileName(rk::DWORD index) const;
 
     // Paths a logger of this group, log name and ProgramData folder uses
     // (rkctl shows them without creating a logger).

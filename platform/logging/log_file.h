@@ -1,7 +1,8 @@
-// ETWLogging::internal::LogFile: the open log file of the file logger, kept
-// open from one line to the next while the path still names it. Links at the
-// file's path are removed, never followed; only regular files are opened.
-// Closed by the destructor.
+// ETWLogging::internal::LogFolder and LogFile: the file logger's folder, held
+// open from the first line on, and its current file, kept open from one line
+// to the next while its name in the folder still names it. Names are looked
+// up in the open folder (one path component, no path walk per line); links
+// at a name are removed, never followed; only regular files are opened.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +13,7 @@
 
 namespace ETWLogging::internal {
 
-// What a path names now (not following a link at it).
+// What a name in the folder stands for now (a link at it is not followed).
 struct PathState {
     bool exists = false;
     bool is_link = false;
@@ -29,6 +30,27 @@ struct PathState {
     }
 };
 
+class LogFolder {
+public:
+    LogFolder() = default;
+    LogFolder(const LogFolder&) = delete;
+    LogFolder& operator=(const LogFolder&) = delete;
+    ~LogFolder();
+
+    // Opens the folder at a system path (paths.h).
+    rk::DWORD Open(const std::wstring& path);
+    void Close();
+    bool is_open() const { return fd_ >= 0; }
+
+    // The state of `name`: kErrorSuccess (exists may be false) or the error
+    // of a failed lookup other than a missing name.
+    rk::DWORD Probe(const std::string& name, PathState& state) const;
+
+private:
+    friend class LogFile;
+    int fd_ = -1;
+};
+
 class LogFile {
 public:
     LogFile() = default;
@@ -36,19 +58,18 @@ public:
     LogFile& operator=(const LogFile&) = delete;
     ~LogFile();
 
-    // The state of a path: kErrorSuccess (exists may be false) or the error
-    // of a failed lookup other than a missing file or folder.
-    static rk::DWORD Probe(const std::wstring& path, PathState& state);
-
     // Opens an existing regular file for appending (OPEN_EXISTING); 2 when
     // it is missing or was a link (removed).
-    rk::DWORD OpenForAppend(const std::wstring& path);
+    rk::DWORD OpenForAppend(const LogFolder& folder, const std::string& name);
     // Creates the file anew, truncating it (CREATE_ALWAYS); a link at the
-    // path is removed first.
-    rk::DWORD Create(const std::wstring& path);
+    // name is removed first.
+    rk::DWORD Create(const LogFolder& folder, const std::string& name);
 
     // Whether the open file is the one `state` describes.
     bool Is(const PathState& state) const;
+    // The open file's size, and whether it still has a name (false once it
+    // was removed or renamed over).
+    rk::DWORD Size(std::uint64_t& size, bool& linked) const;
 
     // Writes all bytes at the end; on a failure (a full disk) the file is cut
     // back to `size_before`, so no half line remains.
@@ -57,7 +78,7 @@ public:
     bool is_open() const { return fd_ >= 0; }
 
 private:
-    rk::DWORD OpenWith(const std::wstring& path, int flags);
+    rk::DWORD OpenWith(const LogFolder& folder, const std::string& name, int flags);
     int fd_ = -1;
     std::uint64_t device_ = 0;
     std::uint64_t inode_ = 0;

@@ -16,23 +16,33 @@ std::int64_t nanoseconds(const timespec& t) { return static_cast<std::int64_t>(t
 
 }  // namespace
 
-LogFile::~LogFile() { Close(); }
+LogFolder::~LogFolder() { Close(); }
 
-void LogFile::Close() {
+void LogFolder::Close() {
     if (fd_ >= 0) {
         ::close(fd_);
         fd_ = -1;
     }
 }
 
-rk::DWORD LogFile::Probe(const std::wstring& path, PathState& state) {
-    state = PathState{};
+rk::DWORD LogFolder::Open(const std::wstring& path) {
+    Close();
     const auto host = rk::sys::to_host_path(path);
     if (!host) {
         return rk::win::kErrorBadPathname;
     }
+    const int fd = ::open(host->c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return rk::win::from_errno(errno);
+    }
+    fd_ = fd;
+    return rk::win::kErrorSuccess;
+}
+
+rk::DWORD LogFolder::Probe(const std::string& name, PathState& state) const {
+    state = PathState{};
     struct stat st {};
-    if (::lstat(host->c_str(), &st) != 0) {
+    if (::fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         return errno == ENOENT || errno == ENOTDIR ? rk::win::kErrorSuccess : rk::win::from_errno(errno);
     }
     state.exists = true;
@@ -45,24 +55,29 @@ rk::DWORD LogFile::Probe(const std::wstring& path, PathState& state) {
     return rk::win::kErrorSuccess;
 }
 
-rk::DWORD LogFile::OpenWith(const std::wstring& path, int flags) {
-    Close();
-    const auto host = rk::sys::to_host_path(path);
-    if (!host) {
-        return rk::win::kErrorBadPathname;
+LogFile::~LogFile() { Close(); }
+
+void LogFile::Close() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
     }
-    // O_NONBLOCK: a FIFO planted at the path must not stall the logger.
+}
+
+rk::DWORD LogFile::OpenWith(const LogFolder& folder, const std::string& name, int flags) {
+    Close();
+    // O_NONBLOCK: a FIFO planted at the name must not stall the logger.
     const int open_flags = flags | O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-    int fd = ::open(host->c_str(), open_flags, 0644);
+    int fd = ::openat(folder.fd_, name.c_str(), open_flags, 0644);
     if (fd < 0 && errno == ELOOP) {
         // A link at the file itself: removed, as links at folders are.
-        if (::unlink(host->c_str()) != 0 && errno != ENOENT) {
+        if (::unlinkat(folder.fd_, name.c_str(), 0) != 0 && errno != ENOENT) {
             return rk::win::from_errno(errno);
         }
         if ((flags & O_CREAT) == 0) {
             return rk::win::kErrorFileNotFound;
         }
-        fd = ::open(host->c_str(), open_flags, 0644);
+        fd = ::openat(folder.fd_, name.c_str(), open_flags, 0644);
     }
     if (fd < 0) {
         return rk::win::from_errno(errno);
@@ -78,12 +93,26 @@ rk::DWORD LogFile::OpenWith(const std::wstring& path, int flags) {
     return rk::win::kErrorSuccess;
 }
 
-rk::DWORD LogFile::OpenForAppend(const std::wstring& path) { return OpenWith(path, 0); }
+rk::DWORD LogFile::OpenForAppend(const LogFolder& folder, const std::string& name) {
+    return OpenWith(folder, name, 0);
+}
 
-rk::DWORD LogFile::Create(const std::wstring& path) { return OpenWith(path, O_CREAT | O_TRUNC); }
+rk::DWORD LogFile::Create(const LogFolder& folder, const std::string& name) {
+    return OpenWith(folder, name, O_CREAT | O_TRUNC);
+}
 
 bool LogFile::Is(const PathState& state) const {
     return fd_ >= 0 && state.exists && !state.is_link && state.device == device_ && state.inode == inode_;
+}
+
+rk::DWORD LogFile::Size(std::uint64_t& size, bool& linked) const {
+    struct stat st {};
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0) {
+        return fd_ < 0 ? rk::win::kErrorInvalidHandle : rk::win::from_errno(errno);
+    }
+    size = static_cast<std::uint64_t>(st.st_size);
+    linked = st.st_nlink > 0;
+    return rk::win::kErrorSuccess;
 }
 
 rk::DWORD LogFile::Append(std::span<const std::uint8_t> bytes, std::uint64_t size_before) {

@@ -1,6 +1,7 @@
 #include "platform/logging/process_facts.h"
 
 #include <dlfcn.h>
+#include <pthread.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -13,7 +14,24 @@ namespace rk::logging {
 
 std::uint32_t current_process_id() { return static_cast<std::uint32_t>(::getpid()); }
 
-std::uint32_t current_thread_id() { return static_cast<std::uint32_t>(::syscall(SYS_gettid)); }
+namespace {
+
+// gettid is a system call; a thread asks once. A child of fork() continues
+// in the forking thread under a new id: the handler forgets the old one.
+thread_local std::uint32_t t_thread_id = 0;
+
+void forget_thread_id() { t_thread_id = 0; }
+
+}  // namespace
+
+std::uint32_t current_thread_id() {
+    if (t_thread_id == 0) {
+        static const int registered = ::pthread_atfork(nullptr, nullptr, forget_thread_id);
+        (void)registered;
+        t_thread_id = static_cast<std::uint32_t>(::syscall(SYS_gettid));
+    }
+    return t_thread_id;
+}
 
 std::wstring process_image_path() {
     char buffer[PATH_MAX];
