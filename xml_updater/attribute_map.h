@@ -4,12 +4,37 @@
 // under "TagValue" and its element name under "CMD".
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
+#include <string_view>
 
 namespace XMLUpdater::v2 {
 
-using AttributeMap = std::map<std::wstring, std::wstring>;
+// std::less<>: handlers look keys up by their constant texts without making
+// a string of them.
+using AttributeMap = std::map<std::wstring, std::wstring, std::less<>>;
+
+// A document builds and drops a map for every element; these helpers reuse
+// the nodes of dropped maps (their keys and values keep their capacity)
+// from a small pool of the calling thread, so a long document does not
+// allocate per attribute. A map filled with them is an ordinary map.
+// map[key] = value:
+void SetAttribute(AttributeMap& map, std::wstring_view key, std::wstring_view value);
+// Empties the map, keeping its nodes for the next SetAttribute.
+void RecycleAttributes(AttributeMap& map);
+
+// Recycles a map when it goes out of scope.
+class RecycledAttributes {
+public:
+    explicit RecycledAttributes(AttributeMap& map) : map_(map) {}
+    RecycledAttributes(const RecycledAttributes&) = delete;
+    RecycledAttributes& operator=(const RecycledAttributes&) = delete;
+    ~RecycledAttributes() { RecycleAttributes(map_); }
+
+private:
+    AttributeMap& map_;
+};
 
 // Keys the walk adds to the element's own attributes.
 inline constexpr wchar_t kAttrValue[] = L"Value";

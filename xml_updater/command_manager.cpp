@@ -57,19 +57,27 @@ bool CCommandManager::HasCommand(const std::wstring& keyword) const {
     return it != commands_.end() && it->second != nullptr;
 }
 
-bool CCommandManager::Execute(const std::wstring& keyword, AttributeMap& attributes) {
+bool CCommandManager::Execute(std::wstring_view keyword, AttributeMap& attributes) {
     constexpr wchar_t kFunction[] = L"CCommandManager::Execute";
     const auto it = commands_.find(keyword);
     if (it == commands_.end() || it->second == nullptr) {
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"command (%s) doesn't exist or is invalid", keyword);
         return false;
     }
-    const AttributeMap raw = attributes;
-    if (Hound::InterestingCommand(kFile, kFunction, attributes, raw)) {
+    // The arguments as they were before the handler substituted them, for
+    // the test hook only.
+    const bool hooked = Hound::IsActive();
+    AttributeMap raw;
+    if (hooked) {
+        raw = attributes;
+    }
+    if (hooked && Hound::InterestingCommand(kFile, kFunction, attributes, raw)) {
         return Hound::Command(kFile, kFunction, attributes, raw);
     }
     const bool result = it->second->Execute(attributes, substitutions_.get(), sender_);
-    Hound::CommandResult(kFile, kFunction, attributes, raw, result);
+    if (hooked) {
+        Hound::CommandResult(kFile, kFunction, attributes, raw, result);
+    }
     return result;
 }
 

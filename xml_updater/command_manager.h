@@ -40,14 +40,14 @@ public:
 
     // Runs the handler of `keyword` (or lets the test hook answer for it);
     // false for an unknown keyword.
-    bool Execute(const std::wstring& keyword, AttributeMap& attributes);
+    bool Execute(std::wstring_view keyword, AttributeMap& attributes);
 
     bool HasCommand(const std::wstring& keyword) const;
 
 private:
     std::shared_ptr<CSubstitutionManager> substitutions_;
     EventSender sender_;
-    std::map<std::wstring, std::unique_ptr<ICommand>> commands_;
+    std::map<std::wstring, std::unique_ptr<ICommand>, std::less<>> commands_;
 };
 
 }  // namespace XMLUpdater::v2

@@ -53,6 +53,7 @@ bool CPreconditionManager::IsPreconditionSatisfied(const std::wstring& type, con
         return false;
     }
     AttributeMap arguments;
+    const RecycledAttributes recycled(arguments);
     bool satisfied = false;
     try {
         satisfied = it->second->IsPreconditionSatisfied(attributes, substitutions_.get(), arguments);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <map>
+#include <unordered_map>
 #include <memory>
 #include <string>
 
@@ -46,7 +47,8 @@ private:
 
     std::shared_ptr<rk::sys::OsInfo> os_info_;
     std::map<std::wstring, std::unique_ptr<ISubstitution>> substitutions_;
-    std::map<std::wstring, std::wstring> variables_;
+    // Looked up for every token; documents may set thousands.
+    std::unordered_map<std::wstring, std::wstring> variables_;
     int depth_ = 0;                  // nested Substitute calls through handlers
     bool nesting_exceeded_ = false;  // until the outermost call returns
 };

@@ -33,19 +33,17 @@ std::shared_ptr<void>& extra_holder() {
     return extra;
 }
 
-std::wstring node_name(const Node& node) { return std::wstring(node.name(), node.name_size()); }
-
-AttributeMap build_attributes(const Node& node) {
-    AttributeMap map;
+// The element's attributes (a later duplicate overwrites an earlier one).
+void build_attributes(const Node& node, AttributeMap& map) {
     for (const auto* attr = node.first_attribute(); attr != nullptr; attr = attr->next_attribute()) {
-        map[std::wstring(attr->name(), attr->name_size())] = std::wstring(attr->value(), attr->value_size());
+        SetAttribute(map, std::wstring_view(attr->name(), attr->name_size()),
+                     std::wstring_view(attr->value(), attr->value_size()));
     }
-    return map;
 }
 
-std::wstring element_text(const Node& node) {
+std::wstring_view element_text(const Node& node) {
     const Node* child = node.first_node();
-    return child != nullptr ? std::wstring(child->value(), child->value_size()) : std::wstring();
+    return child != nullptr ? std::wstring_view(child->value(), child->value_size()) : std::wstring_view();
 }
 
 // The element as XML text, for the hook only (serialising costs).
@@ -72,7 +70,7 @@ private:
     const wchar_t* function_;
 };
 
-bool is_exit_command(const std::wstring& name) {
+bool is_exit_command(std::wstring_view name) {
     return name == kCmdExit || name == kCmdExitXml || name == kCmdExitUpdate;
 }
 
@@ -269,8 +267,10 @@ bool CUpdater::ProcessUpdate(Node& update, int& exit_code, bool& stop) {
         for (Node* item = preconditions->first_node(kElemPrecondition); item != nullptr;
              item = item->next_sibling(kElemPrecondition)) {
             const Section item_section(kFunction, Hound::kSectionPrecondition, node_text(*item));
-            AttributeMap attributes = build_attributes(*item);
-            attributes[kAttrValue] = element_text(*item);
+            AttributeMap attributes;
+            const RecycledAttributes recycled(attributes);
+            build_attributes(*item, attributes);
+            SetAttribute(attributes, kAttrValue, element_text(*item));
             const auto type = attributes.find(kAttrPreconditionType);
             if (type == attributes.end()) {
                 XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"XML precondition failed - no Type specified");
@@ -291,10 +291,12 @@ bool CUpdater::ProcessUpdate(Node& update, int& exit_code, bool& stop) {
         if (item->type() != rapidxml::node_element) {
             continue;
         }
-        const std::wstring name = node_name(*item);
-        AttributeMap attributes = build_attributes(*item);
-        attributes[kAttrTagValue] = element_text(*item);
-        attributes[kAttrCmd] = name;
+        const std::wstring_view name(item->name(), item->name_size());
+        AttributeMap attributes;
+        const RecycledAttributes recycled(attributes);
+        build_attributes(*item, attributes);
+        SetAttribute(attributes, kAttrTagValue, element_text(*item));
+        SetAttribute(attributes, kAttrCmd, name);
         const Section item_section(kFunction, name, node_text(*item));
         if (is_exit_command(name)) {
             stop = true;
@@ -313,7 +315,7 @@ bool CUpdater::ProcessUpdate(Node& update, int& exit_code, bool& stop) {
     return true;
 }
 
-bool CUpdater::ExitSteps(const std::wstring& command, AttributeMap& attributes, int& exit_code) {
+bool CUpdater::ExitSteps(std::wstring_view command, AttributeMap& attributes, int& exit_code) {
     constexpr wchar_t kFunction[] = L"CUpdater::Process";
     if (command == kCmdExitUpdate) {
         XmlUpdaterLog(kXmlLogInformation, kFile, kFunction, __LINE__, L"Exit update command triggered. Exiting...");

@@ -99,7 +99,7 @@ public:
     bool exit_update() const { return exit_update_; }
 
 private:
-    bool ExitSteps(const std::wstring& command, AttributeMap& attributes, int& exit_code);
+    bool ExitSteps(std::wstring_view command, AttributeMap& attributes, int& exit_code);
     bool ProcessUpdate(rapidxml::xml_node<wchar_t>& update, int& exit_code, bool& stop);
     void StoreOnDisk(const std::wstring& url, const std::vector<std::uint8_t>& document);
 

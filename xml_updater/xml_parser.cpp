@@ -1,5 +1,6 @@
 #include "xml_updater/xml_parser.h"
 
+#include <algorithm>
 #include <cstring>
 #include <span>
 #include <string_view>
@@ -37,12 +38,12 @@ std::size_t skip_past(std::wstring_view text, std::size_t i, std::wstring_view e
 constexpr std::uint32_t kShiftedMark = 0x40000000u;
 constexpr std::uint32_t kShiftedLowByte = 'A';
 
-void shift_wide_characters(std::wstring& text) {
+void shift_wide_characters(wchar_t* text, std::size_t size) {
     static_assert(sizeof(wchar_t) == 4, "the shift needs 32-bit wchar_t");
-    for (wchar_t& c : text) {
-        const auto code = static_cast<std::uint32_t>(c);
+    for (std::size_t i = 0; i < size; ++i) {
+        const auto code = static_cast<std::uint32_t>(text[i]);
         if (code > 0xFFu) {
-            c = static_cast<wchar_t>(kShiftedMark | (code << 8) | kShiftedLowByte);
+            text[i] = static_cast<wchar_t>(kShiftedMark | (code << 8) | kShiftedLowByte);
         }
     }
 }
@@ -93,11 +94,13 @@ std::size_t XMLParser::ElementDepth(const wchar_t* text_ptr) {
     std::size_t deepest = 0;
     std::size_t i = 0;
     while (i < text.size()) {
-        if (text[i] != L'<') {
-            ++i;
-            continue;
+        const std::size_t open = text.find(L'<', i);
+        if (open == std::wstring_view::npos) {
+            break;
         }
-        const std::wstring_view rest = text.substr(i);
+        i = open;
+        const wchar_t next = i + 1 < text.size() ? text[i + 1] : L'\0';
+        const std::wstring_view rest = next == L'!' || next == L'?' || next == L'/' ? text.substr(i) : std::wstring_view();
         if (rest.starts_with(L"<!--")) {
             i = skip_past(text, i + 4, L"-->");
         } else if (rest.starts_with(L"<![CDATA[")) {
@@ -140,19 +143,35 @@ bool XMLParser::ParseBuffer(const std::uint8_t* buffer, std::size_t length) {
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"invalid input");
         return false;
     }
-    text_ = DecodeDocument(buffer, length);
-    if (text_.empty() || text_.front() == L'[') {
-        XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Unable to convert XML to UTF-16: %s", text_);
+    std::size_t size = 0;
+    if (starts_with(buffer, length, kUtf16LeBom)) {
+        const std::wstring decoded = DecodeDocument(buffer, length);
+        size = decoded.size();
+        text_.reset(new wchar_t[size + 1]);
+        std::copy(decoded.begin(), decoded.end(), text_.get());
+    } else {
+        const std::size_t skip = starts_with(buffer, length, kUtf8Bom) ? sizeof kUtf8Bom : 0;
+        const std::string_view utf8(reinterpret_cast<const char*>(buffer) + skip, length - skip);
+        text_.reset(new wchar_t[std::max(utf8.size(), std::size(kInvalidUtf8)) + 1]);
+        if (!rk::text::utf8_to_wide_strict(utf8, text_.get(), size)) {
+            std::copy(std::begin(kInvalidUtf8), std::end(kInvalidUtf8), text_.get());
+            size = std::size(kInvalidUtf8) - 1;
+        }
+    }
+    text_[size] = L'\0';
+    const std::wstring_view text(text_.get(), size);
+    if (text.empty() || text.front() == L'[') {
+        XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Unable to convert XML to UTF-16: %s", text);
         return false;
     }
-    if (ElementDepth(text_.c_str()) > kMaxElementDepth) {
+    if (ElementDepth(text_.get()) > kMaxElementDepth) {
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Unable to parse XML: %hs", "element nesting too deep");
         return false;
     }
-    shift_wide_characters(text_);
+    shift_wide_characters(text_.get(), size);
     auto document = std::make_unique<rapidxml::xml_document<wchar_t>>();
     try {
-        document->parse<0>(text_.data());
+        document->parse<0>(text_.get());
         unshift_tree(document->first_node());
     } catch (const rapidxml::parse_error& e) {
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Unable to parse XML: %hs", e.what());

@@ -34,7 +34,9 @@ public:
     static std::size_t ElementDepth(const wchar_t* text);
 
 private:
-    std::wstring text_;
+    // The decoded text rapidxml parses in place (not zero-filled first: a
+    // large document's buffer is written once).
+    std::unique_ptr<wchar_t[]> text_;
     std::unique_ptr<rapidxml::xml_document<wchar_t>> document_;
 };
 

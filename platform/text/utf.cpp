@@ -208,6 +208,10 @@ bool widen_utf8(std::string_view in, wchar_t* out, std::size_t& written) {
 
 }  // namespace
 
+bool utf8_to_wide_strict(std::string_view utf8, wchar_t* out, std::size_t& written) {
+    return widen_utf8<true>(utf8, out, written);
+}
+
 std::optional<std::wstring> utf8_to_wide_strict(std::string_view utf8) {
     std::wstring out(utf8.size(), L'\0');
     std::size_t written = 0;

@@ -20,6 +20,10 @@ namespace rk::text {
 inline constexpr char32_t kReplacementChar = 0xFFFD;
 
 std::optional<std::wstring> utf8_to_wide_strict(std::string_view utf8);
+// The same into a caller's buffer with room for utf8.size() units (a UTF-8
+// text never takes more units than bytes), for large texts that need not be
+// zero-filled first; false for malformed text.
+bool utf8_to_wide_strict(std::string_view utf8, wchar_t* out, std::size_t& written);
 std::wstring utf8_to_wide(std::string_view utf8);
 
 std::optional<std::string> wide_to_utf8_strict(std::wstring_view wide);

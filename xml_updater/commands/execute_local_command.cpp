@@ -38,14 +38,14 @@ bool CExecuteLocalCommand::Execute(AttributeMap& attributes, CSubstitutionManage
                       L"Unable to get temporary working directory and/or do substitutions");
         return false;
     }
-    attributes[kAttrCommand] = *command;
+    SetAttribute(attributes, kAttrCommand, *command);
     bool delete_file = false;
     if (auto text = attribute(attributes, kAttrDeleteFile)) {
         if (!substitutions->Substitute(*text)) {
             XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Unable to substitute DeleteFile attribute");
             return false;
         }
-        attributes[kAttrDeleteFile] = *text;
+        SetAttribute(attributes, kAttrDeleteFile, *text);
         if (!TryParseBool(*text, delete_file)) {
             XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__,
                           L"Failed to parse KeepFile as a boolean - default to false");

@@ -34,7 +34,7 @@ bool CExtractCabLocalCommand::Execute(AttributeMap& attributes, CSubstitutionMan
             XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Unable to substitute DeleteFile attribute");
             return false;
         }
-        attributes[kAttrDeleteFile] = *text;
+        SetAttribute(attributes, kAttrDeleteFile, *text);
         if (!TryParseBool(*text, delete_file)) {
             XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__,
                           L"Failed to parse DeleteFile as a boolean - default to false");
@@ -46,8 +46,8 @@ bool CExtractCabLocalCommand::Execute(AttributeMap& attributes, CSubstitutionMan
                       L"Unable to substitute variables for the EXTRACT_CAB_LOCAL command");
         return false;
     }
-    attributes[kAttrSource] = *source;
-    attributes[kAttrDestDir] = *destination;
+    SetAttribute(attributes, kAttrSource, *source);
+    SetAttribute(attributes, kAttrDestDir, *destination);
     return ExecuteExtractCabLocalCommand(*source, *destination, delete_file);
 }
 

@@ -28,8 +28,8 @@ bool CLogCommand::Execute(AttributeMap& attributes, CSubstitutionManager* substi
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Unable to substitute variables for the LOG command");
         return false;
     }
-    attributes[kAttrLevel] = *level;
-    attributes[kAttrMessage] = *message;
+    SetAttribute(attributes, kAttrLevel, *level);
+    SetAttribute(attributes, kAttrMessage, *message);
     return LogCommand(*level, *message);
 }
 

@@ -86,11 +86,11 @@ bool ParseAndExecute(AttributeMap& attributes, CSubstitutionManager* substitutio
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Unable to substitute variables for the REGISTRY command");
         return false;
     }
-    attributes[kAttrKey] = *key;
-    attributes[kAttrType] = *type;
-    attributes[kAttrValue] = *value;
+    SetAttribute(attributes, kAttrKey, *key);
+    SetAttribute(attributes, kAttrType, *type);
+    SetAttribute(attributes, kAttrValue, *value);
     if (attributes.contains(kAttrName)) {
-        attributes[kAttrName] = name;
+        SetAttribute(attributes, kAttrName, name);
     }
     RegistryData data;
     if (!BuildRegistryData(*type, *value, data)) {

@@ -39,7 +39,7 @@ bool CSendEventCommand::Execute(AttributeMap& attributes, CSubstitutionManager* 
             XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, kMsgSubstitute);
             return false;
         }
-        attributes[kAttrName] = *name;
+        SetAttribute(attributes, kAttrName, *name);
         sender->SendEvent(kLegacyCategory, name->c_str(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
         return true;
     }

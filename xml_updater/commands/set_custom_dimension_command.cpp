@@ -32,8 +32,8 @@ bool CSetCustomDimensionCommand::Execute(AttributeMap& attributes, CSubstitution
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Unable to substitute variables for the SET_CD command");
         return false;
     }
-    attributes[name_key] = *name;
-    attributes[kAttrValue] = *value;
+    SetAttribute(attributes, name_key, *name);
+    SetAttribute(attributes, kAttrValue, *value);
     return sender->SetCustomDimension(name->c_str(), value->c_str());
 }
 

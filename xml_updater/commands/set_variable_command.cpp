@@ -26,8 +26,8 @@ bool CSetVariableCommand::Execute(AttributeMap& attributes, CSubstitutionManager
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Unable to substitute variables for the SETVAR command");
         return false;
     }
-    attributes[kAttrKey] = *key;
-    attributes[kAttrValue] = *value;
+    SetAttribute(attributes, kAttrKey, *key);
+    SetAttribute(attributes, kAttrValue, *value);
     if (!substitutions->SetVariable(*key, *value)) {
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Unable to set the variable");
         return false;

@@ -53,8 +53,8 @@ bool CCoinflipPrecondition::IsPreconditionSatisfied(const AttributeMap& attribut
                        L"CCoinflipPrecondition::IsPreconditionSatisfied")) {
         return false;
     }
-    const std::wstring& op = arguments[kAttrCompare];
-    const std::wstring& value_text = arguments[kAttrValue];
+    const std::wstring& op = operand(arguments, kAttrCompare);
+    const std::wstring& value_text = operand(arguments, kAttrValue);
     const auto value = rk::text::wcstoll_like(value_text, 10);
     if (value.consumed == 0 || value.out_of_range) {
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, kMsgCoinflipConvert, value_text);

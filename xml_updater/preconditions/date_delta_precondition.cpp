@@ -24,8 +24,8 @@ bool CDateDeltaPrecondition::IsPreconditionSatisfied(const AttributeMap& attribu
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, kMsgSubstituteArgumentsFailed);
         return false;
     }
-    const std::wstring& name = arguments[kAttrName];
-    const std::wstring& value = arguments[kAttrValue];
+    const std::wstring& name = operand(arguments, kAttrName);
+    const std::wstring& value = operand(arguments, kAttrValue);
     const auto name_parts = parse_ymd(name);
     if (!name_parts) {
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, kMsgDateFromName, name);
@@ -45,9 +45,9 @@ bool CDateDeltaPrecondition::IsPreconditionSatisfied(const AttributeMap& attribu
     if (target) {
         *target += days.value;
     }
-    const auto result = compare_dates(arguments[kAttrCompare], variant_date_from_parts(*name_parts), target);
+    const auto result = compare_dates(operand(arguments, kAttrCompare), variant_date_from_parts(*name_parts), target);
     if (!result) {
-        XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, kMsgUnknownOperator, arguments[kAttrCompare]);
+        XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, kMsgUnknownOperator, operand(arguments, kAttrCompare));
         return false;
     }
     return *result;

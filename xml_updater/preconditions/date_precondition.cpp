@@ -17,8 +17,8 @@ bool CDatePrecondition::IsPreconditionSatisfied(const AttributeMap& attributes, 
                        L"CDatePrecondition::IsPreconditionSatisfied")) {
         return false;
     }
-    const std::wstring& name = arguments[kAttrName];
-    const std::wstring& value = arguments[kAttrValue];
+    const std::wstring& name = operand(arguments, kAttrName);
+    const std::wstring& value = operand(arguments, kAttrValue);
     const auto name_parts = parse_ymd(name);
     if (!name_parts) {
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, kMsgDateFromName, name);
@@ -29,10 +29,10 @@ bool CDatePrecondition::IsPreconditionSatisfied(const AttributeMap& attributes, 
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, kMsgDateFromValue, value);
         return false;
     }
-    const auto result = compare_dates(arguments[kAttrCompare], variant_date_from_parts(*name_parts),
+    const auto result = compare_dates(operand(arguments, kAttrCompare), variant_date_from_parts(*name_parts),
                                       variant_date_from_parts(*value_parts));
     if (!result) {
-        XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, kMsgUnknownOperator, arguments[kAttrCompare]);
+        XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, kMsgUnknownOperator, operand(arguments, kAttrCompare));
         return false;
     }
     return *result;

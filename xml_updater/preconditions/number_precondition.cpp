@@ -12,7 +12,7 @@ bool CNumberPrecondition::IsPreconditionSatisfied(const AttributeMap& attributes
                        L"CNumberPrecondition::IsPreconditionSatisfied")) {
         return false;
     }
-    return compare_numbers(arguments[kAttrName], arguments[kAttrCompare], arguments[kAttrValue]) ==
+    return compare_numbers(operand(arguments, kAttrName), operand(arguments, kAttrCompare), operand(arguments, kAttrValue)) ==
            CompareOutcome::True;
 }
 

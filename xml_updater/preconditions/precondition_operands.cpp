@@ -18,10 +18,10 @@ bool read_operands(const AttributeMap& attributes, CSubstitutionManager* substit
     }
     for (const wchar_t* key : keys) {
         const auto it = attributes.find(key);
-        operands[key] = it == attributes.end() ? std::wstring(kUnknownValue) : it->second;
+        SetAttribute(operands, key, it == attributes.end() ? std::wstring_view(kUnknownValue) : std::wstring_view(it->second));
     }
     for (const wchar_t* key : keys) {
-        if (!substitutions->Substitute(operands[key])) {
+        if (!substitutions->Substitute(operands.find(key)->second)) {
             XmlUpdaterLog(kXmlLogError, kFile, function, __LINE__, kMsgSubstituteArgumentsFailed);
             return false;
         }

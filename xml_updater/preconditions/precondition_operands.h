@@ -13,6 +13,9 @@ class CSubstitutionManager;
 
 // False (logged) when there is no substitution manager or an expansion
 // fails. `operands` receives the expanded values under their keys.
+// One of the operands read_operands() filled in (it holds every key asked for).
+inline const std::wstring& operand(const AttributeMap& operands, const wchar_t* key) { return operands.find(key)->second; }
+
 bool read_operands(const AttributeMap& attributes, CSubstitutionManager* substitutions,
                    std::initializer_list<const wchar_t*> keys, AttributeMap& operands, const wchar_t* function);
 

@@ -17,9 +17,9 @@ bool CStringPrecondition::IsPreconditionSatisfied(const AttributeMap& attributes
                        L"CStringPrecondition::IsPreconditionSatisfied")) {
         return false;
     }
-    const std::wstring& name = arguments[kAttrName];
-    const std::wstring& op = arguments[kAttrCompare];
-    const std::wstring& value = arguments[kAttrValue];
+    const std::wstring& name = operand(arguments, kAttrName);
+    const std::wstring& op = operand(arguments, kAttrCompare);
+    const std::wstring& value = operand(arguments, kAttrValue);
     if (op == kOpEq) {
         return name == value;
     }

@@ -38,10 +38,10 @@ bool CVersionPrecondition::IsPreconditionSatisfied(const AttributeMap& attribute
                        L"CVersionPrecondition::IsPreconditionSatisfied")) {
         return false;
     }
-    const std::wstring& name = arguments[kAttrName];
-    const std::wstring& value = arguments[kAttrValue];
+    const std::wstring& name = operand(arguments, kAttrName);
+    const std::wstring& value = operand(arguments, kAttrValue);
     bool negate = false;
-    const std::wstring op = mapped_operator(arguments[kAttrCompare], negate);
+    const std::wstring op = mapped_operator(operand(arguments, kAttrCompare), negate);
     if (name == kUnknownValue) {
         compare_numbers(name, op, value);  // logs that the key does not exist
         return false;

@@ -42,6 +42,10 @@ void expand_tokens(std::wstring& text, const TokenResolver& resolver) {
         }
     } restore{text, left, right};
 
+    // Reused from token to token.
+    std::wstring content;
+    std::wstring name;
+    std::wstring arguments;
     std::size_t chain = 0;
     bool at_token = false;
     for (;;) {
@@ -61,14 +65,15 @@ void expand_tokens(std::wstring& text, const TokenResolver& resolver) {
             continue;  // no ']' after this '[': it stays as it is
         }
         const std::size_t close = closes.back();
-        const std::wstring content(right.rbegin() + 1, right.rbegin() + static_cast<std::ptrdiff_t>(right.size() - 1 - close));
+        content.assign(right.rbegin() + 1, right.rbegin() + static_cast<std::ptrdiff_t>(right.size() - 1 - close));
         std::wstring replacement;
         const auto colon = content.find(L':');
         if (colon == std::wstring::npos) {
             replacement = resolver.resolve(content, nullptr);
         } else {
-            const std::wstring arguments = content.substr(colon + 1);
-            replacement = resolver.resolve(content.substr(0, colon), &arguments);
+            name.assign(content, 0, colon);
+            arguments.assign(content, colon + 1);
+            replacement = resolver.resolve(name, &arguments);
         }
         closes.pop_back();
         right.resize(close);
