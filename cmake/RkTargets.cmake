@@ -67,3 +67,14 @@ function(rk_bench name)
   rk_apply_settings(${name})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} benchmark::benchmark)
 endfunction()
+
+# rk_module(target): a shared object the programs load when they need it
+# (platform/system/program_modules.h): built into <build>/lib, installed
+# into <libdir>/rkupdater.
+include(GNUInstallDirs)
+set(RK_MODULE_BUILD_FOLDER lib)
+set(RK_MODULE_INSTALL_FOLDER ${CMAKE_INSTALL_LIBDIR}/rkupdater)
+function(rk_module target)
+  set_target_properties(${target} PROPERTIES LIBRARY_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/${RK_MODULE_BUILD_FOLDER}")
+  install(TARGETS ${target} LIBRARY DESTINATION ${RK_MODULE_INSTALL_FOLDER})
+endfunction()

@@ -68,8 +68,13 @@ public:
     virtual void WriteStructured(const StructuredEvent& event) = 0;
 };
 
-// The build's trace system (LTTng-UST, or none).
+// The build's trace system (LTTng-UST, or none). With LTTng the writer lives
+// in a module (librk_etw_lttng.so) loaded by the first call: liblttng-ust
+// starts threads and registers with the session daemon when it is loaded,
+// which programs that never log should not pay for. A module that cannot be
+// loaded gives the writer without sessions.
 std::unique_ptr<TraceWriterIf> MakeTraceWriter();
+std::unique_ptr<TraceWriterIf> MakeNoTraceWriter();
 // True when the build has a trace system.
 bool TraceSystemAvailable();
 

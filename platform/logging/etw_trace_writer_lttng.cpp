@@ -1,5 +1,6 @@
 // The trace writer over LTTng-UST: tracepoints rklogs:level1..5 and
-// VKT:RKLOGS (probes in etw_tracepoints.c). A tracepoint's enabled state is
+// VKT:RKLOGS (probes in etw_tracepoints.c). Built into the module
+// librk_etw_lttng.so with the probes. A tracepoint's enabled state is
 // a memory word that LTTng's listener thread updates when a session changes,
 // so polling it costs a few loads.
 #include <string>
@@ -101,8 +102,9 @@ public:
 
 }  // namespace
 
-std::unique_ptr<TraceWriterIf> MakeTraceWriter() { return std::make_unique<LttngTraceWriter>(); }
-
-bool TraceSystemAvailable() { return true; }
-
 }  // namespace ETWLogging::internal
+
+// The module's one export (etw_trace_writer_module.cpp loads it).
+extern "C" __attribute__((visibility("default"))) ETWLogging::internal::TraceWriterIf* rk_etw_lttng_writer() {
+    return new ETWLogging::internal::LttngTraceWriter();
+}
