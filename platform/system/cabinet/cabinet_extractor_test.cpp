@@ -149,6 +149,19 @@ TEST_F(CabinetExtraction, StoredNamesDecodeByTheirFlag) {
     EXPECT_EQ(test::read_text(dest_ / "dir" / "caf\xc3\xa9.txt"), "utf");
 }
 
+TEST_F(CabinetExtraction, LzxStreamsUnpack) {
+    const std::string big = noise(40001);  // two frames
+    const auto cab = test::make_lzx_cabinet({test::stored("big.bin", big), test::stored("small.txt", "tail")});
+    // The hand-made stream is LZX as cabextract understands it too.
+    const fs::path file = tmp_.path() / "lzx.cab";
+    test::write_file(file, std::string(cab.begin(), cab.end()));
+    EXPECT_EQ(std::system(("cabextract -q -t '" + file.native() + "'").c_str()), 0);
+    const auto r = extract(cab);
+    ASSERT_TRUE(r.ok()) << r.error().message();
+    EXPECT_EQ(test::read_text(dest_ / "big.bin"), big);
+    EXPECT_EQ(test::read_text(dest_ / "small.txt"), "tail");
+}
+
 TEST_F(CabinetExtraction, NamesThatWouldLeaveTheDestinationFailBeforeAnythingIsWritten) {
     const struct {
         std::string name;

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <string_view>
 
 namespace rk::sys::cabinet::test {
 namespace {
@@ -34,9 +35,29 @@ std::string quote(const std::string& s) {
     return q + "'";
 }
 
-}  // namespace
+// One LZX frame: an uncompressed block of the frame's bytes. The bit stream
+// is 16-bit little-endian words read from their top bit: the first frame
+// starts with the "no E8 translation" bit, then block type 3 (3 bits), the
+// length (24 bits), padding to the next word, R0-R2 (12 bytes), the bytes,
+// and a pad byte after an odd length.
+std::vector<std::uint8_t> lzx_frame(std::string_view bytes, bool first) {
+    const auto n = static_cast<std::uint32_t>(bytes.size());
+    const unsigned header_bits = first ? 28 : 27;
+    const std::uint32_t bits = (3u << 24 | n) << (32 - header_bits);
+    std::vector<std::uint8_t> out;
+    put16(out, bits >> 16);
+    put16(out, bits & 0xFFFF);
+    for (int r = 0; r < 3; ++r) {
+        put32(out, 1);
+    }
+    out.insert(out.end(), bytes.begin(), bytes.end());
+    if (n % 2 == 1) {
+        out.push_back(0);
+    }
+    return out;
+}
 
-std::vector<std::uint8_t> make_stored_cabinet(const std::vector<StoredEntry>& entries, std::uint16_t compression) {
+std::vector<std::uint8_t> make_cabinet(const std::vector<StoredEntry>& entries, std::uint16_t compression, bool lzx) {
     std::string data;
     for (const auto& e : entries) {
         data += e.data;
@@ -76,14 +97,26 @@ std::vector<std::uint8_t> make_stored_cabinet(const std::vector<StoredEntry>& en
     set32(out, folder_at, static_cast<std::uint32_t>(out.size()));
     for (std::size_t at = 0; at < data.size(); at += kBlock) {
         const std::size_t n = std::min(kBlock, data.size() - at);
+        const std::string_view frame(data.data() + at, n);
+        const std::vector<std::uint8_t> payload =
+            lzx ? lzx_frame(frame, at == 0) : std::vector<std::uint8_t>(frame.begin(), frame.end());
         put32(out, 0);  // no checksum
+        put16(out, static_cast<std::uint32_t>(payload.size()));
         put16(out, static_cast<std::uint32_t>(n));
-        put16(out, static_cast<std::uint32_t>(n));
-        out.insert(out.end(), data.begin() + static_cast<std::ptrdiff_t>(at),
-                   data.begin() + static_cast<std::ptrdiff_t>(at + n));
+        out.insert(out.end(), payload.begin(), payload.end());
     }
     set32(out, 8, static_cast<std::uint32_t>(out.size()));
     return out;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> make_stored_cabinet(const std::vector<StoredEntry>& entries, std::uint16_t compression) {
+    return make_cabinet(entries, compression, false);
+}
+
+std::vector<std::uint8_t> make_lzx_cabinet(const std::vector<StoredEntry>& entries) {
+    return make_cabinet(entries, 3 | (15 << 8), true);
 }
 
 bool make_gcab_cabinet(const std::filesystem::path& folder, const std::vector<std::string>& names, bool compress,

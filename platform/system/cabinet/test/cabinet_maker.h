@@ -40,6 +40,11 @@ inline StoredEntry claiming(StoredEntry e, std::optional<std::uint32_t> size, st
 // checksum 0; `compression` is written into the folder as it is.
 std::vector<std::uint8_t> make_stored_cabinet(const std::vector<StoredEntry>& entries, std::uint16_t compression = 0);
 
+// The same folder compressed with LZX (window 2^15) written as one
+// uncompressed LZX block per 32 KiB frame: a real LZX stream for the
+// library's LZX decoder, which no tool here can write.
+std::vector<std::uint8_t> make_lzx_cabinet(const std::vector<StoredEntry>& entries);
+
 // Runs gcab in `folder` over `names` (relative, `/` separated) into `out`;
 // MSZIP when `compress`. DOS times come from the files' times in the
 // process's TZ. False when gcab fails.
