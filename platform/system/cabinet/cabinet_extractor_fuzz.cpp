@@ -1,10 +1,11 @@
 // Fuzz target: extracts arbitrary bytes as a cabinet into a temporary
-// folder; nothing may appear beside the destination and no temporary file
-// may stay in it.
+// folder; nothing may appear beside the destination, and every file in it
+// must be one the extractor reported complete (no temporary file stays).
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <span>
+#include <set>
 #include <string>
 
 #include "platform/system/cabinet/cabinet_extractor.h"
@@ -32,6 +33,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const fs::path dest = work / "dest";
     rk::sys::cabinet::ExtractOptions options;
     options.max_unpacked_bytes = 16u << 20;
+    std::set<fs::path> written;
+    options.on_file = [&written](const rk::sys::cabinet::CabinetFile&, const fs::path& path) {
+        written.insert(path);
+        return true;
+    };
     rk::sys::cabinet::extract_cabinet(std::span<const std::uint8_t>(data, size), rk::sys::wide_path(dest), options);
     for (const auto& entry : fs::directory_iterator(work)) {
         if (entry.path() != dest) {
@@ -41,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::error_code ec;
     for (auto it = fs::recursive_directory_iterator(dest, ec); !ec && it != fs::recursive_directory_iterator();
          it.increment(ec)) {
-        if (it->path().filename().native().starts_with(".rkcab-")) {
+        if (!it->is_directory() && !written.contains(it->path())) {
             std::abort();  // a partial file left behind
         }
     }
