@@ -1,6 +1,8 @@
 #include "xml_updater/cab_parser.h"
 
 #include "platform/system/cabinet/cabinet_extractor.h"
+#include "platform/system/files.h"
+#include "platform/system/paths.h"
 #include "xml_updater/xml_updater_log.h"
 
 namespace XMLUpdater::v2 {
@@ -11,7 +13,13 @@ constexpr wchar_t kFile[] = L"cab_parser.cpp";
 bool CCabParser::Extract(std::span<const std::uint8_t> cabinet) {
     using rk::sys::cabinet::FailedStep;
     constexpr wchar_t kFunction[] = L"CCabParser::Extract";
-    const auto result = rk::sys::cabinet::extract_cabinet(cabinet, destination_);
+    written_.clear();
+    rk::sys::cabinet::ExtractOptions options;
+    options.on_file = [this](const rk::sys::cabinet::CabinetFile&, const std::filesystem::path& path) {
+        written_.push_back(path);
+        return true;
+    };
+    const auto result = rk::sys::cabinet::extract_cabinet(cabinet, destination_, options);
     error_ = result.fdi;
     if (result.ok()) {
         return true;
@@ -36,6 +44,13 @@ bool CCabParser::Extract(std::span<const std::uint8_t> cabinet) {
     log(L"Cabinet extraction failed: %hs (%d), file '%s'", result.error().message(), static_cast<int>(result.fdi),
         result.file);
     return false;
+}
+
+void CCabParser::RemoveWritten() {
+    for (const auto& path : written_) {
+        rk::sys::delete_file(rk::sys::wide_path(path), true);
+    }
+    written_.clear();
 }
 
 }  // namespace XMLUpdater::v2

@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <span>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/errors/cab_error_category.h"
 
@@ -18,11 +20,14 @@ public:
     // date; false (logged) when any step fails. Files completed before a
     // failure stay.
     bool Extract(std::span<const std::uint8_t> cabinet);
+    // Deletes the files the last extraction wrote.
+    void RemoveWritten();
     // The FDI error of the last extraction (FDIERROR_NONE after success).
     dira_doro::FdiError LastError() const { return error_; }
 
 private:
     std::wstring destination_;
+    std::vector<std::filesystem::path> written_;
     dira_doro::FdiError error_ = dira_doro::FdiError::none;
 };
 

@@ -1,11 +1,14 @@
-// The cabinet file as one read-only block of memory, for the extractor and
-// the signature check to see the same bytes.
+// The cabinet file as one read-only view, opened once for the signature
+// check and the extractor.
 #pragma once
 
 #include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
+
+#include "platform/system/file.h"
+#include "platform/system/file_view.h"
 
 namespace XMLUpdater::v2 {
 
@@ -21,10 +24,15 @@ public:
     // Opens the whole file read-only; logs "Failed to open the file: %d\n"
     // or "Failed to map file to memory" and returns false on failure.
     bool Init(const std::wstring& path);
-    std::span<const std::uint8_t> Bytes() const { return bytes_; }
+    std::span<const std::uint8_t> Bytes() const { return view_.bytes(); }
+    // The open file, for the signature check.
+    const rk::sys::File& File() const { return view_.file(); }
+    // False once the file changed (size, change time) or was cut short since
+    // it was opened: what was read from it then means nothing.
+    bool Intact() const { return view_.intact(); }
 
 private:
-    std::vector<std::uint8_t> bytes_;
+    rk::sys::FileView view_;
 };
 
 }  // namespace XMLUpdater::v2

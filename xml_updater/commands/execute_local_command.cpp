@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "platform/system/file.h"
 #include "platform/system/files.h"
 #include "platform/system/process/process.h"
 #include "xml_updater/commands/bool_parse.h"
@@ -59,13 +60,17 @@ bool CExecuteLocalCommand::ExecuteLocalCommand(CSubstitutionManager& substitutio
                                                const std::wstring& param, const std::wstring& working_directory,
                                                bool hide_window, bool delete_file) {
     constexpr wchar_t kFunction[] = L"CExecuteLocalCommand::ExecuteLocalCommand";
-    if (!VerifyCorvaneSignatureImpl(command)) {
+    // One open file is checked and started, so a file swapped in under the
+    // name after the check never runs.
+    rk::sys::File program;
+    if (rk::sys::File::open(command, rk::sys::FileOpenOptions{}, program) != rk::win::kErrorSuccess ||
+        !VerifyCorvaneSignatureImpl(program)) {
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Signature check failed for command %s", command);
         return false;
     }
     // A downloaded or unpacked program has no execute permission yet; it
     // gets it once its signature is accepted.
-    rk::sys::make_executable(command);
+    program.make_executable();
     rk::sys::StartOptions options;
     options.command_line = L"\"" + command + L"\" " + param;
     options.working_directory = working_directory;
@@ -73,7 +78,7 @@ bool CExecuteLocalCommand::ExecuteLocalCommand(CSubstitutionManager& substitutio
     XmlUpdaterLog(kXmlLogInformation, kFile, kFunction, __LINE__, L"Running %s in %s (HideWindow %s)",
                   options.command_line, working_directory, hide_window ? kTextTrue : kTextFalse);
     std::unique_ptr<rk::sys::Process> process;
-    if (const rk::DWORD error = rk::sys::start_process(options, process); error != rk::win::kErrorSuccess) {
+    if (const rk::DWORD error = rk::sys::start_process_from_file(program, options, process); error != rk::win::kErrorSuccess) {
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Unable to run %s, error (%d)", options.command_line,
                       error);
         return false;
@@ -87,6 +92,7 @@ bool CExecuteLocalCommand::ExecuteLocalCommand(CSubstitutionManager& substitutio
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Failed to get process exit code (%d)", error);
         return false;
     }
+    program.close();
     if (delete_file) {
         if (const rk::DWORD error = rk::sys::delete_file(command); error != rk::win::kErrorSuccess) {
             XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Failed to delete executable (%d)", error);

@@ -55,7 +55,7 @@ bool CExtractCabLocalCommand::ExecuteExtractCabLocalCommand(const std::wstring& 
                                                             bool delete_file) {
     constexpr wchar_t kFunction[] = L"CExtractCabLocalCommand::ExecuteExtractCabLocalCommand";
     CFileMemMap cabinet;
-    if (!cabinet.Init(source) || !VerifyCorvaneSignatureImpl(source)) {
+    if (!cabinet.Init(source) || !VerifyCorvaneSignatureImpl(cabinet.File())) {
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Unable to verify signature for file: %s", source);
         return false;
     }
@@ -67,7 +67,13 @@ bool CExtractCabLocalCommand::ExecuteExtractCabLocalCommand(const std::wstring& 
         return false;
     }
     CCabParser parser(destination);
-    if (!parser.Extract(cabinet.Bytes())) {
+    const bool extracted = parser.Extract(cabinet.Bytes());
+    if (extracted && !cabinet.Intact()) {
+        // Not the bytes whose signature was checked: take back what they made.
+        XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Cabinet changed while it was extracted: %s", source);
+        parser.RemoveWritten();
+    }
+    if (!extracted || !cabinet.Intact()) {
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Failed to extract cab (%s)", source);
         return false;
     }
