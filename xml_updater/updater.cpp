@@ -12,6 +12,7 @@
 #include "platform/system/process_info.h"
 #include "platform/text/numeric.h"
 #include "xml_updater/command_manager.h"
+#include "xml_updater/commands/download_ex_command.h"
 #include "xml_updater/download_file.h"
 #include "xml_updater/hound.h"
 #include "xml_updater/precondition_manager.h"
@@ -88,9 +89,13 @@ std::wstring store_file_name(const std::wstring& url) {
 
 }  // namespace
 
-CUpdater::CUpdater() : fetcher_(&NHttp::NDownloadFile::From) {}
+CUpdater::CUpdater() : fetcher_(&NHttp::NDownloadFile::From), retry_clock_(web_cache::steady_retry_clock()) {}
 
 CUpdater::~CUpdater() = default;
+
+void CUpdater::SetRetryClock(std::shared_ptr<web_cache::RetryClock> clock) {
+    retry_clock_ = clock ? std::move(clock) : web_cache::steady_retry_clock();
+}
 
 void CUpdater::SetDocumentFetcher(DocumentFetcher fetcher) {
     fetcher_ = fetcher ? std::move(fetcher) : DocumentFetcher(&NHttp::NDownloadFile::From);
@@ -116,6 +121,10 @@ bool CUpdater::Initialize(EventSender sender, bool verify_signature, std::shared
     verify_signature_ = verify_signature;
     if (!commands_->RegisterCommand(kCmdRedirect, std::make_unique<CRedirectHandler>(*this))) {
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"failed to register redirect command");
+        return false;
+    }
+    if (!commands_->RegisterCommand(kCmdDownloadEx, std::make_unique<CDownloadExCommand>(*this))) {
+        XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"failed to register downloadex command");
         return false;
     }
     return true;

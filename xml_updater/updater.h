@@ -19,6 +19,7 @@
 #include "xml_updater/progress_manager.h"
 #include "xml_updater/proxy_settings.h"
 #include "xml_updater/substitution_if.h"
+#include "xml_updater/web_cache/retry_clock.h"
 #include "xml_updater/xml_updater_log.h"
 
 namespace XMLUpdater::v2 {
@@ -95,6 +96,12 @@ public:
     bool RegisterPrecondition(const std::wstring& name, std::unique_ptr<IPrecondition> handler);
 
     void SetDocumentFetcher(DocumentFetcher fetcher);
+    // The waits between DOWNLOADEX fetch tries: the steady clock unless
+    // replaced (tests run the retry schedule on a fake clock). Null restores
+    // the steady clock.
+    void SetRetryClock(std::shared_ptr<web_cache::RetryClock> clock);
+    web_cache::RetryClock& retry_clock() const { return *retry_clock_; }
+    const progress_manager_wrapper& progress() const { return progress_; }
     const ProxySettings& proxy_settings() const { return proxy_; }
     bool exit_update() const { return exit_update_; }
 
@@ -112,6 +119,7 @@ private:
     int exit_code_ = 0;
     bool verify_signature_ = false;
     DocumentFetcher fetcher_;
+    std::shared_ptr<web_cache::RetryClock> retry_clock_;
 };
 
 }  // namespace XMLUpdater::v2

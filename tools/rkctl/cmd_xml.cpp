@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/system/terminal.h"
 #include "platform/text/utf.h"
 #include "profile/profile_data.h"
 #include "tools/rkctl/bounded_file.h"
 #include "tools/rkctl/command.h"
+#include "tools/rkctl/progress_bar.h"
 #include "xml_updater/download_file.h"
 #include "xml_updater/hound.h"
 #include "xml_updater/hound_library.h"
@@ -40,6 +42,8 @@ constexpr char kUsage[] =
     "  --log                print the engine log (all levels) to stderr\n"
     "  --events             print the test hook's events to stderr\n"
     "  --ca-file FILE       trust anchors for HTTPS (default: the profile's)\n"
+    "  --quiet              no download progress bar (there is none either when\n"
+    "                       standard error is not a terminal)\n"
     "\n"
     "Commands write to the registry and files of the root prefix (RK_ROOT).\n";
 
@@ -96,6 +100,7 @@ int run_xml(const std::vector<std::string>& args) {
     bool verify = false;
     bool log = false;
     bool events = false;
+    bool quiet = false;
     std::string ca_file = text::wide_to_utf8(profile::kDownloadCaFile);
     std::vector<std::pair<std::wstring, std::wstring>> variables;
     std::string source;
@@ -107,6 +112,8 @@ int run_xml(const std::vector<std::string>& args) {
             log = true;
         } else if (arg == "--events") {
             events = true;
+        } else if (arg == "--quiet") {
+            quiet = true;
         } else if ((arg == "--var" || arg == "--ca-file") && i + 1 < args.size()) {
             const std::string& value = args[++i];
             if (arg == "--ca-file") {
@@ -138,8 +145,12 @@ int run_xml(const std::vector<std::string>& args) {
     if (log) {
         logger = std::make_shared<PrintingLogger>();
     }
+    std::shared_ptr<xu::progress_manager> progress;
+    if (!quiet && sys::is_terminal(sys::StandardStream::kError)) {
+        progress = std::make_shared<ProgressBar>();
+    }
     xu::CUpdater updater;
-    if (!updater.Initialize(std::make_shared<NullSender>(), verify, logger, nullptr, nullptr)) {
+    if (!updater.Initialize(std::make_shared<NullSender>(), verify, logger, progress, nullptr)) {
         std::fprintf(stderr, "rkctl xml: the engine did not initialise\n");
         return xu::kUpdateNotInitialized;
     }

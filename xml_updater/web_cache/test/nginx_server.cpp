@@ -67,7 +67,7 @@ std::string config(const fs::path& prefix, int port, std::uint64_t slow_rate) {
       << "pid " << p << "/logs/nginx.pid;\nerror_log " << p << "/logs/error.log warn;\n"
       << "events { worker_connections 64; }\n"
       << "http {\n"
-      << "  log_format rk '$request_method|$uri|$status|$body_bytes_sent|$http_range|$http_if_range|"
+      << "  log_format rk escape=none '$request_method|$uri|$status|$body_bytes_sent|$http_range|$http_if_range|"
          "$http_if_none_match|$http_if_modified_since';\n"
       << "  access_log " << p << "/logs/access.log rk;\n"
       << "  client_body_temp_path " << p << "/tmp/body;\n  proxy_temp_path " << p << "/tmp/proxy;\n"
