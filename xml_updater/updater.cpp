@@ -12,6 +12,7 @@
 #include "platform/system/process_info.h"
 #include "platform/text/numeric.h"
 #include "xml_updater/command_manager.h"
+#include "xml_updater/commands/download_command.h"
 #include "xml_updater/commands/download_ex_command.h"
 #include "xml_updater/download_file.h"
 #include "xml_updater/hound.h"
@@ -121,6 +122,10 @@ bool CUpdater::Initialize(EventSender sender, bool verify_signature, std::shared
     verify_signature_ = verify_signature;
     if (!commands_->RegisterCommand(kCmdRedirect, std::make_unique<CRedirectHandler>(*this))) {
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"failed to register redirect command");
+        return false;
+    }
+    if (!commands_->RegisterCommand(kCmdDownload, std::make_unique<CDownloadCommand>(*this))) {
+        XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"failed to register download command");
         return false;
     }
     if (!commands_->RegisterCommand(kCmdDownloadEx, std::make_unique<CDownloadExCommand>(*this))) {

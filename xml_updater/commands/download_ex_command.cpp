@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "platform/errors/error_report.h"
+#include "platform/errors/windows_error_category.h"
 #include "platform/system/http/url_parts.h"
 #include "platform/system/paths.h"
 #include "platform/text/format.h"
@@ -106,7 +107,16 @@ bool CDownloadExCommand::Execute(AttributeMap& attributes, CSubstitutionManager*
         wc::HttpFetcher fetcher(options, [&progress](std::uint64_t have, std::uint64_t total, std::uint64_t received) {
             progress.progress(have, total, received);
         });
-        wc::http_robo_fetch(object, fetcher, updater_.retry_clock());
+        try {
+            wc::http_robo_fetch(object, fetcher, updater_.retry_clock());
+        } catch (const std::system_error& error) {
+            // A file error (a full disk) leaves a partial file that cannot
+            // grow: it goes, with its metadata.
+            if (error.code().category() == dira_doro::win32_category()) {
+                object.remove();
+            }
+            throw;
+        }
 
         const auto host_path = rk::sys::to_host_path(object.data_path()).value_or(std::filesystem::path());
         if (RequiresSignatureCheck(name, host_path) && !VerifyCorvaneSignatureImpl(object.data_path())) {

@@ -132,6 +132,19 @@ std::uint64_t ObjectFolder::file_size(std::wstring_view name) const {
     return size;
 }
 
+bool ObjectFolder::exists(std::wstring_view name) const {
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(host_of(path_of(name), kMsgFileSize), ec));
+}
+
+void ObjectFolder::rename_file(std::wstring_view from, std::wstring_view to) const {
+    std::error_code ec;
+    fs::rename(host_of(path_of(from), "rename"), host_of(path_of(to), "rename"), ec);
+    if (ec) {
+        fail(ec, "Unable to rename file");
+    }
+}
+
 void ObjectFolder::remove_file(std::wstring_view name) const {
     const rk::DWORD error = rk::sys::delete_file(path_of(name), true);
     if (error != 0 && error != rk::win::kErrorFileNotFound) {

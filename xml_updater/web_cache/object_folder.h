@@ -1,6 +1,8 @@
-// The folder of cached objects: link removal and creation, and the files in
-// it (the data files and their ".skvs" metadata). Failures throw
-// std::system_error in the "win32" category with the texts below.
+// A folder the engine downloads into (a cached object's, DOWNLOAD's
+// DestDir): a link at its path is removed and the folder created, and its
+// files are reached by plain names only, never through a link. Failures
+// throw std::system_error in the "win32" category (the Windows error number)
+// with the texts below.
 #pragma once
 
 #include <cstdint>
@@ -48,8 +50,11 @@ public:
     void replace_file(std::wstring_view name, std::span<const std::uint8_t> bytes) const;
     // 0 when the file does not exist.
     std::uint64_t file_size(std::wstring_view name) const;
+    bool exists(std::wstring_view name) const;
     // Removing a missing file is no failure.
     void remove_file(std::wstring_view name) const;
+    // MoveFileEx with replace: `from` takes the name `to`.
+    void rename_file(std::wstring_view from, std::wstring_view to) const;
     // Opens the file for appending, emptied first when `truncate`; created
     // when missing. A link in its place is removed first.
     std::unique_ptr<DataWriter> open_writer(std::wstring_view name, bool truncate) const;
