@@ -1,8 +1,8 @@
 #include "xml_updater/md5_checksum.h"
 
-#include <fstream>
 #include <vector>
 
+#include "platform/system/file.h"
 #include "platform/text/strings.h"
 
 namespace XMLUpdater::v2 {
@@ -25,17 +25,21 @@ std::wstring CMD5Checksum::Final() {
 }
 
 std::optional<std::wstring> CMD5Checksum::OfFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    rk::sys::File file;
+    if (rk::sys::File::open_host(path, {}, file) != 0) {
         return std::nullopt;
     }
     CMD5Checksum md5;
-    std::vector<char> block(1024 * 1024);
-    while (in.read(block.data(), static_cast<std::streamsize>(block.size())) || in.gcount() > 0) {
-        md5.Update(reinterpret_cast<const std::uint8_t*>(block.data()), static_cast<std::size_t>(in.gcount()));
-    }
-    if (in.bad()) {
-        return std::nullopt;
+    std::vector<std::uint8_t> block(1024 * 1024);
+    for (;;) {
+        std::size_t done = 0;
+        if (file.read(block.data(), block.size(), done) != 0) {
+            return std::nullopt;
+        }
+        if (done == 0) {
+            break;
+        }
+        md5.Update(block.data(), done);
     }
     std::wstring digest = md5.Final();
     return digest.empty() ? std::nullopt : std::optional<std::wstring>(std::move(digest));

@@ -84,6 +84,10 @@ public:
     DWORD read_at(std::uint64_t offset, void* buffer, std::size_t length, std::size_t& done) const;
     // WriteFile until everything is written (112 when the disk is full).
     DWORD write_all(const void* data, std::size_t length);
+    // SetFilePointerEx from the start: where the next read or write goes
+    // (beyond the end, a write extends the file). Appending to a download
+    // that resumes starts here.
+    DWORD seek(std::uint64_t offset);
     DWORD size(std::uint64_t& bytes) const;  // GetFileSizeEx
     // SetFilePointerEx + SetEndOfFile: cuts or extends the file to `length`.
     DWORD truncate(std::uint64_t length);

@@ -171,6 +171,13 @@ DWORD File::read(void* buffer, std::size_t length, std::size_t& done) {
     return win::kErrorSuccess;
 }
 
+DWORD File::seek(std::uint64_t offset) {
+    if (offset > static_cast<std::uint64_t>(INT64_MAX)) {
+        return win::kErrorInvalidParameter;
+    }
+    return ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0 ? last_error() : win::kErrorSuccess;
+}
+
 DWORD File::read_at(std::uint64_t offset, void* buffer, std::size_t length, std::size_t& done) const {
     done = 0;
     ssize_t got = 0;

@@ -107,6 +107,15 @@ TEST_F(FileCapability, ReadWriteSizeTruncateTimesAndIdentity) {
     EXPECT_EQ(got, 10u);  // short read at the end, not an error
     ASSERT_EQ(file.read_at(70000, tail, sizeof tail, got), 0u);
     EXPECT_EQ(got, 0u);
+    // The position stays where the writes left it (100000) until moved:
+    // a resumed download appends at the end it finds.
+    ASSERT_EQ(file.seek(70000), 0u);
+    ASSERT_EQ(file.write_all("zz", 2), 0u);
+    ASSERT_EQ(file.size(size), 0u);
+    EXPECT_EQ(size, 70002u);
+    ASSERT_EQ(file.read_at(69999, tail, 3, got), 0u);
+    EXPECT_EQ(std::string(tail, got), "azz");
+    ASSERT_EQ(file.truncate(70000), 0u);
 
     // 2021-01-01T00:00:00Z as FILETIME, and one second later.
     const std::uint64_t access = 132539328000000000ull;

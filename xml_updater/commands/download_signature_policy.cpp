@@ -1,8 +1,8 @@
 #include "xml_updater/commands/download_signature_policy.h"
 
 #include <array>
-#include <fstream>
 
+#include "platform/system/file.h"
 #include "platform/text/strings.h"
 
 namespace XMLUpdater::v2 {
@@ -15,13 +15,12 @@ bool RequiresSignatureCheck(const std::wstring& file_name, const std::filesystem
     if (HasSignedFileExtension(file_name)) {
         return true;
     }
-    std::ifstream in(host_path, std::ios::binary);
-    if (!in) {
+    rk::sys::File file;
+    std::array<char, 4> magic{};
+    std::size_t got = 0;
+    if (rk::sys::File::open_host(host_path, {}, file) != 0 || file.read_at(0, magic.data(), magic.size(), got) != 0) {
         return true;
     }
-    std::array<char, 4> magic{};
-    in.read(magic.data(), magic.size());
-    const auto got = static_cast<std::size_t>(in.gcount());
     const bool elf = got == 4 && magic[0] == '\x7f' && magic[1] == 'E' && magic[2] == 'L' && magic[3] == 'F';
     const bool script = got >= 2 && magic[0] == '#' && magic[1] == '!';
     return elf || script;

@@ -1,170 +1,186 @@
 #include "xml_updater/web_cache/object_folder.h"
 
-#include <fstream>
+#include <cstdint>
+#include <filesystem>
 #include <system_error>
 
-#include "platform/errors/errno_map.h"
 #include "platform/errors/win_error.h"
 #include "platform/errors/windows_error_category.h"
-#include "platform/system/files.h"
+#include "platform/system/file.h"
+#include "platform/system/folder.h"
 #include "platform/system/paths.h"
-#include "platform/system/random.h"
 #include "platform/text/format.h"
-#include "platform/text/strings.h"
 #include "platform/text/utf.h"
 
 namespace XMLUpdater::v2::web_cache {
 namespace {
 
 namespace fs = std::filesystem;
+using rk::DWORD;
+using rk::sys::File;
+using rk::sys::FileOpenOptions;
 
-[[noreturn]] void fail(rk::DWORD error, const std::string& what) {
-    throw std::system_error(dira_doro::make_win32_error_code(error), what);
-}
-
-[[noreturn]] void fail(const std::error_code& ec, const std::string& what) {
-    fail(ec.value() != 0 ? rk::win::from_errno(ec.value()) : rk::win::kErrorIoDevice, what);
-}
-
-fs::path host_of(const std::wstring& path, const std::string& what) {
-    auto host = rk::sys::to_host_path(path);
-    if (!host) {
-        fail(rk::win::kErrorBadPathname, what);
+void check(DWORD error, const std::string& what) {
+    if (error != rk::win::kErrorSuccess) {
+        throw std::system_error(dira_doro::make_win32_error_code(error), what);
     }
-    return *host;
 }
 
-class StreamWriter final : public DataWriter {
+FileOpenOptions options(DWORD access, DWORD disposition) {
+    FileOpenOptions o;
+    o.access = access;
+    o.disposition = disposition;
+    return o;
+}
+
+// Writeback of a large download is started every this many bytes, so the
+// page cache does not fill with dirty pages that the final flush must write.
+constexpr std::uint64_t kFlushRange = 8u * 1024u * 1024u;
+
+class FileWriter final : public DataWriter {
 public:
-    explicit StreamWriter(std::ofstream stream) : stream_(std::move(stream)) {}
+    FileWriter(File file, std::uint64_t offset) : file_(std::move(file)), offset_(offset), flushed_(offset) {}
     void write(std::span<const std::uint8_t> bytes) override {
-        stream_.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        if (!stream_) {
-            fail(std::error_code(errno, std::generic_category()), kMsgWriteFailed);
+        check(file_.write_all(bytes.data(), bytes.size()), kMsgWriteFailed);
+        offset_ += bytes.size();
+        if (offset_ - flushed_ >= kFlushRange) {
+            file_.flush_range(flushed_, offset_ - flushed_, false);
+            flushed_ = offset_;
         }
     }
     void close() override {
-        stream_.close();
-        if (!stream_) {
-            fail(std::error_code(errno, std::generic_category()), kMsgWriteFailed);
-        }
+        check(file_.flush(), kMsgWriteFailed);
+        file_.close();
     }
 
 private:
-    std::ofstream stream_;
+    File file_;
+    std::uint64_t offset_;
+    std::uint64_t flushed_;
 };
 
 }  // namespace
 
 bool ObjectFolder::is_plain_name(std::wstring_view name) {
-    return !name.empty() && name != L"." && name != L".." && name.find_first_of(std::wstring_view(L"\\/\0", 3)) ==
-                                                              std::wstring_view::npos;
+    return !name.empty() && name != L"." && name != L".." &&
+           name.find_first_of(std::wstring_view(L"\\/\0", 3)) == std::wstring_view::npos;
 }
 
+// The folder is prepared below its nearest existing ancestor, which is
+// trusted as it is (links there are followed, as a Windows path walk does);
+// from there on every level is opened without following links and a link
+// at the folder itself is removed.
 ObjectFolder::ObjectFolder(std::wstring directory) : directory_(std::move(directory)) {
-    const fs::path host = host_of(directory_, kMsgObjectDirectory);
+    const auto host = rk::sys::to_host_path(directory_);
+    if (!host || !host->is_absolute()) {
+        check(rk::win::kErrorBadPathname, kMsgObjectDirectory);
+    }
+    fs::path base = host->parent_path();
     std::error_code ec;
-    if (fs::is_symlink(fs::symlink_status(host, ec))) {
-        fs::remove(host, ec);
+    while (base.has_relative_path() && !fs::is_directory(base, ec)) {
+        base = base.parent_path();
     }
-    if (const rk::DWORD error = rk::sys::create_directories(directory_); error != 0) {
-        fail(error, kMsgObjectDirectory);
-    }
+    rk::sys::Folder trusted;
+    check(rk::sys::Folder::open_host(base, trusted), kMsgObjectDirectory);
+    check(trusted.descend(rk::sys::wide_path(host->lexically_relative(base)), rk::sys::FolderCreation::kAll, folder_),
+          kMsgObjectDirectory);
 }
 
 std::wstring ObjectFolder::path_of(std::wstring_view name) const { return directory_ + L"\\" + std::wstring(name); }
 
 std::optional<std::vector<std::uint8_t>> ObjectFolder::read_file(std::wstring_view name, std::size_t limit) const {
-    const fs::path host = host_of(path_of(name), kMsgFileSize);
-    std::error_code ec;
-    const auto status = fs::symlink_status(host, ec);
-    if (!fs::exists(status)) {
+    File file;
+    const DWORD error = folder_.open_file(name, options(rk::sys::kGenericRead, rk::sys::kOpenExisting), file);
+    if (error == rk::win::kErrorFileNotFound) {
         return std::nullopt;
     }
-    const auto size = fs::file_size(host, ec);
-    if (ec) {
-        fail(ec, kMsgFileSize);
-    }
+    check(error, kMsgFileSize);
+    std::uint64_t size = 0;
+    check(file.size(size), kMsgFileSize);
     if (size > limit) {
-        fail(rk::win::kErrorFileTooLarge, kMsgFileSize);
+        check(rk::win::kErrorFileTooLarge, kMsgFileSize);
     }
-    std::ifstream in(host, std::ios::binary);
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!in) {
-        fail(rk::win::kErrorIoDevice, kMsgFileSize);
+    std::size_t filled = 0;
+    while (filled < bytes.size()) {
+        std::size_t done = 0;
+        check(file.read(bytes.data() + filled, bytes.size() - filled, done), kMsgFileSize);
+        if (done == 0) {
+            break;
+        }
+        filled += done;
     }
+    bytes.resize(filled);
     return bytes;
 }
 
 void ObjectFolder::replace_file(std::wstring_view name, std::span<const std::uint8_t> bytes) const {
-    const fs::path host = host_of(path_of(name), kMsgWriteFailed);
-    fs::path temporary = host;
-    temporary += ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
-            fail(rk::win::kErrorIoDevice, kMsgWriteFailed);
-        }
+    const std::wstring temporary = std::wstring(name) + L".tmp";
+    File file;
+    folder_.delete_file(temporary);  // a link or leftover of an interrupted save
+    check(folder_.open_file(temporary, options(rk::sys::kGenericWrite, rk::sys::kCreateAlways), file),
+          kMsgWriteFailed);
+    DWORD error = file.write_all(bytes.data(), bytes.size());
+    if (error == rk::win::kErrorSuccess) {
+        error = file.flush();
     }
-    std::error_code ec;
-    fs::rename(temporary, host, ec);
-    if (ec) {
-        fail(ec, kMsgWriteFailed);
+    file.close();
+    if (error == rk::win::kErrorSuccess) {
+        error = folder_.rename(temporary, name);
+    }
+    if (error != rk::win::kErrorSuccess) {
+        folder_.delete_file(temporary);
+        check(error, kMsgWriteFailed);
     }
 }
 
 std::uint64_t ObjectFolder::file_size(std::wstring_view name) const {
-    const fs::path host = host_of(path_of(name), kMsgFileSize);
-    std::error_code ec;
-    const auto status = fs::symlink_status(host, ec);
-    if (!fs::exists(status)) {
-        return 0;
+    File file;
+    const DWORD error = folder_.open_file(name, options(0, rk::sys::kOpenExisting), file);
+    if (error == rk::win::kErrorFileNotFound || error == rk::win::kErrorCantResolveFilename) {
+        return 0;  // nothing, or a link the next writer removes
     }
-    const auto size = fs::file_size(host, ec);
-    if (ec) {
-        fail(ec, kMsgFileSize);
-    }
+    check(error, kMsgFileSize);
+    std::uint64_t size = 0;
+    check(file.size(size), kMsgFileSize);
     return size;
 }
 
 bool ObjectFolder::exists(std::wstring_view name) const {
-    std::error_code ec;
-    return fs::exists(fs::symlink_status(host_of(path_of(name), kMsgFileSize), ec));
-}
-
-void ObjectFolder::rename_file(std::wstring_view from, std::wstring_view to) const {
-    std::error_code ec;
-    fs::rename(host_of(path_of(from), "rename"), host_of(path_of(to), "rename"), ec);
-    if (ec) {
-        fail(ec, "Unable to rename file");
-    }
+    File file;
+    return folder_.open_file(name, options(0, rk::sys::kOpenExisting), file) != rk::win::kErrorFileNotFound;
 }
 
 void ObjectFolder::remove_file(std::wstring_view name) const {
-    const rk::DWORD error = rk::sys::delete_file(path_of(name), true);
-    if (error != 0 && error != rk::win::kErrorFileNotFound) {
-        fail(error, "Unable to delete file");
+    const DWORD error = folder_.delete_file(name);
+    if (error != rk::win::kErrorFileNotFound) {
+        check(error, "Unable to delete file");
     }
+}
+
+void ObjectFolder::rename_file(std::wstring_view from, std::wstring_view to) const {
+    check(folder_.rename(from, to), "Unable to rename file");
 }
 
 std::unique_ptr<DataWriter> ObjectFolder::open_writer(std::wstring_view name, bool truncate) const {
     const std::string what =
         rk::text::format(std::string_view(kMsgOpenForWriting), rk::text::wide_to_utf8(path_of(name)));
-    const fs::path host = host_of(path_of(name), what);
-    std::error_code ec;
-    if (fs::is_symlink(fs::symlink_status(host, ec))) {
-        fs::remove(host, ec);
+    const auto open = [&](File& file) {
+        return folder_.open_file(name, options(rk::sys::kGenericWrite, truncate ? rk::sys::kCreateAlways
+                                                                               : rk::sys::kOpenAlways),
+                                 file);
+    };
+    File file;
+    DWORD error = open(file);
+    if (error == rk::win::kErrorCantResolveFilename) {  // a link in its place: removed, not followed
+        folder_.delete_file(name);
+        error = open(file);
     }
-    std::ofstream out(host, std::ios::binary | (truncate ? std::ios::trunc : std::ios::app));
-    if (!out) {
-        fail(rk::win::kErrorAccessDenied, what);
-    }
-    return std::make_unique<StreamWriter>(std::move(out));
+    check(error, what);
+    std::uint64_t size = 0;
+    check(file.size(size), what);
+    check(file.seek(size), what);
+    return std::make_unique<FileWriter>(std::move(file), size);
 }
 
 }  // namespace XMLUpdater::v2::web_cache

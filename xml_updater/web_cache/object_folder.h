@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/system/folder.h"
+
 namespace XMLUpdater::v2::web_cache {
 
 inline constexpr char kMsgObjectDirectory[] = "Unable to create/open object directory";
@@ -34,8 +36,9 @@ public:
 
 class ObjectFolder {
 public:
-    // Removes a link at `directory` (a system path) and creates the folder
-    // with its parents.
+    // Removes a link at `directory` (an absolute system path) and creates
+    // the folder with its parents. The nearest existing folder above it is
+    // taken as it is; below that no link is followed (rk::sys::Folder).
     explicit ObjectFolder(std::wstring directory);
 
     const std::wstring& directory() const { return directory_; }
@@ -65,6 +68,7 @@ public:
 
 private:
     std::wstring directory_;
+    rk::sys::Folder folder_;
 };
 
 }  // namespace XMLUpdater::v2::web_cache
