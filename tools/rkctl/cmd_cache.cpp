@@ -3,14 +3,13 @@
 // operator can see why a download resumed or was revalidated.
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <system_error>
 #include <variant>
 #include <vector>
 
 #include "platform/text/utf.h"
+#include "tools/rkctl/bounded_file.h"
 #include "tools/rkctl/command.h"
 #include "xml_updater/web_cache/metadata_codec.h"
 #include "xml_updater/web_cache/metadata_keys.h"
@@ -38,12 +37,19 @@ int show(const fs::path& given) {
     }
     fs::path metadata = data;
     metadata += ".skvs";
-    std::ifstream in(metadata, std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "rkctl cache: cannot open %s\n", metadata.c_str());
-        return kExitFailure;
+    std::string raw;
+    switch (read_bounded_file(metadata, wc::kMaxMetadataFileBytes, raw)) {
+        case BoundedRead::kOk:
+            break;
+        case BoundedRead::kTooLarge:
+            std::fprintf(stderr, "rkctl cache: %s is larger than %s\n", metadata.c_str(),
+                         size_text(wc::kMaxMetadataFileBytes).c_str());
+            return kExitFailure;
+        case BoundedRead::kCannotRead:
+            std::fprintf(stderr, "rkctl cache: cannot open %s\n", metadata.c_str());
+            return kExitFailure;
     }
-    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::vector<std::uint8_t> bytes(raw.begin(), raw.end());
     wc::KeyValueStore store;
     try {
         store = wc::decode_metadata(bytes);

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -215,6 +216,28 @@ TEST_F(DownloadEx, KilledMidTransferResumesByteIdentical) {
     ASSERT_GT(cut, 0u);
     ASSERT_LT(cut, content.size());
 
+    // What an operator sees before the rerun, and for a damaged store.
+    const auto show = [&](int& code) {
+        const std::string command = std::string(RKCTL_PATH) + " cache show '" + data.string() + "' 2>&1";
+        std::string text;
+        if (FILE* pipe = ::popen(command.c_str(), "r")) {
+            char buffer[512];
+            while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+                text += buffer;
+            }
+            code = WEXITSTATUS(::pclose(pipe));
+        }
+        return text;
+    };
+    int code = -1;
+    const std::string shown = show(code);
+    EXPECT_EQ(code, 0);
+    EXPECT_NE(shown.find("next fetch: resumes at byte " + std::to_string(cut) + " of " +
+                         std::to_string(content.size())),
+              std::string::npos)
+        << shown;
+    EXPECT_NE(shown.find("  Range: bytes=" + std::to_string(cut) + "-"), std::string::npos) << shown;
+
     const pid_t second = start();
     ::waitpid(second, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
@@ -224,6 +247,11 @@ TEST_F(DownloadEx, KilledMidTransferResumesByteIdentical) {
     EXPECT_EQ(log[1].status, 206);
     EXPECT_EQ(log[1].range, "bytes=" + std::to_string(cut) + "-");
     EXPECT_EQ(log[1].body_bytes, content.size() - cut);
+
+    fs::resize_file(data.string() + ".skvs", 40);
+    const std::string damaged = show(code);
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(damaged.find("Serialization"), std::string::npos) << damaged;
 }
 
 TEST_F(DownloadEx, FailuresDeleteRejectedFilesAndSayWhy) {
