@@ -56,7 +56,11 @@ bool is_pinned(const Sha1Thumbprint& thumbprint, const TrustPolicy& policy) {
     return std::find(policy.pinned_roots.begin(), policy.pinned_roots.end(), thumbprint) != policy.pinned_roots.end();
 }
 
-ChainInfo build_chain(const ChainRequest& request, const TrustPolicy& policy) {
+namespace {
+
+// One chain-building attempt; `with_system_roots` adds the system store's
+// roots to the candidates.
+ChainInfo attempt_chain(const ChainRequest& request, const TrustPolicy& policy, bool with_system_roots) {
     ChainInfo info;
     info.evaluated_at = request.at;
     X509StorePtr store(X509_STORE_new());
@@ -65,7 +69,7 @@ ChainInfo build_chain(const ChainRequest& request, const TrustPolicy& policy) {
         info.error = "out of memory";
         return info;
     }
-    if (policy.use_system_roots) {
+    if (with_system_roots) {
         STACK_OF(X509)* roots = system_roots();
         for (int i = 0; roots && i < sk_X509_num(roots); ++i) {
             X509_STORE_add_cert(store.get(), sk_X509_value(roots, i));
@@ -119,6 +123,19 @@ ChainInfo build_chain(const ChainRequest& request, const TrustPolicy& policy) {
     info.root_pinned = info.built && is_pinned(info.certificates.back().sha1, policy);
     if (verified && !usage_ok) {
         info.error = "certificate not valid for the required usage";
+    }
+    return info;
+}
+
+}  // namespace
+
+ChainInfo build_chain(const ChainRequest& request, const TrustPolicy& policy) {
+    // The system's roots are read (about 100 ms, once per process) only when
+    // the chain cannot be built without them: signatures of the maker chain
+    // to anchors or to roots they carry, which must be pinned anyway.
+    ChainInfo info = attempt_chain(request, policy, false);
+    if (!info.built && policy.use_system_roots) {
+        info = attempt_chain(request, policy, true);
     }
     return info;
 }

@@ -25,6 +25,18 @@ SignatureReport failed_report(std::string error) {
     return report;
 }
 
+// One pass; `source`, when given, is the open file `file` views.
+SignatureReport verify_layout(std::span<const std::uint8_t> file, const TrustPolicy& policy, const File* source) {
+    try {
+        const SignedLayout layout = layout_of(file);
+        return SignatureVerifier(file, layout, policy, source).run();
+    } catch (const std::exception& e) {  // allocation failures
+        SignatureReport report;
+        report.error = e.what();
+        return report;
+    }
+}
+
 std::string open_error(DWORD error) {
     switch (error) {
         case win::kErrorFileNotFound:
@@ -64,7 +76,7 @@ public:
         if (view.bytes().size() > kMaxSignedFileBytes) {
             return failed_report("file too large");
         }
-        SignatureReport report = verify_signature_bytes(view.bytes(), policy);
+        SignatureReport report = verify_layout(view.bytes(), policy, &view.file());
         if (!view.intact()) {
             return failed_report("file changed while it was read");
         }
@@ -92,14 +104,7 @@ std::unique_ptr<CodeSignatureVerifier> make_code_signature_verifier() {
 }
 
 SignatureReport verify_signature_bytes(std::span<const std::uint8_t> file, const TrustPolicy& policy) {
-    try {
-        const SignedLayout layout = layout_of(file);
-        return SignatureVerifier(file, layout, policy).run();
-    } catch (const std::exception& e) {  // allocation failures
-        SignatureReport report;
-        report.error = e.what();
-        return report;
-    }
+    return verify_layout(file, policy, nullptr);
 }
 
 bool verify_publisher_signature(const std::filesystem::path& path, std::span<const std::wstring> publisher_names,

@@ -77,8 +77,34 @@ const EVP_MD* digest_by_oid(const std::string& dotted) {
 }  // namespace
 
 SignatureVerifier::SignatureVerifier(std::span<const std::uint8_t> file, const SignedLayout& layout,
-                                     const TrustPolicy& policy)
-    : file_(file), layout_(layout), policy_(policy), now_(policy.now.value_or(std::time(nullptr))) {}
+                                     const TrustPolicy& policy, const File* source)
+    : file_(file),
+      source_(source),
+      layout_(layout),
+      policy_(policy),
+      now_(policy.now.value_or(std::time(nullptr))) {}
+
+bool SignatureVerifier::hash_range(EVP_MD_CTX* ctx, std::uint64_t offset, std::uint64_t length) {
+    if (offset > file_.size() || length > file_.size() - offset) {
+        return false;
+    }
+    if (source_ == nullptr) {
+        return EVP_DigestUpdate(ctx, file_.data() + offset, length) == 1;
+    }
+    constexpr std::size_t kPiece = 256 * 1024;  // stays in the cache between read and hash
+    std::vector<std::uint8_t> piece(static_cast<std::size_t>(std::min<std::uint64_t>(length, kPiece)));
+    while (length > 0) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(length, piece.size()));
+        std::size_t done = 0;
+        if (source_->read_at(offset, piece.data(), want, done) != win::kErrorSuccess || done == 0 ||
+            EVP_DigestUpdate(ctx, piece.data(), done) != 1) {
+            return false;
+        }
+        offset += done;
+        length -= done;
+    }
+    return true;
+}
 
 const std::vector<std::uint8_t>* SignatureVerifier::file_hash(const EVP_MD* md) {
     const int nid = EVP_MD_get_type(md);
@@ -90,8 +116,7 @@ const std::vector<std::uint8_t>* SignatureVerifier::file_hash(const EVP_MD* md) 
         return nullptr;
     }
     for (const ByteRange& r : layout_.hashed) {
-        if (r.offset > file_.size() || r.length > file_.size() - r.offset ||
-            EVP_DigestUpdate(ctx.get(), file_.data() + r.offset, r.length) != 1) {
+        if (!hash_range(ctx.get(), r.offset, r.length)) {
             return nullptr;
         }
     }
