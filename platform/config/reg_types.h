@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "platform/config/guid.h"
+#include "platform/text/guid.h"
 #include "platform/errors/win_error.h"
 #include "platform/system/registry/registry.h"
 

@@ -219,5 +219,28 @@ inline constexpr DWORD kWaitAbandoned = 0x80;
 inline constexpr DWORD kWaitFailed = 0xFFFFFFFF;
 inline constexpr DWORD kInfinite = 0xFFFFFFFF;
 
+// Windows Sockets errors (WSAGetLastError) of the datagram sender.
+inline constexpr DWORD kWsaEAcces = 10013;
+inline constexpr DWORD kWsaEInval = 10022;
+inline constexpr DWORD kWsaEMFile = 10024;
+inline constexpr DWORD kWsaENotSock = 10038;
+inline constexpr DWORD kWsaEMsgSize = 10040;
+inline constexpr DWORD kWsaEAfNoSupport = 10047;
+inline constexpr DWORD kWsaEAddrNotAvail = 10049;
+inline constexpr DWORD kWsaENetUnreach = 10051;
+inline constexpr DWORD kWsaENoBufs = 10055;
+inline constexpr DWORD kWsaEConnRefused = 10061;
+inline constexpr DWORD kWsaEHostUnreach = 10065;
+
+// WMI status codes (WBEM_S_FALSE, WBEM_E_*) of the machine-query provider.
+inline constexpr HRESULT kWbemSFalse = 1;
+inline constexpr HRESULT kWbemEFailed = detail::as_signed(0x80041001u);
+inline constexpr HRESULT kWbemENotFound = detail::as_signed(0x80041002u);
+inline constexpr HRESULT kWbemEInvalidParameter = detail::as_signed(0x80041008u);
+inline constexpr HRESULT kWbemEInvalidNamespace = detail::as_signed(0x8004100Eu);
+inline constexpr HRESULT kWbemEInvalidClass = detail::as_signed(0x80041010u);
+inline constexpr HRESULT kWbemEInvalidQuery = detail::as_signed(0x80041017u);
+inline constexpr HRESULT kWbemEInvalidQueryType = detail::as_signed(0x80041018u);
+
 }  // namespace win
 }  // namespace rk

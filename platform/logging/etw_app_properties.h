@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "platform/config/guid.h"
+#include "platform/text/guid.h"
 #include "platform/errors/win_error.h"
 #include "platform/logging/logging_config_listener_if.h"
 

@@ -24,7 +24,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/config/guid.h"
+#include "platform/text/guid.h"
 #include "platform/logging/etw_app_properties.h"
 #include "platform/logging/etw_trace_writer.h"
 #include "platform/logging/logging_if_ex.h"

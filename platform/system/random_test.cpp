@@ -4,6 +4,7 @@
 
 #include <array>
 #include <set>
+#include <string>
 #include <vector>
 
 namespace rk::sys {
@@ -30,6 +31,20 @@ TEST(RandomBytes, DrawsDiffer) {
     ASSERT_EQ(random_bytes(a), 0u);
     ASSERT_EQ(random_bytes(b), 0u);
     EXPECT_NE(a, b);
+}
+
+// Version 4, variant 1 (RFC 4122) in the braced text form, every one new.
+TEST(CreateGuid, RandomVersion4) {
+    std::set<std::wstring> seen;
+    for (int i = 0; i < 200; ++i) {
+        win::GUID guid;
+        ASSERT_EQ(create_guid(guid), 0);
+        const std::wstring text = win::guid_to_string(guid);
+        ASSERT_EQ(text.size(), 38u);
+        EXPECT_EQ(text[15], L'4') << text;
+        EXPECT_NE(std::wstring(L"89AB").find(text[20]), std::wstring::npos) << text;
+        EXPECT_TRUE(seen.insert(text).second) << text;
+    }
 }
 
 }  // namespace

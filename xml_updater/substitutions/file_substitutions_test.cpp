@@ -9,10 +9,10 @@
 
 #include "platform/system/osinfo/os_info.h"
 #include "platform/system/test/temp_root.h"
+#include "platform/system/version/test/pe_fixtures.h"
 #include "platform/text/utf.h"
 #include "xml_updater/substitution_manager.h"
 #include "xml_updater/substitutions/dir_substitution.h"
-#include "xml_updater/substitutions/pe_version_reader.h"
 #include "xml_updater/substitutions/substitution_constants.h"
 #include "xml_updater/substitutions/test/log_capture.h"
 
@@ -21,7 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kFixtures = fs::path(RK_SOURCE_DIR) / "xml_updater/substitutions/testdata";
+const fs::path kFixtures = rk::sys::test::pe_fixtures();
 
 std::shared_ptr<rk::sys::OsInfo> machine(const wchar_t* arch) {
     rk::sys::OsVersion v;
@@ -34,18 +34,6 @@ std::shared_ptr<rk::sys::OsInfo> machine(const wchar_t* arch) {
 std::wstring expand(CSubstitutionManager& m, std::wstring text) {
     m.Substitute(text);
     return text;
-}
-
-std::vector<std::uint8_t> read_all(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// The VS_VERSIONINFO block starts 6 bytes before its UTF-16 key.
-std::size_t version_block(const std::vector<std::uint8_t>& bytes) {
-    const std::u16string key = u"VS_VERSION_INFO";
-    const std::string key_bytes(reinterpret_cast<const char*>(key.data()), key.size() * 2);
-    return std::string(bytes.begin(), bytes.end()).find(key_bytes) - 6;
 }
 
 class FileSubstitutions : public ::testing::Test {
@@ -107,46 +95,10 @@ TEST_F(FileSubstitutions, FileVersion) {
     }
 }
 
-// Damaged version resources, each stopping at its own step.
-TEST(PeVersionReader, DamagedImages) {
-    const std::vector<std::uint8_t> good = read_all(kFixtures / "version-1.2.3.4.exe");
-    ASSERT_FALSE(good.empty());
-    const std::size_t block = version_block(good);
-
-    FixedFileVersion version;
-    ASSERT_EQ(read_file_version(good, version), VersionInfoStatus::Ok);
-    EXPECT_EQ(version.file_version_ms, 0x00010002u);
-    EXPECT_EQ(version.file_version_ls, 0x00030004u);
-
-    struct Damage {
-        const char* what;
-        std::function<void(std::vector<std::uint8_t>&)> apply;
-        VersionInfoStatus expected;
-    };
-    const Damage damages[] = {
-        {"empty file", [](auto& b) { b.clear(); }, VersionInfoStatus::NoVersionInfo},
-        {"no MZ", [](auto& b) { b[0] = 'X'; }, VersionInfoStatus::NoVersionInfo},
-        {"e_lfanew past the end", [](auto& b) { b[0x3F] = 0x7F; }, VersionInfoStatus::NoVersionInfo},
-        {"cut inside the headers", [](auto& b) { b.resize(0x100); }, VersionInfoStatus::NoVersionInfo},
-        {"data cut off", [block](auto& b) { b.resize(block + 8); }, VersionInfoStatus::DataUnreadable},
-        {"root value length 0", [block](auto& b) { b[block + 2] = 0; b[block + 3] = 0; },
-         VersionInfoStatus::EmptyRootBlock},
-        {"root length too small", [block](auto& b) { b[block] = 8; b[block + 1] = 0; },
-         VersionInfoStatus::QueryFailed},
-        {"root value too short", [block](auto& b) { b[block + 2] = 20; b[block + 3] = 0; },
-         VersionInfoStatus::QueryFailed},
-    };
-    for (const auto& d : damages) {
-        auto bytes = good;
-        d.apply(bytes);
-        EXPECT_EQ(read_file_version(bytes, version), d.expected) << d.what;
-    }
-}
-
 TEST_F(FileSubstitutions, FileVersionMessages) {
     // A truncated version block on disk reports the reading step.
-    auto bytes = read_all(kFixtures / "version-1.2.3.4.exe");
-    bytes.resize(version_block(bytes) + 8);
+    auto bytes = rk::sys::test::read_bytes(kFixtures / "version-1.2.3.4.exe");
+    bytes.resize(rk::sys::test::version_block(bytes) + 8);
     std::ofstream(root_.path() / "data/cut.exe", std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     EXPECT_EQ(expand(manager_, L"[FVER:C:\\data\\cut.exe]"), L"!UNKNOWN");

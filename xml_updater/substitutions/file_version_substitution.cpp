@@ -2,9 +2,7 @@
 
 #include <string>
 
-#include "platform/system/file_view.h"
-#include "platform/text/format.h"
-#include "xml_updater/substitutions/pe_version_reader.h"
+#include "platform/system/version/file_version.h"
 #include "xml_updater/substitutions/substitution_constants.h"
 #include "xml_updater/xml_updater_log.h"
 
@@ -15,20 +13,13 @@ constexpr wchar_t kFunction[] = L"CFileVersionSubstitution::Substitute";
 }  // namespace
 
 std::wstring CFileVersionSubstitution::Substitute(const std::wstring& arguments, CSubstitutionManager* /*manager*/) {
-    VersionInfoStatus status = VersionInfoStatus::NoVersionInfo;
-    FixedFileVersion version;
-    rk::sys::FileView view;
-    if (rk::sys::FileView::open(arguments, view) == rk::win::kErrorSuccess) {
-        status = read_file_version(view.bytes(), version);
-        if (!view.intact()) {
-            status = VersionInfoStatus::DataUnreadable;
-        }
-    }
+    using rk::sys::VersionInfoStatus;
+    rk::sys::FixedFileVersion version;
+    const VersionInfoStatus status = rk::sys::get_file_version(arguments, version);
     const wchar_t* message = nullptr;
     switch (status) {
     case VersionInfoStatus::Ok:
-        return rk::text::format(L"%d.%d.%d.%d", version.file_version_ms >> 16, version.file_version_ms & 0xFFFFu,
-                                version.file_version_ls >> 16, version.file_version_ls & 0xFFFFu);
+        return rk::sys::file_version_text(version);
     case VersionInfoStatus::NoVersionInfo:
         message = kMsgNoVersionInfoSize;
         break;

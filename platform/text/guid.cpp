@@ -1,4 +1,4 @@
-#include "platform/config/guid.h"
+#include "platform/text/guid.h"
 
 #include "platform/text/format.h"
 

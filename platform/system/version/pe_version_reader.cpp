@@ -1,8 +1,8 @@
-#include "xml_updater/substitutions/pe_version_reader.h"
+#include "platform/system/version/pe_version_reader.h"
 
 #include <optional>
 
-namespace XMLUpdater::v2 {
+namespace rk::sys {
 namespace {
 
 constexpr std::uint32_t kPeSignature = 0x00004550;  // "PE\0\0"
@@ -201,4 +201,4 @@ VersionInfoStatus read_file_version(std::span<const std::uint8_t> bytes, FixedFi
     return VersionInfoStatus::Ok;
 }
 
-}  // namespace XMLUpdater::v2
+}  // namespace rk::sys

@@ -3,10 +3,10 @@
 #include <cstdint>
 #include <span>
 
-#include "xml_updater/substitutions/pe_version_reader.h"
+#include "platform/system/version/pe_version_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    XMLUpdater::v2::FixedFileVersion version;
-    (void)XMLUpdater::v2::read_file_version(std::span<const std::uint8_t>(data, size), version);
+    rk::sys::FixedFileVersion version;
+    (void)rk::sys::read_file_version(std::span<const std::uint8_t>(data, size), version);
     return 0;
 }

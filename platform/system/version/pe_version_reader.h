@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-namespace XMLUpdater::v2 {
+namespace rk::sys {
 
 // Where reading stopped, matching the steps of the Windows calls:
 enum class VersionInfoStatus {
@@ -26,4 +26,4 @@ struct FixedFileVersion {
 // the first language under it. Every offset is checked against the bytes.
 VersionInfoStatus read_file_version(std::span<const std::uint8_t> image, FixedFileVersion& version);
 
-}  // namespace XMLUpdater::v2
+}  // namespace rk::sys
