@@ -5,6 +5,8 @@ namespace {
 
 class KnownFolderShlObjAPI final : public ShlObjAPI {
 public:
+    explicit KnownFolderShlObjAPI(rk::sys::EnvLookup env) : folders_(std::move(env)) {}
+
     rk::HRESULT SHGetKnownFolderPath(rk::sys::KnownFolder folder, rk::DWORD /*flags*/,
                                      std::wstring& path) override {
         const rk::DWORD error = folders_.path(folder, path, false);
@@ -17,6 +19,8 @@ private:
 
 }  // namespace
 
-std::shared_ptr<ShlObjAPI> CreateShlObjAPI() { return std::make_shared<KnownFolderShlObjAPI>(); }
+std::shared_ptr<ShlObjAPI> CreateShlObjAPI(rk::sys::EnvLookup env) {
+    return std::make_shared<KnownFolderShlObjAPI>(std::move(env));
+}
 
 }  // namespace DiraDoro

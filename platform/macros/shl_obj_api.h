@@ -24,7 +24,7 @@ public:
 };
 
 // The real service over the seam's known folders (rk::sys::KnownFolders with
-// the process environment); never creates a folder.
-std::shared_ptr<ShlObjAPI> CreateShlObjAPI();
+// the given environment, the process's by default); never creates a folder.
+std::shared_ptr<ShlObjAPI> CreateShlObjAPI(rk::sys::EnvLookup env = rk::sys::process_env);
 
 }  // namespace DiraDoro
