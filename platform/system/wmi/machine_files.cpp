@@ -20,22 +20,6 @@ void for_each_line(std::string_view text, Fn line_fn) {
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
-std::string os_release_value(std::string_view raw) {
-    if (raw.size() >= 2 && (raw.front() == '"' || raw.front() == '\'') && raw.back() == raw.front()) {
-        const char quote = raw.front();
-        raw = raw.substr(1, raw.size() - 2);
-        std::string value;
-        for (std::size_t i = 0; i < raw.size(); ++i) {
-            if (quote == '"' && raw[i] == '\\' && i + 1 < raw.size()) {
-                ++i;
-            }
-            value += raw[i];
-        }
-        return value;
-    }
-    return std::string(raw);
-}
-
 std::string unescape_octal(std::string_view field) {
     std::string out;
     for (std::size_t i = 0; i < field.size(); ++i) {
@@ -54,19 +38,6 @@ std::string unescape_octal(std::string_view field) {
 }
 
 }  // namespace
-
-std::map<std::string, std::string> parse_os_release(std::string_view text) {
-    std::map<std::string, std::string> values;
-    for_each_line(text, [&](std::string_view line) {
-        line = text::trim(line);
-        const std::size_t equals = line.find('=');
-        if (line.empty() || line.front() == '#' || equals == std::string_view::npos || equals == 0) {
-            return;
-        }
-        values[std::string(line.substr(0, equals))] = os_release_value(line.substr(equals + 1));
-    });
-    return values;
-}
 
 std::vector<std::map<std::string, std::string>> parse_cpuinfo(std::string_view text) {
     std::vector<std::map<std::string, std::string>> processors;

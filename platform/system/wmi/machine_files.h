@@ -11,11 +11,6 @@
 
 namespace rk::sys::wmi {
 
-// os-release(5): KEY=value lines, values optionally in single or double
-// quotes (backslash escapes inside double quotes); comments and malformed
-// lines are skipped.
-std::map<std::string, std::string> parse_os_release(std::string_view text);
-
 // /proc/cpuinfo: one map of "key: value" fields per logical processor
 // (blocks separated by blank lines), keys and values trimmed.
 std::vector<std::map<std::string, std::string>> parse_cpuinfo(std::string_view text);

@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 
+#include "platform/system/osinfo/machine_facts.h"
 #include "platform/system/paths.h"
 #include "platform/system/wmi/machine_files.h"
 #include "platform/text/format.h"
@@ -187,13 +188,9 @@ std::vector<Values> operating_system(const MachineSource& source) {
     if (!os_release) {
         os_release = source.read_file(kOsReleaseFallback);
     }
-    const auto fields = parse_os_release(os_release.value_or(""));
-    std::optional<std::string> caption = field(fields, "PRETTY_NAME");
-    if (!caption || caption->empty()) {
-        caption = field(fields, "NAME");
-    }
-    if (!caption || caption->empty()) {
-        caption = "Linux";  // os-release(5)'s default NAME
+    std::wstring caption = os_release_product_name(os_release.value_or(""));
+    if (caption.empty()) {
+        caption = L"Linux";  // os-release(5)'s default NAME
     }
     const auto release = line_of(source, kKernelRelease);
     const auto version = kernel_version(release);
@@ -204,8 +201,8 @@ std::vector<Values> operating_system(const MachineSource& source) {
     const auto stat = source.read_file(kStat);
     const MemoryKb mem = memory(source);
     return {Values{
-        {L"Caption", text_value(caption)},
-        {L"Name", text_value(caption)},
+        {L"Caption", caption},
+        {L"Name", caption},
         {L"Version", text_value(version)},
         {L"BuildNumber", text_value(build)},
         {L"OSArchitecture", is_64bit(source.machine()) ? WbemValue(std::wstring(L"64-bit")) : WbemValue(std::wstring(L"32-bit"))},
