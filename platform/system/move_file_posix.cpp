@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/errors/errno_map.h"
+#include "platform/system/file.h"
 #include "platform/system/pending_deletes.h"
 #include "platform/system/paths.h"
 
@@ -18,22 +19,6 @@ namespace rk::sys {
 namespace {
 
 namespace fs = std::filesystem;
-
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 DWORD errno_error() { return win::from_errno(errno); }
 
@@ -49,11 +34,13 @@ DWORD missing_error(const fs::path& host) {
 
 DWORD sync_folder_of(const fs::path& host) {
     const fs::path parent = host.parent_path().empty() ? fs::path(".") : host.parent_path();
-    const Fd dir(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() < 0 || ::fsync(dir.get()) != 0) {
+    const int dir = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) {
         return errno_error();
     }
-    return win::kErrorSuccess;
+    const DWORD error = ::fsync(dir) == 0 ? win::kErrorSuccess : errno_error();
+    ::close(dir);
+    return error;
 }
 
 // rename(2) that never replaces: renameat2(RENAME_NOREPLACE), or a check
@@ -73,31 +60,33 @@ int rename_no_replace(const fs::path& from, const fs::path& to) {
     return ::rename(from.c_str(), to.c_str());
 }
 
-DWORD copy_contents(int in, int out, bool write_through) {
+DWORD copy_contents(const fs::path& from, const fs::path& to, unsigned mode, bool write_through) {
+    File in;
+    if (const DWORD error = File::open_host(from, {}, in); error != win::kErrorSuccess) {
+        return error;
+    }
+    File out;
+    FileOpenOptions create;
+    create.access = kGenericWrite;
+    create.disposition = kCreateNew;
+    create.mode = mode;
+    if (const DWORD error = File::open_host(to, create, out); error != win::kErrorSuccess) {
+        return error;
+    }
     std::vector<char> buffer(1 << 16);
     for (;;) {
-        const ssize_t n = ::read(in, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
+        std::size_t done = 0;
+        if (const DWORD error = in.read(buffer.data(), buffer.size(), done); error != win::kErrorSuccess) {
+            return error;
         }
-        if (n < 0) {
-            return errno_error();
-        }
-        if (n == 0) {
+        if (done == 0) {
             break;
         }
-        for (ssize_t done = 0; done < n;) {
-            const ssize_t w = ::write(out, buffer.data() + done, static_cast<std::size_t>(n - done));
-            if (w < 0 && errno == EINTR) {
-                continue;
-            }
-            if (w <= 0) {
-                return errno_error();
-            }
-            done += w;
+        if (const DWORD error = out.write_all(buffer.data(), done); error != win::kErrorSuccess) {
+            return error;
         }
     }
-    return write_through && ::fsync(out) != 0 ? errno_error() : win::kErrorSuccess;
+    return write_through ? out.flush() : win::kErrorSuccess;
 }
 
 // The copy half of a move across file systems: the file (never through a
@@ -114,19 +103,10 @@ DWORD copy_across(const fs::path& from, const struct stat& st, const fs::path& t
         if (::symlink(std::string(target.data(), static_cast<std::size_t>(n)).c_str(), temporary.c_str()) != 0) {
             return errno_error();
         }
-    } else {
-        const Fd in(::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-        if (in.get() < 0) {
-            return errno_error();
-        }
-        const Fd out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, st.st_mode & 07777));
-        if (out.get() < 0) {
-            return errno_error();
-        }
-        if (const DWORD error = copy_contents(in.get(), out.get(), write_through); error != win::kErrorSuccess) {
-            ::unlink(temporary.c_str());
-            return error;
-        }
+    } else if (const DWORD error = copy_contents(from, temporary, st.st_mode & 07777, write_through);
+               error != win::kErrorSuccess) {
+        ::unlink(temporary.c_str());
+        return error;
     }
     const int rc = replace ? ::rename(temporary.c_str(), to.c_str()) : rename_no_replace(temporary, to);
     if (rc != 0) {
