@@ -45,6 +45,15 @@ function readVariable(name, defaultValue) {
 function GetSetting(name, defaultValue) { return readVariable("Setting." + name, defaultValue); }
 function GetProperty(name, defaultValue) { return readVariable("Property." + name, defaultValue); }
 
+// Folder macros ("$(FOLDERID_ProgramData)") expanded by the system plug-in;
+// a path without one is already a path.
+function expandFolder(system, text) {
+    if (text.indexOf("$(") >= 0 && parseInt(system.GetVersion(), 10) > 1) {
+        return system.GetKnownFolder(text);
+    }
+    return text;
+}
+
 function setTimeout(ms, callback) { return timer.setTimeout(ms, { "OnTimeout": callback }); }
 function setInterval(ms, callback) { return timer.setInterval(ms, { "OnTimeout": callback }); }
 function clearInterval(id) { timer.clearInterval(id); }
@@ -61,9 +70,7 @@ var scriptHelper = (function () {
                      GetSetting("Analytics.Script.Folder.Name", "Scripts") + "\\";
         }
         var system = getPluginFactory().Create("system");
-        if (parseInt(system.GetVersion(), 10) > 1) {
-            folder = system.GetKnownFolder(folder);
-        }
+        folder = expandFolder(system, folder);
         if (folder.charAt(folder.length - 1) !== "\\") {
             folder += "\\";
         }
@@ -145,7 +152,7 @@ function startContentEngine() {
 function checkForContentUpdates() {
     try {
         var system = getPluginFactory().Create("system");
-        var path = system.GetKnownFolder(GetSetting("Analytics.Base.Path", ""));
+        var path = expandFolder(system, GetSetting("Analytics.Base.Path", ""));
         var updater = getPluginFactory().Create("xmlUpdate");
         if (updater.Initialize(path, GetSetting("product_content_update_url", DefaultContentUpdateUrl), false)) {
             var code = updater.Update();

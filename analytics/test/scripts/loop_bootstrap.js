@@ -1,0 +1,2 @@
+// Test bootstrap: never returns while it loads.
+for (;;) { }
