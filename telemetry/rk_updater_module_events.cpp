@@ -4,6 +4,7 @@
 #include <mutex>
 #include <utility>
 
+#include "analytics/rk_ale_engine_controller.h"
 #include "platform/logging/process_logger.h"
 #include "telemetry/rk_events_tracker.h"
 #include "telemetry/updater_events.h"
@@ -69,7 +70,41 @@ UpdaterEventObserver SetUpdaterEventObserver(UpdaterEventObserver observer) {
 
 }  // namespace rk::telemetry
 
+namespace {
+
+using Halden::Analytics::CRkALEEngineController;
+
+void init_engine() {
+    const std::lock_guard engine(CRkALEEngineController::EngineLock());
+    if (const auto controller = CRkALEEngineController::GetALEEngineControllerInstance()) {
+        if (IsLogLevelEnabled(rk::log_level::kInformation)) {
+            LogMessage(rk::log_level::kInformation, rk::telemetry::kFile, L"InitALEEngine", __LINE__,
+                       L"Initializing and Starting ALEEngine");
+        }
+        controller->InitializeAndStartALEEngine();
+    }
+}
+
+void deinit_engine() {
+    const std::lock_guard engine(CRkALEEngineController::EngineLock());
+    if (const auto controller = CRkALEEngineController::GetALEEngineControllerInstance()) {
+        if (IsLogLevelEnabled(rk::log_level::kInformation)) {
+            LogMessage(rk::log_level::kInformation, rk::telemetry::kFile, L"DeinitALEEngine", __LINE__,
+                       L"Stopping and Uninitializing the ALEEngine");
+        }
+        controller->StopAndUninitializeALEEngine();
+    }
+    CRkALEEngineController::DestroyInstance();
+}
+
+}  // namespace
+
 void SendRkUpdaterModuleEvents(rk::DWORD id, const std::wstring& detail) {
+    try {
+        init_engine();
+    } catch (...) {
+        // The engine is telemetry's own business; the event still counts.
+    }
     try {
         const std::wstring payload = rk::telemetry::FormPayload(detail);
         if (!payload.empty() && IsLogLevelEnabled(rk::log_level::kProgress)) {
@@ -80,5 +115,9 @@ void SendRkUpdaterModuleEvents(rk::DWORD id, const std::wstring& detail) {
         rk::telemetry::TrackEvent(id, payload);
     } catch (...) {
         // Reporting never fails the caller's pass (allocation failures included).
+    }
+    try {
+        deinit_engine();
+    } catch (...) {
     }
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -9,13 +11,17 @@
 #include <utility>
 #include <vector>
 
-#include "analytics/transport_registry.h"
+#include "analytics/rk_ale_engine_controller.h"
+#include "analytics/sdk_connector.h"
 #include "platform/logging/test/scoped_process_logger.h"
+#include "platform/system/http/test/test_server.h"
 #include "platform/system/test/temp_root.h"
+#include "platform/text/utf.h"
 #include "telemetry/rk_analytics_tracker.h"
 #include "telemetry/rk_events_tracker.h"
 #include "telemetry/rk_key_value_data_parser.h"
 #include "telemetry/updater_events.h"
+#include "xml_updater/http_transaction.h"
 
 namespace rk::telemetry {
 namespace {
@@ -23,29 +29,34 @@ namespace {
 using Halden::Analytics::Record;
 using logging::test::ScopedLogCapture;
 
-// Keeps the records the analytics tracker sends.
-class Collector final : public Halden::Analytics::internal::CBaseTransport {
-public:
-    Collector() : CBaseTransport(L"Collector", 1) {}
-    bool Connect() override { return true; }
-    bool Send(const Record& record) override {
-        Record fields;
-        for (const auto& [name, value] : record) {
-            if (!name.starts_with(L"__")) {
-                fields.emplace(name, value);
-            }
-        }
-        records.push_back(std::move(fields));
-        return true;
-    }
-    void Disconnect() override {}
-    std::vector<Record> records;
-};
-
+// Every event starts a real engine (its content update goes to a port where
+// nothing listens, the stop does not wait); the records are seen as they go
+// to their transport.
 class TelemetryTest : public ::testing::Test {
 protected:
-    TelemetryTest() { Halden::Analytics::RegisterTransport(collector_); }
-    ~TelemetryTest() override { Halden::Analytics::UnregisterTransport(collector_); }
+    TelemetryTest() {
+        Halden::Analytics::EngineOptions options;
+        options.content_update_url = L"https://127.0.0.1:" + std::to_wstring([] {
+            sys::http::test::SilentListener listener;
+            return listener.port();
+        }()) + L"/update_product.xml";
+        options.terminate_delay = L"0";
+        Halden::Analytics::CRkALEEngineController::SetEngineOptions(options);
+        Halden::Analytics::SetRecordObserver([this](const Record& record) {
+            transports_.push_back(record.at(L"__transport.name"));
+            Record fields;
+            for (const auto& [name, value] : record) {
+                if (!name.starts_with(L"__")) {
+                    fields.emplace(name, value);
+                }
+            }
+            records_.push_back(std::move(fields));
+        });
+    }
+    ~TelemetryTest() override {
+        Halden::Analytics::SetRecordObserver({});
+        Halden::Analytics::CRkALEEngineController::SetEngineOptions({});
+    }
 
     void write_state(const std::string& text) {
         const auto file = root_.path() / "var/lib/Corvane Lumora/lbstate.ini";
@@ -54,8 +65,17 @@ protected:
     }
 
     sys::test::TempRoot root_;
-    std::shared_ptr<Collector> collector_ = std::make_shared<Collector>();
+    std::vector<Record> records_;
+    std::vector<std::wstring> transports_;
 };
+
+std::size_t thread_count() {
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+        ++n;
+    }
+    return n;
+}
 
 Record updater_record(const std::wstring& name, const std::wstring& action, const wchar_t* hit_label) {
     Record r{{L"UniqueIdentifier", name}, {L"Event.Category", L"Life"}, {L"Event.Action", action},
@@ -98,10 +118,10 @@ TEST_F(TelemetryTest, EveryUpdaterEventBecomesItsRecord) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.id);
-        collector_->records.clear();
+        records_.clear();
         ScopedLogCapture capture;
         SendRkUpdaterModuleEvents(c.id, c.detail);
-        EXPECT_EQ(collector_->records, c.records);
+        EXPECT_EQ(records_, c.records);
         const std::wstring outcome = c.records.empty() ? L"TrackEvent failed to track event: " + std::to_wstring(c.id)
                                                        : L"TrackEvent completed for event: " + std::to_wstring(c.id) + L"s";
         EXPECT_TRUE(capture.logger().Contains(outcome));
@@ -115,15 +135,52 @@ TEST_F(TelemetryTest, EveryUpdaterEventBecomesItsRecord) {
 TEST_F(TelemetryTest, MissingStateValuesAreUnknown) {
     ScopedLogCapture capture;
     SendRkUpdaterModuleEvents(kEventPrecondCheckFailed, L"preconditionfailed");
-    ASSERT_EQ(collector_->records.size(), 1u);
-    EXPECT_EQ(collector_->records[0].at(L"hit_result"), L"unknown");
-    EXPECT_EQ(collector_->records[0].at(L"hit_source"), L"unknown");
+    ASSERT_EQ(records_.size(), 1u);
+    EXPECT_EQ(records_[0].at(L"hit_result"), L"unknown");
+    EXPECT_EQ(records_[0].at(L"hit_source"), L"unknown");
     EXPECT_FALSE(capture.logger().Contains(L"Successfully read the scan status"));
     write_state("[LastScanResult]\nScanStatus=infected\n");
     SendRkUpdaterModuleEvents(kEventPrecondCheckFailed, L"preconditionfailed");
-    EXPECT_EQ(collector_->records[1].at(L"hit_result"), L"infected");
+    EXPECT_EQ(records_[1].at(L"hit_result"), L"infected");
     EXPECT_TRUE(capture.logger().Contains(L"Successfully read the scan status"));
     EXPECT_FALSE(capture.logger().Contains(L"Successfully read the InstallSource for Life LI and Upgrade events"));
+}
+
+TEST_F(TelemetryTest, EachEventRunsItsOwnEngineAndLeavesNoThread) {
+    SendRkUpdaterModuleEvents(kEventPrecondCheckStarted, L"");  // process-wide threads start once
+    const std::size_t threads = thread_count();
+    ScopedLogCapture capture;
+    transports_.clear();
+    SendRkUpdaterModuleEvents(kEventPrecondCheckSuccess, L"preconditionsuccess");
+    SendRkUpdaterModuleEvents(kEventDownloadExecuteSuccess, L"executesuccesswithexitcode:0");
+    EXPECT_EQ(transports_, (std::vector<std::wstring>{L"InProcess v1", L"InProcess v1"}));
+    for (const wchar_t* line : {L"Initializing and Starting ALEEngine", L"Created instance for controller",
+                                L"ALE Engine Started successfully", L"Stopping and Uninitializing the ALEEngine",
+                                L"ALE Engine stopped successfully", L"ALE Engine Unitialization successfully"}) {
+        const auto messages = capture.logger().Messages();
+        EXPECT_EQ(std::count(messages.begin(), messages.end(), line), 2) << text::wide_to_utf8(line);
+    }
+    EXPECT_EQ(thread_count(), threads);
+}
+
+TEST_F(TelemetryTest, AContentServerThatNeverAnswersHoldsTheEventForTheDelayOnly) {
+    sys::http::test::TestServer server(sys::http::test::TestServer::Mode::kTls);
+    server.handle("GET", "/update_product.xml", [&](const httplib::Request&, httplib::Response& response) {
+        server.stall(std::chrono::seconds(30));
+        response.status = 304;
+    });
+    Halden::Analytics::EngineOptions options;
+    options.content_update_url = server.wide_url("/update_product.xml");
+    options.terminate_delay = L"1";
+    Halden::Analytics::CRkALEEngineController::SetEngineOptions(options);
+    XMLUpdater::v2::NHttp::SetTrustAnchors(sys::http::test::dev_root_ca());
+    const auto start = std::chrono::steady_clock::now();
+    SendRkUpdaterModuleEvents(kEventPrecondCheckStarted, L"");
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    XMLUpdater::v2::NHttp::SetTrustAnchors({});
+    EXPECT_EQ(server.request_count(), 1u);
+    EXPECT_LT(elapsed, std::chrono::milliseconds(2500));
+    EXPECT_EQ(records_.size(), 1u);
 }
 
 // Tracking data that stands for any group's parameter object.
@@ -163,11 +220,11 @@ TEST_F(TelemetryTest, TrackingDataChecksAndCategoryDispatch) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.data);
-        collector_->records.clear();
+        records_.clear();
         ScopedLogCapture capture;
         FixedParams params(c.data, c.ok);
         EXPECT_EQ(RkAnalyticsTracker().SendTrackingData(&params), c.sent);
-        EXPECT_EQ(collector_->records.size(), c.sent ? 1u : 0u);
+        EXPECT_EQ(records_.size(), c.sent ? 1u : 0u);
         EXPECT_TRUE(capture.logger().Contains(L"RkAnalyticsTracker::SendTrackingData - start"));
         if (c.line != nullptr) {
             EXPECT_TRUE(capture.logger().Contains(c.line));

@@ -9,9 +9,11 @@
 #include "app/http/rk_win_http_client.h"
 #include "app/manifest/rk_xml_processor.h"
 #include "app/manifest/updater_environment.h"
+#include "analytics/http_transaction.h"
 #include "platform/system/download/url_download.h"
 #include "platform/system/pending_deletes.h"
 #include "profile/profile_data.h"
+#include "xml_updater/http_transaction.h"
 
 int main(int /*argc*/, char** argv) {
     using namespace rk::app;
@@ -21,6 +23,10 @@ int main(int /*argc*/, char** argv) {
         rk::sys::PendingDeletes().run();
         rk::sys::clean_interrupted_downloads();
     };
+    // The analytics engine's HTTPS (content updates, content scripts'
+    // requests) trusts the profile's anchors too; empty: the system store.
+    Halden::HttpTransaction::SetTrustAnchors(std::wstring(rk::profile::kDownloadCaFile));
+    XMLUpdater::v2::NHttp::SetTrustAnchors(std::wstring(rk::profile::kDownloadCaFile));
     parts.make_loop_parts = [] {
         auto client = std::make_shared<RkWinHttpClient>();
         client->SetStrictCertificates(rk::profile::kStrictCertificates);
