@@ -7,6 +7,11 @@
 #   2. the daemon rkupdatermodule runs in a temporary root (RK_ROOT) with its
 #      log on standard error until the installer has run;
 #   3. what happened is shown, and everything started here is stopped.
+# Analytics: every event of the pass starts the analytics engine; its
+# bootstrap runs the signed content update document the server holds for the
+# development profile's content address, which delivers the signed demo
+# content script engine.js; engine.js POSTs each record to the server's
+# collector (/collect), whose records of events 66, 67 and 71 are shown.
 # Content trust: a private dbus-daemon stands in for the system bus, with
 # rk-framework-service on it; trust content signed with the development
 # certificate lists that certificate as the maker's, so the installer
@@ -32,21 +37,31 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The server's files: the manifest and the signed installer.
+# The server's files: the manifest and the signed installer, the signed
+# content update document and the signed content script.
 mkdir -p "$work/serve" "$work/root/var/lib"
 cp testdata/demo/lmrupdate.xml "$work/serve/"
 cat "$keys/intermediate.crt" "$keys/root.crt" >"$work/chain.pem"
 "$bin/tools/rkctl/rkctl" sign-file testdata/demo/installer.sh --cert "$keys/codesign.crt" \
     --key "$keys/codesign.key.pem" --chain "$work/chain.pem" --out "$work/serve/Brightscan_Setup.exe"
+"$bin/tools/rkctl/rkctl" sign-doc --key "$keys/document.key.pem" --out "$work/serve/update_product.xml" \
+    testdata/demo/content/update_product.xml
+"$bin/tools/rkctl/rkctl" sign-script --key "$keys/script.key.pem" --out "$work/serve/engine.js" \
+    testdata/demo/content/engine.js
 
 # The machine the daemon sees: a temporary root with the registry values the
 # manifest's preconditions read.
 export RK_ROOT="$work/root"
 "$bin/tools/rkctl/rkctl" reg add 'HKLM\SOFTWARE\Corvane\Lumora' -v Version -d 2.1
 "$bin/tools/rkctl/rkctl" reg add 'HKLM\SOFTWARE\Corvane\Lumora' -v AffId -d DEMO
+# The product state the records carry (hit_source, hit_result).
+mkdir -p "$RK_ROOT/var/lib/Corvane Lumora"
+printf '[Brightscan]\r\nInstallSource=demo\r\n[LastScanResult]\r\nScanStatus=clean\r\n' \
+    >"$RK_ROOT/var/lib/Corvane Lumora/lbstate.ini"
 
 "$bin/tools/demo_server/rk-demo-server" --folder "$work/serve" --cert "$keys/tls.crt" \
-    --key "$keys/tls.key.pem" --host 127.0.0.1 --port 8443 >"$work/server.log" 2>&1 &
+    --key "$keys/tls.key.pem" --host 127.0.0.1 --port 8443 --collect "$work/collected.jsonl" \
+    >"$work/server.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 50); do
     grep -q serving "$work/server.log" && break
@@ -83,8 +98,8 @@ echo "== rkupdatermodule (RK_ROOT=$RK_ROOT)"
 RK_LOG_STDERR=1 RK_LOG_SEVERITY=1 "$bin/app/daemon/rkupdatermodule" 2>"$work/daemon.log" &
 pids+=($!)
 marker="$work/root/var/lib/CorvaneDemo/installer-ran.txt"
-for _ in $(seq 300); do
-    [ -s "$marker" ] && grep -q "TrackEvent completed for event: 71s\|event: 70s" "$work/daemon.log" && break
+for _ in $(seq 600); do
+    [ -s "$marker" ] && grep -q "dwnldexecute_" "$work/collected.jsonl" 2>/dev/null && break
     sleep 0.1
 done
 sleep 0.2
@@ -100,6 +115,23 @@ else
     echo "the installer did not run" >&2
     exit 1
 fi
+echo "== analytics: the collector's records of events 66, 67 and 71"
+for id in lumora_rkupdater_precond_check_started lumora_rkupdater_precond_check_success \
+    lumora_rkupdater_dwnldexecute_success; do
+    if ! grep -F "\"UniqueIdentifier\":\"$id\"" "$work/collected.jsonl"; then
+        echo "no record $id at the collector" >&2
+        exit 1
+    fi
+done | python3 -c '
+import json, sys
+for line in sys.stdin:
+    record = json.loads(line)
+    print(record["UniqueIdentifier"])
+    for name in sorted(record):
+        print("    %-26s %s" % (name, record[name]))'
+echo "== analytics: the engine's lines"
+grep -E "ALE Engine|engine.js|content update for|ALEScriptHostImpl" "$work/daemon.log" | sed -E 's/^[^ ]+ //' \
+    | cut -c1-200 || true
 echo "== content trust: the daemon's trust lines"
 grep -E '\[trust\]|Binary validation' "$work/daemon.log" | sed -E 's/^[^ ]+ //' | cut -c1-240 || true
 echo "== rkctl trust with --report: the framework service's cache receives the result"
