@@ -212,6 +212,7 @@ bool CRkUpdateExecutor::DownloadAndExecuteInstaller(std::wstring& detail) {
     sys::StartOptions options;
     options.command_line = command_line;
     options.working_directory = destination.path();
+    options.working_folder = &destination;  // the folder checked above, even if its name is swapped meanwhile
     options.hidden = true;
     if (env_->before_start && !env_->before_start(options)) {
         return false;

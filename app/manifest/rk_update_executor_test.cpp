@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -257,12 +258,17 @@ TEST_F(ExecutorTest, HostileDestinations) {
             fs::create_directory_symlink(outside, program_data(at));
         };
     };
-    const Case cases[] = {
-        {"climbs first", L"..\\escape", nullptr, L"createdestdirfails:161", ""},
-        {"climbs in the middle", L"Corvane\\..\\..\\escape", nullptr, L"createdestdirfails:161", ""},
-        {"climbs at the end", L"Corvane\\x\\..\\..\\..", nullptr, L"createdestdirfails:161", ""},
-        {"climbs far", L"..\\..\\..\\escape1", nullptr, L"createdestdirfails:161", ""},
-        {"climbs with slashes", L"Corvane/../../escape", nullptr, L"createdestdirfails:161", ""},
+    std::vector<Case> cases;
+    // ".." at each position, with either separator ('|' stands for both).
+    for (const wchar_t separator : {L'\\', L'/'}) {
+        for (const std::wstring pattern : {L"..|escape", L"Corvane|..|..|escape", L"Corvane|x|..|..|..",
+                                           L"..|..|..|escape1", L"Corvane|..|..", L"Corvane|..|..|"}) {
+            std::wstring rest = pattern;
+            std::replace(rest.begin(), rest.end(), L'|', separator);
+            cases.push_back({"climbs", rest, nullptr, L"createdestdirfails:161", ""});
+        }
+    }
+    const Case fixed[] = {
         {"stays inside", L"Corvane\\..\\Setup", nullptr, L"executesuccesswithexitcode:0", "Setup"},
         {"link at the folder", L"Corvane", link("Corvane"), L"executesuccesswithexitcode:0", "Corvane"},
         {"link above the folder", L"Corvane\\Setup", link("Corvane"), L"executesuccesswithexitcode:0",
@@ -276,8 +282,9 @@ TEST_F(ExecutorTest, HostileDestinations) {
          },
          L"createdestdirfails:5", ""},
     };
+    cases.insert(cases.end(), std::begin(fixed), std::end(fixed));
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(std::string(c.name) + " " + rk::text::wide_to_utf8(c.rest));
         fs::remove_all(program_data("Corvane"));
         fs::remove_all(program_data("Setup"));
         fs::remove_all(outside);
@@ -306,24 +313,52 @@ TEST_F(ExecutorTest, HostileDestinations) {
     }
 }
 
-// The installer that runs is the file that was checked: swapping another
-// file in under its name during the check changes nothing.
-TEST_F(ExecutorTest, AFileSwappedInAfterTheCheckNeverRuns) {
+// The installer that runs is the file that was checked, in the folder that
+// was checked: another file swapped in under its name, or a link to another
+// folder swapped in for its folder, during the check changes nothing.
+TEST_F(ExecutorTest, SwapsAfterTheCheckChangeNothing) {
     const std::wstring url = serve(script(4));
     const fs::path folder = program_data("Corvane");
-    during_check_ = [&] {
-        std::ofstream(folder / "other", std::ios::binary) << script(9, "swapped.txt");
-        fs::permissions(folder / "other", fs::perms::owner_all);
-        fs::rename(folder / "other", folder / "Brightscan_Release.exe");
+    const fs::path moved = program_data("moved");
+    const fs::path outside = root_.path() / "outside";
+    struct Case {
+        const char* name;
+        std::function<void()> swap;
+        fs::path ran_in;
     };
-    std::wstring detail;
-    auto& ex = executor({{L"DOWNLOADURL", url},
-                         {L"DESTDIR", L"[DIR:CSIDL_COMMON_APPDATA]\\Corvane"},
-                         {L"VALIDATE", L"TRUE"}});
-    EXPECT_TRUE(ex.DownloadAndExecuteInstaller(detail));
-    EXPECT_EQ(detail, L"executesuccesswithexitcode:4");
-    EXPECT_TRUE(fs::exists(folder / "args.txt"));
-    EXPECT_FALSE(fs::exists(folder / "swapped.txt"));
+    const Case cases[] = {
+        {"another file under the installer's name",
+         [&] {
+             std::ofstream(folder / "other", std::ios::binary) << script(9, "swapped.txt");
+             fs::permissions(folder / "other", fs::perms::owner_all);
+             fs::rename(folder / "other", folder / "Brightscan_Release.exe");
+         },
+         folder},
+        {"a link to another folder in the folder's place",
+         [&] {
+             fs::rename(folder, moved);
+             fs::create_directory_symlink(outside, folder);
+         },
+         moved},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(folder);
+        fs::remove_all(moved);
+        fs::remove_all(outside);
+        fs::create_directories(outside);
+        during_check_ = c.swap;
+        std::wstring detail;
+        auto& ex = executor({{L"DOWNLOADURL", url},
+                             {L"DESTDIR", L"[DIR:CSIDL_COMMON_APPDATA]\\Corvane"},
+                             {L"VALIDATE", L"TRUE"}});
+        EXPECT_TRUE(ex.DownloadAndExecuteInstaller(detail));
+        EXPECT_EQ(detail, L"executesuccesswithexitcode:4");
+        EXPECT_TRUE(fs::exists(c.ran_in / "args.txt"));
+        EXPECT_EQ(read(c.ran_in / "cwd.txt"), c.ran_in.native() + "\n");
+        EXPECT_FALSE(fs::exists(c.ran_in / "swapped.txt"));
+        EXPECT_TRUE(fs::is_empty(outside));
+    }
 }
 
 TEST_F(ExecutorTest, MissingDestinationUsesInstallerFolderBesideTheUpdater) {

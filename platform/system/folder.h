@@ -78,6 +78,8 @@ public:
     DWORD free_space(std::uint64_t& bytes) const;
 
 private:
+    friend int native_descriptor(const Folder& folder);
+
     int fd_ = -1;
     std::filesystem::path host_path_;
 };
@@ -85,5 +87,14 @@ private:
 // Folder::open(base) then descend(relative): the folder every writer uses.
 DWORD prepare_folder(std::wstring_view base, std::wstring_view relative, FolderCreation creation, Folder& out,
                      unsigned mode = 0777);
+
+// The same for a writer given its folder as one absolute system path (an
+// update document's DestDir, the engine's log and cache folders). The base
+// is the known folder (known_folders.h) the path's text starts with, the
+// longest one, so ".." may not leave it; a path outside every known folder
+// has the nearest existing folder above it as its base, taken as it is (as
+// a Windows path walk takes it). Errors as descend(), and 161 for a path that
+// is not absolute.
+DWORD prepare_folder_at(std::wstring_view system_path, FolderCreation creation, Folder& out, unsigned mode = 0777);
 
 }  // namespace rk::sys

@@ -7,9 +7,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <optional>
 
 #include "platform/errors/errno_map.h"
+#include "platform/system/file_native.h"
+#include "platform/system/known_folders.h"
 #include "platform/system/paths.h"
 #include "platform/text/utf.h"
 
@@ -266,5 +269,40 @@ DWORD prepare_folder(std::wstring_view base, std::wstring_view relative, FolderC
     }
     return root.descend(relative, creation, out, mode);
 }
+
+DWORD prepare_folder_at(std::wstring_view system_path, FolderCreation creation, Folder& out, unsigned mode) {
+    std::wstring base;
+    const KnownFolders known;
+    for (int i = 0; i <= static_cast<int>(KnownFolder::Temp); ++i) {
+        std::wstring folder;
+        if (known.path(static_cast<KnownFolder>(i), folder) != win::kErrorSuccess || folder.size() <= base.size() ||
+            !system_path.starts_with(folder)) {
+            continue;
+        }
+        if (system_path.size() == folder.size() || is_separator(system_path[folder.size()])) {
+            base = std::move(folder);
+        }
+    }
+    if (!base.empty()) {
+        return prepare_folder(base, system_path.substr(std::min(base.size() + 1, system_path.size())), creation,
+                              out, mode);
+    }
+    const auto host = to_host_path(system_path);
+    if (!host || !host->is_absolute()) {
+        return win::kErrorBadPathname;
+    }
+    std::filesystem::path existing = host->parent_path();
+    std::error_code ec;
+    while (existing.has_relative_path() && !std::filesystem::is_directory(existing, ec)) {
+        existing = existing.parent_path();
+    }
+    Folder root;
+    if (const DWORD error = Folder::open_host(existing, root); error != win::kErrorSuccess) {
+        return error;
+    }
+    return root.descend(wide_path(host->lexically_relative(existing)), creation, out, mode);
+}
+
+int native_descriptor(const Folder& folder) { return folder.fd_; }
 
 }  // namespace rk::sys

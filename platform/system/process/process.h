@@ -13,6 +13,7 @@
 
 #include "platform/errors/win_error.h"
 #include "platform/system/file.h"
+#include "platform/system/folder.h"
 
 namespace rk::sys {
 
@@ -53,6 +54,11 @@ struct StartOptions {
     std::wstring working_directory;
     // STARTF_USESHOWWINDOW + SW_HIDE. Linux programs have no window to hide.
     bool hidden = false;
+    // The working folder as a folder held open (folder.h), which wins over
+    // `working_directory`: the child starts in that very folder, whatever
+    // its path has come to name since it was checked. (A Windows backend
+    // passes the path the handle resolves to.)
+    const Folder* working_folder = nullptr;
 };
 
 // CreateProcessW with handles not inherited (descriptors above 2 are

@@ -267,7 +267,12 @@ std::vector<std::wstring> program_arguments(const StartOptions& options, std::ws
 DWORD spawn(const fs::path& program, const std::vector<std::wstring>& arguments, const StartOptions& options,
             int program_fd, std::unique_ptr<Process>& process) {
     SpawnSetup setup;
-    if (!options.working_directory.empty()) {
+    if (options.working_folder != nullptr) {
+        if (!options.working_folder->is_open() ||
+            ::posix_spawn_file_actions_addfchdir_np(&setup.actions, native_descriptor(*options.working_folder)) != 0) {
+            return win::kErrorDirectory;
+        }
+    } else if (!options.working_directory.empty()) {
         std::error_code ec;
         const auto folder = to_host_path(options.working_directory);
         if (!folder || !fs::is_directory(*folder, ec)) {
