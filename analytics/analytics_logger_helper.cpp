@@ -12,6 +12,7 @@
 #include "platform/config/reg_key.h"
 #include "platform/macros/common_replacements.h"
 #include "platform/system/files.h"
+#include "platform/system/folder.h"
 #include "platform/system/paths.h"
 
 namespace Halden::Analytics {
@@ -55,17 +56,15 @@ std::wstring prepare_folder() {
         log::Write(kFailure, kFile, kFunction, __LINE__, L"Couldn't resolve place holder for: %s", kLoggerFolder);
         return {};
     }
-    if (rk::sys::is_reparse_point(folder)) {
-        rk::sys::remove_directory(folder);
-    }
-    if (!rk::sys::is_directory(folder)) {
-        const rk::DWORD result = rk::sys::create_directories(folder);
+    // Links on the way below its known folder and at it are removed too,
+    // and ".." may not leave that folder (folder.h).
+    const bool existed = rk::sys::is_directory(folder) && !rk::sys::is_reparse_point(folder);
+    rk::sys::Folder prepared;
+    const rk::DWORD result = rk::sys::prepare_folder_at(folder, rk::sys::FolderCreation::kAll, prepared);
+    if (!existed) {
         log::Write(log::kProgress, kFile, kFunction, __LINE__, L"CreateDirectory for %s, result: %d", folder, result);
-        if (result != 0) {
-            return {};
-        }
     }
-    return folder;
+    return result == 0 ? folder : std::wstring();
 }
 
 // The stream of a kind, opened on first use; null when it cannot be.

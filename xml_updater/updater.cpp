@@ -3,10 +3,11 @@
 #include <rapidxml/rapidxml_print.hpp>
 
 #include <exception>
-#include <fstream>
 #include <iterator>
 
+#include "platform/system/file.h"
 #include "platform/system/files.h"
+#include "platform/system/folder.h"
 #include "platform/system/http/proxy_config.h"
 #include "platform/system/paths.h"
 #include "platform/system/process_info.h"
@@ -222,12 +223,14 @@ void CUpdater::StoreOnDisk(const std::wstring& url, const std::vector<std::uint8
     const std::wstring directory = slash == std::wstring::npos ? std::wstring() : image.substr(0, slash + 1) + kStoreFolder;
     const std::wstring name = store_file_name(url);
     bool stored = false;
-    if (!directory.empty() && !name.empty() && rk::sys::create_directories(directory) == 0) {
-        if (const auto host = rk::sys::to_host_path(directory + L"\\" + name)) {
-            std::ofstream out(*host, std::ios::binary | std::ios::trunc);
-            out.write(reinterpret_cast<const char*>(document.data()), static_cast<std::streamsize>(document.size()));
-            stored = static_cast<bool>(out.flush());
-        }
+    rk::sys::Folder folder;
+    if (!directory.empty() && !name.empty() &&
+        rk::sys::prepare_folder_at(directory, rk::sys::FolderCreation::kAll, folder) == 0) {
+        rk::sys::FileOpenOptions options;
+        options.access = rk::sys::kGenericWrite;
+        options.disposition = rk::sys::kCreateAlways;
+        rk::sys::File out;
+        stored = folder.open_file(name, options, out) == 0 && out.write_all(document.data(), document.size()) == 0;
     }
     if (!stored) {
         XmlUpdaterLog(kXmlLogWarning, kFile, kFunction, __LINE__, L"Failed to store %s in %s", url, directory);

@@ -3,13 +3,12 @@
 #include <time.h>
 
 #include <cstdint>
-#include <fstream>
 #include <mutex>
 #include <string>
 
-#include "platform/system/files.h"
+#include "platform/system/file.h"
+#include "platform/system/folder.h"
 #include "platform/system/known_folders.h"
-#include "platform/system/paths.h"
 #include "platform/system/process_info.h"
 #include "platform/text/utf.h"
 
@@ -42,34 +41,44 @@ std::wstring file_name_of(const std::wstring& path) {
     return pos == std::wstring::npos ? path : path.substr(pos + 1);
 }
 
-// A link at a folder's path is removed rather than followed, then the folder
-// is created when missing.
-bool prepare_folder(const std::wstring& folder) {
-    if (rk::sys::is_reparse_point(folder) && rk::sys::remove_directory(folder) != 0) {
+// The log's known folder and the folders below it; false when unknown.
+bool log_folder(std::wstring& program_data, std::wstring& below) {
+    if (rk::sys::KnownFolders().path(rk::sys::KnownFolder::ProgramData, program_data, true) != 0) {
         return false;
     }
-    return rk::sys::create_directories(folder) == 0;
+    const std::wstring executable = file_name_of(rk::sys::own_image_path());
+    below = std::wstring(kXmlLogFolder) + L"\\" + executable;
+    return !executable.empty();
 }
 
+// The folders are reached without following a link (links there are
+// removed) and the file is opened without following one at its name.
 void append_to_file(const wchar_t* file, const wchar_t* function, int line, const std::wstring& message) {
-    const std::wstring path = XmlUpdaterLogFilePath();
-    if (path.empty()) {
+    std::wstring program_data;
+    std::wstring below;
+    rk::sys::Folder folder;
+    if (!log_folder(program_data, below) ||
+        rk::sys::prepare_folder(program_data, below, rk::sys::FolderCreation::kAll, folder) != 0) {
         return;
     }
-    const std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
-    const std::wstring corvane = folder.substr(0, folder.find_last_of(L'\\'));
-    if (!prepare_folder(corvane) || !prepare_folder(folder)) {
+    rk::sys::FileOpenOptions options;
+    options.access = rk::sys::kGenericWrite;
+    options.disposition = rk::sys::kOpenAlways;
+    rk::sys::File out;
+    rk::DWORD error = folder.open_file(kXmlLogFileName, options, out);
+    if (error == rk::win::kErrorCantResolveFilename) {  // a link at the log's name
+        folder.delete_file(kXmlLogFileName);
+        error = folder.open_file(kXmlLogFileName, options, out);
+    }
+    std::uint64_t size = 0;
+    if (error != 0 || out.size(size) != 0 || out.seek(size) != 0) {
         return;
     }
     std::wstring entry = rk::text::format(kXmlLogLineHeader, tick_count(), file != nullptr ? file : L"",
                                           function != nullptr ? function : L"", line);
     entry += message;
-    const auto host = rk::sys::to_host_path(path);
-    if (!host) {
-        return;
-    }
-    std::ofstream out(*host, std::ios::binary | std::ios::app);
-    out << rk::text::wide_to_utf8(entry);
+    const std::string bytes = rk::text::wide_to_utf8(entry);
+    out.write_all(bytes.data(), bytes.size());
 }
 
 }  // namespace
@@ -96,14 +105,11 @@ IXmlUpdaterLogger* GetXmlUpdaterLogger() {
 
 std::wstring XmlUpdaterLogFilePath() {
     std::wstring program_data;
-    if (rk::sys::KnownFolders().path(rk::sys::KnownFolder::ProgramData, program_data, true) != 0) {
+    std::wstring below;
+    if (!log_folder(program_data, below)) {
         return {};
     }
-    const std::wstring executable = file_name_of(rk::sys::own_image_path());
-    if (executable.empty()) {
-        return {};
-    }
-    return program_data + L"\\" + kXmlLogFolder + L"\\" + executable + L"\\" + kXmlLogFileName;
+    return program_data + L"\\" + below + L"\\" + kXmlLogFileName;
 }
 
 void XmlUpdaterLogV(unsigned level, const wchar_t* file, const wchar_t* function, int line, const wchar_t* format,

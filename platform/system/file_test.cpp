@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <numeric>
@@ -275,6 +276,66 @@ TEST_F(FileCapability, LinksOnTheWayAreRemovedNotFollowed) {
     EXPECT_EQ(prepare_folder(host("base").wstring(), L"..\\outside", FolderCreation::kAll, folder),
               win::kErrorBadPathname);
     EXPECT_EQ(prepare_folder(host("nobase").wstring(), L"x", FolderCreation::kAll, folder), win::kErrorFileNotFound);
+}
+
+// A writer given one absolute folder path (an update document's DestDir):
+// ".." may not leave the known folder the path starts in, a path outside
+// every known folder may hold no ".." at all, and links at any level are
+// removed, never followed.
+TEST_F(FileCapability, AbsoluteFolderPathsStayInsideTheirKnownFolder) {
+    fs::create_directories(host("var/lib"));
+    fs::create_directories(host("outside"));
+    const std::wstring data = host("var/lib").wstring();
+    const std::wstring other = host("other").wstring();
+    struct Case {
+        std::wstring path;  // '|' stands for each separator in turn
+        DWORD error;
+        const char* made;  // the folder reached, below the root
+    };
+    const Case cases[] = {
+        {data + L"|Corvane|x", 0, "var/lib/Corvane/x"},
+        {data + L"|Corvane|..|Setup", 0, "var/lib/Setup"},
+        {data, 0, "var/lib"},
+        {data + L"|..|escape", 161, nullptr},
+        {data + L"|Corvane|..|..|escape", 161, nullptr},
+        {data + L"|Corvane|x|..|..|..", 161, nullptr},
+        {data + L"|Corvane|..|..", 161, nullptr},
+        {data + L"|..|lib|Corvane", 161, nullptr},
+        {other + L"|a|b", 0, "other/a/b"},
+        {other + L"|a|..|b", 161, nullptr},
+        {other + L"|..|escape", 161, nullptr},
+        {L"relative|x", 161, nullptr},
+    };
+    for (const wchar_t separator : {L'\\', L'/'}) {
+        for (const Case& c : cases) {
+            std::wstring path = c.path;
+            std::replace(path.begin(), path.end(), L'|', separator);
+            SCOPED_TRACE(rk::text::wide_to_utf8(path));
+            fs::remove_all(host("var/lib/Corvane"));
+            fs::remove_all(host("var/lib/Setup"));
+            fs::remove_all(host("other"));
+            Folder folder;
+            EXPECT_EQ(prepare_folder_at(path, FolderCreation::kAll, folder), c.error);
+            if (c.made != nullptr) {
+                EXPECT_EQ(folder.host_path(), host(c.made));
+            }
+            EXPECT_FALSE(fs::exists(host("var/escape")));
+            EXPECT_FALSE(fs::exists(host("escape")));
+            EXPECT_TRUE(fs::is_empty(host("outside")));
+        }
+    }
+    // A link at each level below the known folder goes; its target stays.
+    for (const char* level : {"var/lib/Corvane", "var/lib/Corvane/x"}) {
+        SCOPED_TRACE(level);
+        fs::remove_all(host("var/lib/Corvane"));
+        fs::create_directories(host(level).parent_path());
+        fs::create_directory_symlink(host("outside"), host(level));
+        Folder folder;
+        ASSERT_EQ(prepare_folder_at(data + L"\\Corvane\\x", FolderCreation::kAll, folder), 0u);
+        EXPECT_FALSE(fs::is_symlink(host(level)));
+        EXPECT_TRUE(fs::is_directory(host("var/lib/Corvane/x")));
+        EXPECT_TRUE(fs::is_empty(host("outside")));
+    }
 }
 
 TEST_F(FileCapability, ALinkSwappedInAfterTheCheckIsNotFollowed) {

@@ -93,8 +93,8 @@ DWORD prepare_folder(std::wstring_view base, std::wstring_view relative, FolderC
 // is the known folder (known_folders.h) the path's text starts with, the
 // longest one, so ".." may not leave it; a path outside every known folder
 // has the nearest existing folder above it as its base, taken as it is (as
-// a Windows path walk takes it). Errors as descend(), and 161 for a path that
-// is not absolute.
+// a Windows path walk takes it), and may hold no ".." at all. Errors as
+// descend(), and 161 for a path that is not absolute or has such a "..".
 DWORD prepare_folder_at(std::wstring_view system_path, FolderCreation creation, Folder& out, unsigned mode = 0777);
 
 }  // namespace rk::sys

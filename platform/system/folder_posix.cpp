@@ -287,6 +287,18 @@ DWORD prepare_folder_at(std::wstring_view system_path, FolderCreation creation, 
         return prepare_folder(base, system_path.substr(std::min(base.size() + 1, system_path.size())), creation,
                               out, mode);
     }
+    // Outside the known folders there is no base for ".." to be measured
+    // against: it is refused wherever it stands.
+    for (std::size_t start = 0; start <= system_path.size();) {
+        std::size_t end = start;
+        while (end < system_path.size() && !is_separator(system_path[end])) {
+            ++end;
+        }
+        if (system_path.substr(start, end - start) == L"..") {
+            return win::kErrorBadPathname;
+        }
+        start = end + 1;
+    }
     const auto host = to_host_path(system_path);
     if (!host || !host->is_absolute()) {
         return win::kErrorBadPathname;

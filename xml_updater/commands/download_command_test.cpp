@@ -68,13 +68,14 @@ protected:
     }
     void TearDown() override { NHttp::SetTrustAnchors({}); }
 
-    bool run(const std::string& attributes, std::shared_ptr<progress_manager> progress = nullptr) {
+    bool run(const std::string& attributes, std::shared_ptr<progress_manager> progress = nullptr,
+             const std::string& command = "DOWNLOAD") {
         logger_ = std::make_shared<test::RecordingLogger>();
         CUpdater updater;
         if (!updater.Initialize(std::make_shared<test::FakeSender>(), false, logger_, std::move(progress), nullptr)) {
             return false;
         }
-        const std::string doc = "<UPDATEARRAY><UPDATE><UPDATECOMMANDS><DOWNLOAD " + attributes +
+        const std::string doc = "<UPDATEARRAY><UPDATE><UPDATECOMMANDS><" + command + " " + attributes +
                                 "/></UPDATECOMMANDS></UPDATE></UPDATEARRAY>";
         int exit_code = 0;
         return updater.ExecuteUpdate(test::bytes(doc), doc.size(), exit_code) == kUpdateOk;
@@ -151,6 +152,63 @@ TEST_F(Download, LinkedDestDirIsReplacedAndItsTargetUntouched) {
     EXPECT_FALSE(fs::is_symlink(root_.path() / "dest"));
     EXPECT_EQ(read_file(root_.path() / "dest" / "notes.txt"), "hello");
     EXPECT_TRUE(fs::is_empty(target));
+}
+
+// Every command that writes into a DestDir reaches it from the known folder
+// its text starts in: ".." may not climb out of it (with either separator),
+// and a link at any level below it is removed, not followed.
+TEST_F(Download, DestDirsStayInsideTheirKnownFolder) {
+    const fs::path data = root_.path() / "var" / "lib";
+    const fs::path outside = root_.path() / "outside";
+    fs::create_directories(data);
+    fs::create_directories(outside);
+    const fs::path cabinet = root_.path() / "signed.cab";
+    std::ofstream(cabinet, std::ios::binary) << fixture("cab-signed.cab");
+    const std::pair<const char*, std::string> commands[] = {
+        {"DOWNLOAD", url("/notes.txt")},
+        {"DOWNLOADEX", url("/notes.txt")},
+        {"EXTRACT_CAB_LOCAL", "Source=\"" + cabinet.string() + "\" "},
+    };
+    struct Case {
+        const char* rest;  // after the macro; '|' stands for each separator in turn
+        const char* link;  // a link to "outside" planted first, below var/lib
+        const char* made;  // the folder written, below var/lib; null: refused
+    };
+    const Case cases[] = {
+        {"|..|escape", nullptr, nullptr},
+        {"|Corvane|..|..|escape", nullptr, nullptr},
+        {"|Corvane|x|..|..|..|escape", nullptr, nullptr},
+        {"|Corvane|..|..|lib|Setup", nullptr, nullptr},
+        {"|Corvane|..|Setup", nullptr, "Setup"},
+        {"|Corvane|x", "Corvane", "Corvane/x"},
+        {"|Corvane|x", "Corvane/x", "Corvane/x"},
+    };
+    for (const auto& [command, attributes] : commands) {
+        for (const char separator : {'\\', '/'}) {
+            for (const Case& c : cases) {
+                std::string rest = c.rest;
+                std::replace(rest.begin(), rest.end(), '|', separator);
+                SCOPED_TRACE(std::string(command) + " " + rest);
+                fs::remove_all(data / "Corvane");
+                fs::remove_all(data / "Setup");
+                if (c.link != nullptr) {
+                    fs::create_directories((data / c.link).parent_path());
+                    fs::create_directory_symlink(outside, data / c.link);
+                }
+                const bool ok =
+                    run(attributes + "DestDir=\"[DIR:CSIDL_COMMON_APPDATA]" + rest + "\" ", nullptr, command);
+                EXPECT_EQ(ok, c.made != nullptr) << rk::text::wide_to_utf8(logger_->Dump());
+                if (c.made != nullptr) {
+                    EXPECT_FALSE(fs::is_symlink(data / c.made));
+                    EXPECT_FALSE(listing(data / c.made).empty());
+                }
+                EXPECT_FALSE(fs::exists(root_.path() / "escape"));
+                EXPECT_FALSE(fs::exists(root_.path() / "var" / "escape"));
+                EXPECT_FALSE(fs::exists(root_.path() / "var" / "Setup"));
+                EXPECT_TRUE(fs::is_empty(outside));
+            }
+        }
+    }
 }
 
 TEST_F(Download, StoreOnDiskKeepsAnExistingFileUnlessToldToOverwrite) {

@@ -1,6 +1,7 @@
 #include "xml_updater/commands/extract_cab_local_command.h"
 
 #include "platform/system/files.h"
+#include "platform/system/folder.h"
 #include "xml_updater/cab_parser.h"
 #include "xml_updater/commands/bool_parse.h"
 #include "xml_updater/commands/command_support.h"
@@ -59,10 +60,9 @@ bool CExtractCabLocalCommand::ExecuteExtractCabLocalCommand(const std::wstring& 
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Unable to verify signature for file: %s", source);
         return false;
     }
-    if (rk::sys::is_reparse_point(destination)) {
-        rk::sys::remove_directory(destination);
-    }
-    if (const rk::DWORD error = rk::sys::create_directories(destination); error != rk::win::kErrorSuccess) {
+    rk::sys::Folder folder;  // links removed, ".." kept inside its known folder
+    if (const rk::DWORD error = rk::sys::prepare_folder_at(destination, rk::sys::FolderCreation::kAll, folder);
+        error != rk::win::kErrorSuccess) {
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Unable to create destination directory (%d)", error);
         return false;
     }

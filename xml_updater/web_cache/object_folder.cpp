@@ -1,21 +1,18 @@
 #include "xml_updater/web_cache/object_folder.h"
 
 #include <cstdint>
-#include <filesystem>
 #include <system_error>
 
 #include "platform/errors/win_error.h"
 #include "platform/errors/windows_error_category.h"
 #include "platform/system/file.h"
 #include "platform/system/folder.h"
-#include "platform/system/paths.h"
 #include "platform/text/format.h"
 #include "platform/text/utf.h"
 
 namespace XMLUpdater::v2::web_cache {
 namespace {
 
-namespace fs = std::filesystem;
 using rk::DWORD;
 using rk::sys::File;
 using rk::sys::FileOpenOptions;
@@ -66,24 +63,11 @@ bool ObjectFolder::is_plain_name(std::wstring_view name) {
            name.find_first_of(std::wstring_view(L"\\/\0", 3)) == std::wstring_view::npos;
 }
 
-// The folder is prepared below its nearest existing ancestor, which is
-// trusted as it is (links there are followed, as a Windows path walk does);
-// from there on every level is opened without following links and a link
-// at the folder itself is removed.
+// rk::sys::prepare_folder_at: below the known folder the path starts in
+// (or its nearest existing ancestor) no link is followed and ".." may not
+// climb out; a link at the folder itself is removed.
 ObjectFolder::ObjectFolder(std::wstring directory) : directory_(std::move(directory)) {
-    const auto host = rk::sys::to_host_path(directory_);
-    if (!host || !host->is_absolute()) {
-        check(rk::win::kErrorBadPathname, kMsgObjectDirectory);
-    }
-    fs::path base = host->parent_path();
-    std::error_code ec;
-    while (base.has_relative_path() && !fs::is_directory(base, ec)) {
-        base = base.parent_path();
-    }
-    rk::sys::Folder trusted;
-    check(rk::sys::Folder::open_host(base, trusted), kMsgObjectDirectory);
-    check(trusted.descend(rk::sys::wide_path(host->lexically_relative(base)), rk::sys::FolderCreation::kAll, folder_),
-          kMsgObjectDirectory);
+    check(rk::sys::prepare_folder_at(directory_, rk::sys::FolderCreation::kAll, folder_), kMsgObjectDirectory);
 }
 
 std::wstring ObjectFolder::path_of(std::wstring_view name) const { return directory_ + L"\\" + std::wstring(name); }

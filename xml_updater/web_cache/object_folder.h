@@ -37,8 +37,8 @@ public:
 class ObjectFolder {
 public:
     // Removes a link at `directory` (an absolute system path) and creates
-    // the folder with its parents. The nearest existing folder above it is
-    // taken as it is; below that no link is followed (rk::sys::Folder).
+    // the folder with its parents (rk::sys::prepare_folder_at: no link is
+    // followed below its known folder, ".." may not leave that folder).
     explicit ObjectFolder(std::wstring directory);
 
     const std::wstring& directory() const { return directory_; }

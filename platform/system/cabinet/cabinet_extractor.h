@@ -70,8 +70,9 @@ struct ExtractOptions {
 };
 
 // Extracts `cabinet` into `destination` (a system path, see paths.h). The
-// destination is created with its parents when missing; a link at it or at
-// any sub-folder the cabinet names is removed, never followed. Stored names
+// destination is created with its parents when missing (prepare_folder_at in
+// folder.h: ".." may not leave its known folder); a link at it, on the way
+// to it or at any sub-folder the cabinet names is removed, never followed. Stored names
 // that are absolute, carry a drive, `.` or `..` components, `:` or control
 // characters fail the extraction. Each file is written under a temporary
 // name and renamed into place when complete, replacing what was there, so a

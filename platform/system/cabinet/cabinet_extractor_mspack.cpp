@@ -182,12 +182,8 @@ ExtractResult extract(std::span<const std::uint8_t> cabinet, std::wstring_view d
         return r;
     }
 
-    const auto host = to_host_path(destination);
-    if (!host) {
-        return failure(FdiError::user_abort, FailedStep::kDestination, win::kErrorBadPathname);
-    }
     CabinetOutput output;
-    if (const DWORD error = output.open_destination(*host); error != win::kErrorSuccess) {
+    if (const DWORD error = output.open_destination(destination); error != win::kErrorSuccess) {
         return failure(FdiError::user_abort, FailedStep::kDestination, error);
     }
     if (const auto free = output.free_bytes(); free && *free < output_bytes) {

@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/errors/win_error.h"
@@ -23,9 +24,10 @@ public:
     // Removes an unfinished file and closes the folders.
     ~CabinetOutput();
 
-    // Opens the destination (host path), creating it with its parents when
-    // missing; a link at it is removed and a real folder made in its place.
-    DWORD open_destination(const std::filesystem::path& host_path);
+    // Opens the destination (a system path) through prepare_folder_at
+    // (folder.h), creating it with its parents when missing; links on the
+    // way and at it are removed and real folders made in their place.
+    DWORD open_destination(std::wstring_view system_path);
     // Bytes the destination's file system has free for us.
     std::optional<std::uint64_t> free_bytes() const;
 

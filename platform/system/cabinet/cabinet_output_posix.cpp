@@ -9,7 +9,9 @@
 #include <unistd.h>
 
 #include "platform/errors/errno_map.h"
+#include "platform/system/file_native.h"
 #include "platform/system/files.h"
+#include "platform/system/folder.h"
 #include "platform/text/utf.h"
 
 namespace rk::sys::cabinet {
@@ -52,24 +54,14 @@ CabinetOutput::~CabinetOutput() {
     }
 }
 
-DWORD CabinetOutput::open_destination(const std::filesystem::path& host_path) {
-    destination_ = host_path;
-    struct stat st {};
-    if (::lstat(host_path.c_str(), &st) == 0) {
-        if (S_ISLNK(st.st_mode)) {
-            if (::unlink(host_path.c_str()) != 0) {
-                return last_error();
-            }
-        } else if (!S_ISDIR(st.st_mode)) {
-            return win::kErrorAlreadyExists;
-        }
-    } else if (errno != ENOENT) {
-        return last_error();
-    }
-    if (const DWORD error = make_directories(host_path, 0777); error != win::kErrorSuccess) {
+DWORD CabinetOutput::open_destination(std::wstring_view system_path) {
+    Folder folder;
+    if (const DWORD error = prepare_folder_at(system_path, FolderCreation::kAll, folder);
+        error != win::kErrorSuccess) {
         return error;
     }
-    destination_fd_ = ::open(host_path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    destination_ = folder.host_path();
+    destination_fd_ = ::fcntl(native_descriptor(folder), F_DUPFD_CLOEXEC, 0);
     return destination_fd_ < 0 ? last_error() : win::kErrorSuccess;
 }
 
