@@ -15,16 +15,16 @@ cd "$root"
 filter=${1:-}
 
 ROWS=$(cat <<'EOF'
-daemon sleeping after a pass: RSS (MiB)        | rk_daemon_bench            | BM_DaemonResidentWhileSleeping$   | rss_mib       | <= 12
-daemon sleeping after a pass: anonymous (MiB)  | rk_daemon_bench            | BM_DaemonResidentWhileSleeping$   | anon_mib      | <= 2
-second daemon finds the first and exits (ms)   | rk_daemon_bench            | BM_SecondDaemonExits$             | ms            | <= 30
-rkctl --help wall time (ms)                    | rk_startup_bench           | BM_RkctlHelp$                     | ms            | <= 20
-rkctl info wall time (ms)                      | rk_startup_bench           | BM_RkctlInfo$                     | ms            | <= 20
+daemon sleeping after a pass: RSS (MiB)        | rk_daemon_bench            | BM_DaemonResidentWhileSleeping/  | rss_mib       | <= 12
+daemon sleeping after a pass: anonymous (MiB)  | rk_daemon_bench            | BM_DaemonResidentWhileSleeping/  | anon_mib      | <= 2
+second daemon finds the first and exits (ms)   | rk_daemon_bench            | BM_SecondDaemonExits/            | ms            | <= 30
+rkctl --help wall time (ms)                    | rk_startup_bench           | BM_RkctlHelp/                    | ms            | <= 20
+rkctl info wall time (ms)                      | rk_startup_bench           | BM_RkctlInfo/                    | ms            | <= 20
 XML engine ExecuteUpdate, 10k updates / rapidxml | rk_xml_updater_bench     | BM_ExecuteUpdate10kUpdates        | ratio         | <= 3
 manifest parse+distribute 1 KB / rapidxml      | rk_manifest_bench          | BM_ManifestVsRapidXml/0$          | ratio         | <= 3
 manifest parse+distribute 10k SETVAR / rapidxml | rk_manifest_bench         | BM_ManifestVsRapidXml/10000$      | ratio         | <= 3
 registry open+query+close / bare SQLite        | rk_registry_bench          | BM_OpenQueryCloseVsSqlite$        | ratio         | <= 1.5
-registry enumerate 200k values / one SQL query | rk_registry_bench          | BM_EnumValuesVsSqlite$            | ratio         | <= 2
+registry enumerate 200k values / one SQL query | rk_registry_bench          | BM_EnumValuesVsSqlite/           | ratio         | <= 2
 file logger, one line (us CPU)                 | rk_logging_backends_bench  | BM_FileLogger$                    | cpu_time      | <= 5
 installer download 200 MB / curl -k -o (worst run) | rk_installer_tools_bench | BM_DownloadVsCurl$       | worst_ratio   | >= 0.95
 rkctl verify-file 64 MiB PE / osslsigncode verify | rk_installer_tools_bench | BM_VerifyFileVsOsslsigncode$ | ratio       | <= 0.8
@@ -74,10 +74,12 @@ for bin in "${binaries[@]}"; do
     }
 done
 
-printf '%s\n' "${selected[@]}" | python3 - "$out" <<'PY'
+printf '%s\n' "${selected[@]}" >"$out/rows"
+python3 - "$out" <<'PY'
 import json, os, re, sys
 out = sys.argv[1]
-rows = [[c.strip() for c in line.split('|')] for line in sys.stdin if line.strip()]
+with open(os.path.join(out, 'rows')) as f:
+    rows = [[c.strip() for c in line.split('|')] for line in f if line.strip()]
 width = max(len(r[0]) for r in rows)
 print(f"\n{'what':<{width}}  {'measured':>10}  {'goal':>8}  result")
 failed = False
