@@ -9,12 +9,14 @@
 // sleeping its polling interval; counters rss_mib = VmRSS (shared libraries
 // included, goal <= 12), anon_mib = RssAnon (the process's own memory, goal
 // <= 2), and from smaps_rollup private_mib (pages no other process shares)
-// and pss_mib (shared pages divided among their users).
+// and pss_mib (shared pages divided among their users). RK_BENCH_SMAPS=FILE
+// keeps the sleeping daemon's /proc/PID/smaps.
 // BM_SecondDaemonExits: a second rkupdatermodule started while the first
 // runs, from start to exit (it finds the first and leaves); counter ms is the
 // median (goal <= 30).
 #include <benchmark/benchmark.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -167,6 +169,13 @@ long proc_kib(pid_t pid, const char* file, const std::string& field) {
 
 long status_kib(pid_t pid, const std::string& field) { return proc_kib(pid, "status", field); }
 
+// The system call the process's main thread is in, -1 when running.
+long main_thread_syscall(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/syscall");
+    long number = -1;
+    return in >> number ? number : -1;
+}
+
 void BM_DaemonResidentWhileSleeping(benchmark::State& state) {
     Stage stage;
     rk::demo::DemoServer server(server_options(stage.serve, 8443));
@@ -189,12 +198,21 @@ void BM_DaemonResidentWhileSleeping(benchmark::State& state) {
         for (int i = 0; i < 600 && !fs::exists(marker); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
-        // The pass has ended once the installer ran; let the worker finish.
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        // The installer ran; the round is over once the main thread sleeps
+        // its polling interval (the only clock_nanosleep of this scenario:
+        // while the pass runs it waits for the worker on a futex).
+        for (int i = 0; i < 600 && main_thread_syscall(pid) != SYS_clock_nanosleep; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
         rss = status_kib(pid, "VmRSS");
         anonymous = status_kib(pid, "RssAnon");
         private_kib = proc_kib(pid, "smaps_rollup", "Private_Clean") + proc_kib(pid, "smaps_rollup", "Private_Dirty");
         pss = proc_kib(pid, "smaps_rollup", "Pss");
+        // RK_BENCH_SMAPS=FILE keeps the daemon's mappings for a closer look.
+        if (const char* keep = std::getenv("RK_BENCH_SMAPS")) {
+            std::ofstream(keep) << read_file("/proc/" + std::to_string(pid) + "/smaps");
+        }
         ::kill(pid, SIGTERM);
         ::waitpid(pid, nullptr, 0);
     }

@@ -2,6 +2,7 @@
 // No command line; exit code 0 on every way out.
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "app/daemon/loop_clock.h"
 #include "app/daemon/secure_start.h"
@@ -12,6 +13,8 @@
 #include "analytics/http_transaction.h"
 #include "platform/system/download/url_download.h"
 #include "platform/system/pending_deletes.h"
+#include "platform/system/process_memory.h"
+#include "platform/system/registry/registry.h"
 #include "profile/profile_data.h"
 #include "xml_updater/http_transaction.h"
 
@@ -38,9 +41,17 @@ int main(int /*argc*/, char** argv) {
         // anchors when it names some (development: the development root).
         environment->download_options.ca_file = std::wstring(rk::profile::kDownloadCaFile);
         std::shared_ptr<const UpdaterEnvironment> shared_environment = environment;
+        // The daemon sleeps for hours between rounds: what a round used goes
+        // back first (docs/performance.md).
+        auto release = [client] {
+            client->ReleaseSession();
+            rk::sys::reg::release_cached_memory();
+            rk::sys::compact_heaps();
+            rk::sys::empty_working_set();
+        };
         return UpdaterLoopParts{client, std::wstring(rk::profile::kManifestUrl),
                                 [shared_environment] { return MakeRkXMLProcessor(shared_environment); },
-                                MakeSystemLoopClock()};
+                                MakeSystemLoopClock(), std::move(release)};
     };
     return RunUpdaterModule(parts);
 }

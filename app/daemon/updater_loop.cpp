@@ -76,6 +76,9 @@ void UpdaterLoop::RunOnce() {
         stored_polling_value_ = task.get();
     }
     if (const std::int64_t seconds = PollingSleepSeconds(stored_polling_value_); seconds > 0) {
+        if (parts_.release_before_sleep) {
+            parts_.release_before_sleep();
+        }
         parts_.clock->SleepSeconds(seconds);
     }
 }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -29,6 +30,9 @@ struct UpdaterLoopParts {
     std::wstring manifest_url;
     RkXMLProcessorFactory make_processor;
     std::shared_ptr<LoopClock> clock;
+    // Runs before each polling sleep (not the retry waits), when the round's
+    // work is done: gives back what it used. May be empty.
+    std::function<void()> release_before_sleep;
 };
 
 class UpdaterLoop {

@@ -76,6 +76,9 @@ private:
     std::vector<std::int64_t> request_times_;
 };
 
+// Recorded among the sleeps when the loop gives memory back.
+constexpr std::int64_t kReleased = -1;
+
 class UpdaterLoopTest : public ::testing::Test {
 protected:
     UpdaterLoopTest() {
@@ -96,6 +99,7 @@ protected:
         parts.client = client;
         parts.manifest_url = server_.url();
         parts.clock = clock_;
+        parts.release_before_sleep = release_before_sleep_;
         parts.make_processor = [this]() -> std::shared_ptr<IRkXMLProcessor> {
             const auto& script = scripts_[std::min(pass_, scripts_.size() - 1)];
             ++pass_;
@@ -113,6 +117,7 @@ protected:
     std::shared_ptr<ProcessorRecord> record_ = std::make_shared<ProcessorRecord>();
     std::vector<ProcessorScript> scripts_;
     std::size_t pass_ = 0;
+    std::function<void()> release_before_sleep_;
 
 private:
     std::mutex mutex_;
@@ -170,15 +175,17 @@ TEST_F(UpdaterLoopTest, FetchAttemptsAndSleeps) {
         bool processed;
     };
     const Case cases[] = {
-        {"first attempt", {{200, "<m/>"}}, {0}, {1800}, true},
-        {"third attempt", {{500, ""}, {404, ""}, {200, "<m/>"}}, {0, 300, 600}, {300, 300, 1800}, true},
+        // Memory goes back before the polling sleep only.
+        {"first attempt", {{200, "<m/>"}}, {0}, {kReleased, 1800}, true},
+        {"third attempt", {{500, ""}, {404, ""}, {200, "<m/>"}}, {0, 300, 600}, {300, 300, kReleased, 1800}, true},
         {"three failures: two retry waits, then the stored interval",
          {{304, ""}, {404, "gone"}, {500, ""}},
          {0, 300, 600},
-         {300, 300, 86400},
+         {300, 300, kReleased, 86400},
          false},
-        {"2xx other than 200", {{206, "<m/>"}}, {0}, {1800}, true},
+        {"2xx other than 200", {{206, "<m/>"}}, {0}, {kReleased, 1800}, true},
     };
+    release_before_sleep_ = [this] { clock_->sleeps.push_back(kReleased); };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         clock_->sleeps.clear();

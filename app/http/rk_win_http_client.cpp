@@ -62,6 +62,14 @@ bool RkWinHttpClient::OpenSession() {
     return true;
 }
 
+void RkWinHttpClient::ReleaseSession() {
+    session_.reset();
+    std::wstring().swap(response_headers_);
+    std::wstring().swap(body_);
+    std::vector<std::uint8_t>().swap(raw_body_);
+    raw_body_length_ = 0;
+}
+
 void RkWinHttpClient::SetHttpSecureProtocol() {
     const DWORD error = session_->set_secure_protocols(sys::http::kSecureProtocolsSsl3ToTls1_2);
     if (error == 0) {

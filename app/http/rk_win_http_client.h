@@ -2,8 +2,8 @@
 // fetch the update manifest, over the seam's HTTP capability (WinHTTP on
 // Windows, libcurl here).
 //
-// One session is kept for the client's life; every request opens its own
-// connection and request. The caller judges the outcome: error code 0 means
+// One session is kept from the first request until ReleaseSession(); every
+// request opens its own connection and request. The caller judges the outcome: error code 0 means
 // a response arrived (whatever its status), anything else is a Windows or
 // WinHTTP error number (docs/app.md lists which). One thread uses a client.
 #pragma once
@@ -69,6 +69,12 @@ public:
     // The body bound; at most 0xFFFFFFFE so the 32-bit length and its
     // terminating zero byte never wrap.
     void SetMaxBodyBytes(std::uint64_t bytes);
+
+    // Closes the session (its cached connections and TLS state) and frees
+    // the last response, for a caller about to idle for long; the next
+    // request opens a new session and reads the proxy settings again, as a
+    // new WinHttpOpen would.
+    void ReleaseSession();
 
     DWORD GetErrorCode() const { return error_code_; }
     const std::wstring& GetStatusText() const { return status_text_; }

@@ -183,6 +183,11 @@ LONG RegSetKeySecurity(HKEY key, SECURITY_INFORMATION information, PSECURITY_DES
 // commit's failure.
 LONG run_in_transaction(HKEY key, const std::function<LONG()>& body);
 
+// Not a Win32 function: gives back the memory the open stores keep for
+// speed (page caches, prepared statements, the key lookup cache), for a
+// process about to idle; later calls rebuild what they use.
+void release_cached_memory();
+
 // FILETIME helpers.
 std::uint64_t filetime_to_u64(const FILETIME& ft);
 FILETIME u64_to_filetime(std::uint64_t value);

@@ -59,9 +59,19 @@ const std::vector<std::wstring>& user_roots() {
     return roots;
 }
 
+// Every store the process opened, by main file.
+struct OpenStores {
+    std::mutex mutex;
+    std::map<std::string, std::shared_ptr<RegistryStore>> stores;
+};
+
+OpenStores& open_stores() {
+    static OpenStores open;
+    return open;
+}
+
 std::shared_ptr<RegistryStore> store_for(StoreKind kind) {
-    static std::mutex mutex;
-    static std::map<std::string, std::shared_ptr<RegistryStore>> stores;
+    auto& [mutex, stores] = open_stores();
     // The store files follow RK_ROOT (and the XDG variables for HKCU); the
     // last answer per kind is kept while those have not changed.
     struct Recent {
@@ -385,6 +395,14 @@ LONG RegFlushKey(HKEY key) {
         return err;
     }
     return t.store->flush();
+}
+
+void release_cached_memory() {
+    auto& [mutex, stores] = open_stores();
+    std::lock_guard lock(mutex);
+    for (auto& [file, store] : stores) {
+        store->release_memory();
+    }
 }
 
 LONG run_in_transaction(HKEY key, const std::function<LONG()>& body) {

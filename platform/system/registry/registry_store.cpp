@@ -137,6 +137,19 @@ RegistryStore::~RegistryStore() {
     }
 }
 
+void RegistryStore::release_memory() {
+    std::lock_guard lock(mutex_);
+    if (db_ == nullptr || tx_depth_ > 0) {
+        return;
+    }
+    for (auto& [sql, stmt] : statements_) {
+        sqlite3_finalize(stmt);
+    }
+    statements_.clear();
+    key_cache_.clear();
+    sqlite3_db_release_memory(db_);
+}
+
 sqlite3_stmt* RegistryStore::statement(const std::string& sql) {
     auto it = statements_.find(sql);
     if (it != statements_.end()) {

@@ -115,6 +115,9 @@ public:
                       std::size_t size);
     LONG flush();
     LONG key_alive(const KeyRef& key);
+    // Drops the page cache, prepared statements and key lookup cache (not
+    // inside a transaction: then it does nothing).
+    void release_memory();
 
     // Runs `body` as one transaction: the calls it makes on this store (from
     // this thread; other threads wait) commit together when it returns 0 and
