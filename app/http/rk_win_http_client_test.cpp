@@ -73,6 +73,23 @@ TEST(RkWinHttpClient, StatusesEndWithErrorZeroAndTheServersAnswer) {
     }
 }
 
+// A client that idled with its session released fetches as before.
+TEST(RkWinHttpClient, ReleasedSessionOpensAgainOnTheNextRequest) {
+    TestServer server(TestServer::Mode::kTls);
+    ASSERT_TRUE(server.running());
+    int served = 0;
+    server.handle("GET", "/m", [&](const httplib::Request&, httplib::Response& response) {
+        response.set_content("<UPDATER n=\"" + std::to_string(++served) + "\"/>", "text/xml");
+    });
+    auto client = client_for(server.port(), server.url("/m"));
+    ASSERT_TRUE(client->SendHttpRequest(L"GET"));
+    client->ReleaseSession();
+    EXPECT_EQ(client->GetBody(), L"");
+    ASSERT_TRUE(client->SendHttpRequest(L"GET"));
+    EXPECT_EQ(client->GetErrorCode(), 0u);
+    EXPECT_EQ(client->GetBody(), L"<UPDATER n=\"2\"/>");
+}
+
 TEST(RkWinHttpClient, MethodsAreMatchedWithoutCaseAndSentCanonical) {
     TestServer server(TestServer::Mode::kTls);
     ASSERT_TRUE(server.running());
