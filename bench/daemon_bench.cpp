@@ -117,7 +117,7 @@ void BM_WholePass(benchmark::State& state) {
     client->SetServerPort(static_cast<unsigned>(server.Port()));
     rk::app::UpdaterLoopParts parts{client, rk::text::utf8_to_wide("https://127.0.0.1/xml/lmrupdate.xml"),
                                     [shared] { return MakeRkXMLProcessor(shared); },
-                                    std::make_shared<rk::app::test::FakeLoopClock>()};
+                                    std::make_shared<rk::app::test::FakeLoopClock>(), {}};
     rk::app::UpdaterLoop loop(std::move(parts));
     const fs::path marker = stage.root.path() / "var/lib/CorvaneDemo/installer-ran.txt";
     for (auto _ : state) {
