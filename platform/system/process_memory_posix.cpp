@@ -12,6 +12,9 @@
 namespace rk::sys {
 namespace {
 
+// Blocks from this size on get mappings of their own.
+constexpr int kOwnMappingBytes = 256 * 1024;
+
 struct Mapping {
     std::uintptr_t start = 0;
     std::uintptr_t end = 0;
@@ -41,6 +44,9 @@ std::size_t field_kib(const std::string& line) { return std::strtoull(line.c_str
 }  // namespace
 
 void compact_heaps() { ::malloc_trim(0); }
+
+// Setting the threshold turns glibc's dynamic adjustment of it off.
+void return_large_blocks_to_system() { ::mallopt(M_MMAP_THRESHOLD, kOwnMappingBytes); }
 
 std::size_t empty_working_set() {
     // Only mappings of files that the process cannot write and whose pages

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/system/process_memory.h"
 #include "tools/rkctl/command.h"
 
 namespace rk::ctl {
@@ -36,6 +37,7 @@ bool wants_help(const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
     using namespace rk::ctl;
+    rk::sys::return_large_blocks_to_system();  // peak memory follows what a command holds
     if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") {
         print_overview();
         return argc < 2 ? kExitUsage : kExitOk;

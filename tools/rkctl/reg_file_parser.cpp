@@ -89,6 +89,7 @@ private:
         if (utf16_) {
             std::size_t end = pos_;
             while (end + 1 < bytes_.size() && !(bytes_[end] == '\n' && bytes_[end + 1] == 0)) end += 2;
+            check_length(end - pos_, number);
             std::u16string units((end - pos_) / 2, u'\0');
             for (std::size_t i = 0; i < units.size(); ++i) {
                 units[i] = static_cast<char16_t>(bytes_[pos_ + 2 * i] | (bytes_[pos_ + 2 * i + 1] << 8));
@@ -100,6 +101,7 @@ private:
         } else {
             std::size_t end = pos_;
             while (end < bytes_.size() && bytes_[end] != '\n') ++end;
+            check_length(end - pos_, number);
             wide = text::utf8_to_wide_strict(
                 std::string_view(reinterpret_cast<const char*>(bytes_.data()) + pos_, end - pos_));
             if (!wide) fail(number, L"invalid UTF-8 text");
@@ -109,6 +111,10 @@ private:
         strip_cr(*wide);
         check_no_nul(*wide, number);
         lines_.push_back({number, std::move(*wide)});
+    }
+
+    static void check_length(std::size_t bytes, int number) {
+        if (bytes > kMaxLineBytes) fail(number, L"line longer than 4 MiB");
     }
 
     std::span<const std::uint8_t> bytes_;
@@ -145,6 +151,7 @@ struct Cursor {
 std::wstring read_quoted(Cursor& c) {
     ++c.pos;  // opening quote
     std::wstring out;
+    out.reserve(c.text.size() - c.pos);  // one allocation, bounded by the line
     while (!c.at_end()) {
         const wchar_t ch = c.text[c.pos++];
         if (ch == L'"') return out;

@@ -23,6 +23,12 @@
 
 namespace rk::regfile {
 
+// The longest line, in the file's bytes, refused before it is decoded: a
+// line is decoded whole (4 bytes a character), so this bounds the memory a
+// parse needs beyond the file and its model. regedit wraps hex lists at 80
+// columns; only a string value makes a long line.
+inline constexpr std::size_t kMaxLineBytes = 4u << 20;
+
 struct ParseError {
     int line = 0;  // 1-based line of the fault
     std::wstring message;

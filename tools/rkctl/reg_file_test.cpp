@@ -179,6 +179,7 @@ TEST(RegFileParser, MalformedFilesNameTheirLine) {
         {h + k + L"\"a\"=hex:01,\\\r\n\r\n  02\r\n", 3, "no data follows"},
         {h + k + L"\"" + std::wstring(16384, L'n') + L"\"=-\r\n", 3, "16383"},
         {h + k + L"\"a\"=-x\r\n", 3, "unexpected text"},
+        {h + k + L"\"a\"=\"" + std::wstring(4u << 20, L'x') + L"\"\r\n", 3, "line longer than 4 MiB"},
     };
     for (const auto& c : cases) {
         for (const auto& bytes : {utf8_bytes(c.text), utf16_bytes(c.text)}) {
