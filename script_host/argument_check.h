@@ -1,4 +1,4 @@
-// Argument specifications of plug-in methods: one 32-bit word per expected
+// Argument type words of plug-in methods: one 32-bit word per expected
 // argument. The low 24 bits are the required type number, bit 24 marks the
 // argument optional, a top byte of 0xFF accepts any type (and, since it
 // includes bit 24, makes the argument optional as well).
@@ -29,7 +29,7 @@ struct ArgumentCheck {
 };
 
 // Checks `count` arguments against `expected` words of `spec`. Arguments
-// beyond the specification are ignored; a missing argument is accepted only
+// beyond the expected words are ignored; a missing argument is accepted only
 // where its word is optional, and the check stops there.
 ArgumentCheck CheckArguments(std::uint32_t count, const ScriptVariable* args, std::uint32_t expected,
                              const std::uint32_t* spec);

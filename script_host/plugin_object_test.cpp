@@ -21,7 +21,7 @@ std::string what_of(const std::function<void()>& f) {
     return "(nothing thrown)";
 }
 
-TEST(ArgumentCheck, SpecificationsAgainstCalls) {
+TEST(ArgumentCheck, TypeWordsAgainstCalls) {
     const ScriptVariable s(L"x"), b(true), i(std::uint32_t{7}), empty;
     using V = std::vector<ScriptVariable>;
     const struct {
@@ -31,7 +31,7 @@ TEST(ArgumentCheck, SpecificationsAgainstCalls) {
         bool valid;
         std::uint32_t checked;
     } cases[] = {
-        {"no specification accepts anything", {}, {i, i}, true, 0},
+        {"no words accept anything", {}, {i, i}, true, 0},
         {"string, optional boolean: one", {kArgString, kArgBoolean | kArgOptional}, {s}, true, 1},
         {"string, optional boolean: two", {kArgString, kArgBoolean | kArgOptional}, {s, b}, true, 2},
         {"string, optional boolean: none", {kArgString, kArgBoolean | kArgOptional}, {}, false, 0},
@@ -55,7 +55,7 @@ TEST(ArgumentCheck, SpecificationsAgainstCalls) {
     const std::uint32_t one[] = {kArgString | kArgOptional};
     EXPECT_FALSE(CheckArguments(1, nullptr, 1, one).valid) << "a count without an array";
     EXPECT_FALSE(CheckArguments(0, &s, 1, one).valid) << "an array without a count";
-    EXPECT_FALSE(CheckArguments(1, &s, 1, nullptr).valid) << "expected arguments without a specification";
+    EXPECT_FALSE(CheckArguments(1, &s, 1, nullptr).valid) << "expected arguments without their words";
     EXPECT_TRUE(CheckArguments(0, nullptr, 1, one).valid);
 
     EXPECT_EQ(what_of([&] { RequireArguments(2, std::vector<ScriptVariable>{i, b}.data(), {kArgString}); }),

@@ -1,6 +1,6 @@
 // The value that crosses between native code and scripts.
 //
-// Type numbers are part of the contract (argument specifications and the
+// Type numbers are part of the contract (argument type words and the
 // context item store test them): 0 empty, 1 string, 2 boolean, 3 integer,
 // 4 object. Copies deep-copy strings and share objects.
 #pragma once
