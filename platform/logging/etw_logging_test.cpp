@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <fstream>
+#include <string>
 #include <vector>
 
 #include "platform/config/obfuscated_reg_key.h"
@@ -423,3 +425,31 @@ TEST_F(EtwLoggingTest, EchoWritesPassingLinesToTheDescriptor) {
 }
 
 }  // namespace
+
+// liblttng-ust starts threads when it is loaded: a logger that is built but
+// never started (replaced before its first line) must not load it.
+TEST(EtwTraceModule, LoadedWhenTheLoggerStartsNotWhenItIsBuilt) {
+    if (!ETWLogging::internal::TraceSystemAvailable()) {
+        GTEST_SKIP() << "built without a trace system";
+    }
+    const auto mapped = [] {
+        std::ifstream maps("/proc/self/maps");
+        std::string line;
+        while (std::getline(maps, line)) {
+            if (line.find("liblttng-ust.so") != std::string::npos) {
+                return true;
+            }
+        }
+        return false;
+    };
+    if (mapped()) {
+        GTEST_SKIP() << "an earlier test of this process loaded the trace module";
+    }
+    rk::sys::test::TempRoot root;
+    CETWLogging logger;
+    ASSERT_EQ(logger.Initialize_ex(nullptr, L"_no_group", nullptr, L"_no_host", nullptr), 0u);
+    EXPECT_FALSE(mapped()) << "built and initialized";
+    ASSERT_EQ(logger.Start(), 0u);
+    EXPECT_TRUE(mapped()) << "started";
+    logger.StopTrace();
+}

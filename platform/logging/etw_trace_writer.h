@@ -69,10 +69,11 @@ public:
 };
 
 // The build's trace system (LTTng-UST, or none). With LTTng the writer lives
-// in a module (librk_etw_lttng.so) loaded by the first call: liblttng-ust
-// starts threads and registers with the session daemon when it is loaded,
-// which programs that never log should not pay for. A module that cannot be
-// loaded gives the writer without sessions.
+// in a module (librk_etw_lttng.so) loaded at the first Poll of a writer this
+// returns: liblttng-ust starts threads and registers with the session daemon
+// when it is loaded, which programs that never log should not pay for. A
+// module that cannot be loaded gives the answers of the writer without
+// sessions.
 std::unique_ptr<TraceWriterIf> MakeTraceWriter();
 std::unique_ptr<TraceWriterIf> MakeNoTraceWriter();
 // True when the build has a trace system.

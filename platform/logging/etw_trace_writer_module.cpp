@@ -1,5 +1,8 @@
-// The LTTng trace writer, loaded from its module on first use.
+// The LTTng trace writer, loaded from its module when a logger first polls
+// for sessions.
+#include <atomic>
 #include <cstdlib>
+#include <mutex>
 #include <string>
 
 #include "platform/logging/etw_trace_writer.h"
@@ -28,9 +31,7 @@ WriterFactory load_module() {
     return module.function<WriterFactory>(kWriterFactory);
 }
 
-}  // namespace
-
-std::unique_ptr<TraceWriterIf> MakeTraceWriter() {
+std::unique_ptr<TraceWriterIf> load_writer() {
     static const WriterFactory factory = load_module();
     if (factory != nullptr) {
         if (TraceWriterIf* writer = factory()) {
@@ -39,6 +40,49 @@ std::unique_ptr<TraceWriterIf> MakeTraceWriter() {
     }
     return MakeNoTraceWriter();
 }
+
+// Loads the module at the first poll of sessions, which a logger makes when
+// it starts: a process whose logger is built but never used (replaced before
+// its first line, for one) maps neither liblttng-ust nor its threads. Events
+// are asked for only after a poll saw a session, so until then the answers
+// are "not enabled".
+class DeferredTraceWriter final : public TraceWriterIf {
+public:
+    TraceSessionState Poll() const override {
+        std::call_once(loaded_, [this] {
+            owned_ = load_writer();
+            ready_.store(owned_.get(), std::memory_order_release);
+        });
+        return owned_->Poll();
+    }
+    bool IsClassicEnabled(LogLevel etwLevel) const override {
+        const TraceWriterIf* w = ready_.load(std::memory_order_acquire);
+        return w != nullptr && w->IsClassicEnabled(etwLevel);
+    }
+    bool IsStructuredEnabled() const override {
+        const TraceWriterIf* w = ready_.load(std::memory_order_acquire);
+        return w != nullptr && w->IsStructuredEnabled();
+    }
+    void WriteClassic(const ClassicEvent& event) override {
+        if (TraceWriterIf* w = ready_.load(std::memory_order_acquire)) {
+            w->WriteClassic(event);
+        }
+    }
+    void WriteStructured(const StructuredEvent& event) override {
+        if (TraceWriterIf* w = ready_.load(std::memory_order_acquire)) {
+            w->WriteStructured(event);
+        }
+    }
+
+private:
+    mutable std::once_flag loaded_;
+    mutable std::unique_ptr<TraceWriterIf> owned_;
+    mutable std::atomic<TraceWriterIf*> ready_{nullptr};
+};
+
+}  // namespace
+
+std::unique_ptr<TraceWriterIf> MakeTraceWriter() { return std::make_unique<DeferredTraceWriter>(); }
 
 bool TraceSystemAvailable() { return true; }
 
