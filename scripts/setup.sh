@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   # toolchain
-  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev lld
   # libraries
   librapidxml-dev libpcre2-dev rapidjson-dev libcurl4-openssl-dev libssl-dev
   libsqlite3-dev libmspack-dev duktape-dev libsystemd-dev
