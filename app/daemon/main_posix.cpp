@@ -12,6 +12,7 @@
 #include "app/manifest/updater_environment.h"
 #include "analytics/http_transaction.h"
 #include "platform/system/download/url_download.h"
+#include "platform/system/named_mutex.h"
 #include "platform/system/pending_deletes.h"
 #include "platform/system/process_memory.h"
 #include "platform/system/registry/registry.h"
@@ -21,7 +22,18 @@
 int main(int /*argc*/, char** argv) {
     using namespace rk::app;
     UpdaterModuleParts parts;
-    parts.secure_start_ok = SecureStart(argv);
+    // A copy already running in this session is found before the secure
+    // re-execution, so a second start costs one program start, not two. The
+    // handle stays open until exit: the single-instance check then refuses
+    // even if the other copy ends meanwhile, and this image never runs a pass.
+    std::unique_ptr<rk::sys::NamedMutex> other_copy;
+    parts.secure_start_ok = SecureStart(argv, [&other_copy] {
+        auto probe = rk::sys::NamedMutex::create(kSingleInstanceMutexName);
+        if (probe.mutex && probe.error == rk::win::kErrorAlreadyExists) {
+            other_copy = std::move(probe.mutex);
+        }
+        return other_copy != nullptr;
+    });
     parts.run_pending_deletes = [] {
         rk::sys::PendingDeletes().run();
         rk::sys::clean_interrupted_downloads();

@@ -20,6 +20,7 @@
 // marker itself) removes it and executes once more.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,7 +35,11 @@ inline constexpr char kSecureStartMarker[] = "RK_SECURE_START";
 std::vector<std::string> LoaderVariablesIn(const char* const* environment);
 
 // The steps above. Returns in the second image (true), or in the first when
-// a step failed (false: start-up goes on as it is).
-bool SecureStart(char* const* argv);
+// a step failed (false: start-up goes on as it is). `stay_first`, when given,
+// is asked in the first image once umask and descriptors are set: true
+// returns there (true) without executing again, for a start that will only
+// refuse to run (a second copy of the daemon), so its start-up is not paid
+// twice.
+bool SecureStart(char* const* argv, const std::function<bool()>& stay_first = {});
 
 }  // namespace rk::app

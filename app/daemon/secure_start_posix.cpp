@@ -73,7 +73,7 @@ std::vector<std::string> LoaderVariablesIn(const char* const* environment) {
     return found;
 }
 
-bool SecureStart(char* const* argv) {
+bool SecureStart(char* const* argv, const std::function<bool()>& stay_first) {
     ::umask(022);
     bool ok = make_standard_descriptors_valid();
     const auto injected = LoaderVariablesIn(environ);
@@ -82,6 +82,8 @@ bool SecureStart(char* const* argv) {
         if (injected.empty()) {
             return ok;
         }
+    } else if (ok && stay_first && stay_first()) {
+        return true;
     } else if (!mark_inherited_descriptors_cloexec()) {
         ok = false;
     }
