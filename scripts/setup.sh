@@ -9,7 +9,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev lld
   # libraries
   librapidxml-dev libpcre2-dev rapidjson-dev libcurl4-openssl-dev libssl-dev
-  libsqlite3-dev libmspack-dev duktape-dev libsystemd-dev
+  libsqlite3-dev libmspack-dev zlib1g-dev duktape-dev libsystemd-dev
   # build cache (kept between CI runs on the same machine)
   ccache
   # tests and benchmarks

@@ -5,9 +5,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
-#include <vector>
 
-#include "platform/system/file.h"
 #include "platform/system/file_view.h"
 
 namespace XMLUpdater::v2 {
@@ -25,8 +23,8 @@ public:
     // or "Failed to map file to memory" and returns false on failure.
     bool Init(const std::wstring& path);
     std::span<const std::uint8_t> Bytes() const { return view_.bytes(); }
-    // The open file, for the signature check.
-    const rk::sys::File& File() const { return view_.file(); }
+    // The view, for the signature check of the same bytes.
+    const rk::sys::FileView& View() const { return view_; }
     // False once the file changed (size, change time) or was cut short since
     // it was opened: what was read from it then means nothing.
     bool Intact() const { return view_.intact(); }

@@ -27,3 +27,7 @@ bool VerifyCorvaneSignatureImpl(const std::wstring& filePath) {
 bool VerifyCorvaneSignatureImpl(const rk::sys::File& file) {
     return rk::sys::codesign::verify_publisher_signature(file, publisher_names(), rk::profile::kPinnedRootSha1);
 }
+
+bool VerifyCorvaneSignatureImpl(const rk::sys::FileView& view) {
+    return rk::sys::codesign::verify_publisher_signature(view, publisher_names(), rk::profile::kPinnedRootSha1);
+}

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/system/file.h"
+#include "platform/system/file_view.h"
 
 // True when the file carries an accepted signature. The check runs once and,
 // when that pass accepts the file but met an ECDSA-signed certificate in a
@@ -16,3 +17,7 @@ bool VerifyCorvaneSignatureImpl(const std::wstring& filePath);
 // The same check over a file the caller holds open, so that the file checked
 // is the file the caller then runs or unpacks.
 bool VerifyCorvaneSignatureImpl(const rk::sys::File& file);
+
+// The same over a view of the file that the caller goes on to parse, so that
+// the bytes checked are the bytes used.
+bool VerifyCorvaneSignatureImpl(const rk::sys::FileView& view);

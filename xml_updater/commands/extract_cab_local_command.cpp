@@ -56,7 +56,7 @@ bool CExtractCabLocalCommand::ExecuteExtractCabLocalCommand(const std::wstring& 
                                                             bool delete_file) {
     constexpr wchar_t kFunction[] = L"CExtractCabLocalCommand::ExecuteExtractCabLocalCommand";
     CFileMemMap cabinet;
-    if (!cabinet.Init(source) || !VerifyCorvaneSignatureImpl(cabinet.File())) {
+    if (!cabinet.Init(source) || !VerifyCorvaneSignatureImpl(cabinet.View())) {
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Unable to verify signature for file: %s", source);
         return false;
     }

@@ -113,22 +113,37 @@ TEST_F(LocalCommands, ExecuteLocalRunsSignedProgramsOnlyAndReportsTheirExitCode)
     }
 }
 
-TEST_F(LocalCommands, ExecuteLocalDeletesTheProgramWhenAsked) {
-    Script("p", "exit 0", "corvane");
-    EXPECT_TRUE(Run(L"<EXECUTE_LOCAL Command=\"[work]/p\" DeleteFile=\"TRUE\"/>")) << logger_->Dump();
-    EXPECT_FALSE(fs::exists(work_ / "p"));
-    EXPECT_TRUE(fs::exists(work_ / "ran"));
+TEST_F(LocalCommands, ExecuteLocalDeletesTheProgramWhenAskedAndOnlyLogsWhenItCannot) {
+    const struct {
+        std::string exit_line;
+        const wchar_t* status;
+        bool delete_fails;
+    } cases[] = {
+        {"exit 0", L"0", false},
+        {"rm -f '" + (work_ / "p").native() + "'; exit 6", L"6", true},  // gone before the delete
+    };
+    for (const auto& c : cases) {
+        Script("p", c.exit_line, "corvane");
+        EXPECT_TRUE(Run(L"<EXECUTE_LOCAL Command=\"[work]/p\" DeleteFile=\"TRUE\"/>")) << logger_->Dump();
+        EXPECT_FALSE(fs::exists(work_ / "p"));
+        EXPECT_TRUE(fs::exists(work_ / "ran"));
+        EXPECT_EQ(Var(L"?"), c.status);
+        EXPECT_EQ(logger_->Contains(L"Failed to delete executable (2)"), c.delete_fails) << logger_->Dump();
+    }
 }
 
 TEST_F(LocalCommands, ExecuteLocalFailures) {
     // Signed bytes the kernel cannot start: no "#!" and no ELF header.
     cab::write_file(work_ / "data", sign::append_signature(kPki, "just data\n", work_ / "sig"));
+    fs::create_symlink(Script("p", "exit 0", "corvane"), work_ / "link");
     const struct {
         const wchar_t* doc;
         const wchar_t* log;
     } cases[] = {
         {L"<EXECUTE_LOCAL Param=\"x\"/>", L"Unable to read Command attribute of EXECUTE_LOCAL command"},
         {L"<EXECUTE_LOCAL Command=\"[work]/missing\"/>", L"Signature check failed for command [work]/missing"},
+        // Not followed: the name must be the checked file itself.
+        {L"<EXECUTE_LOCAL Command=\"[work]/link\"/>", L"Signature check failed for command [work]/link"},
         {L"<EXECUTE_LOCAL Command=\"[work]/data\"/>", L"Unable to run \"[work]/data\" , error (193)"},
     };
     for (const auto& c : cases) {
@@ -140,6 +155,7 @@ TEST_F(LocalCommands, ExecuteLocalFailures) {
         EXPECT_TRUE(logger_->Contains(log)) << logger_->Dump();
         EXPECT_TRUE(logger_->Contains(L"XML command (EXECUTE_LOCAL) failed")) << logger_->Dump();
     }
+    EXPECT_FALSE(fs::exists(work_ / "ran"));
 }
 
 class CabinetCommands : public LocalCommands {
@@ -194,11 +210,27 @@ TEST_F(CabinetCommands, CabinetsThatAreNotSignedByThePublisherAreNotOpened) {
     tampered[70] ^= 1;  // in the first file entry
     cab::write_file(work_ / "tampered.cab", std::string(tampered.begin(), tampered.end()));
     ASSERT_TRUE(sign::authenticode_sign(kPki, work_ / "plain.cab", work_ / "foreign.cab", "foreign"));
-    for (const wchar_t* name : {L"plain.cab", L"tampered.cab", L"foreign.cab", L"missing.cab"}) {
-        const std::wstring source = rk::sys::wide_path(work_) + L"/" + name;
-        EXPECT_FALSE(Run(L"<EXTRACT_CAB_LOCAL Source=\"" + source + L"\" DestDir=\"[dest]\"/>")) << name;
+    // 4 GiB (sparse): refused from its size, never read or mapped.
+    fs::copy_file(work_ / "signed.cab", work_ / "huge.cab");
+    fs::resize_file(work_ / "huge.cab", 4ull << 30);
+    const struct {
+        const wchar_t* name;
+        const wchar_t* first_log;
+    } cases[] = {
+        {L"plain.cab", nullptr},
+        {L"tampered.cab", nullptr},
+        {L"foreign.cab", nullptr},
+        {L"missing.cab", L"Failed to open the file: 2\n"},
+        {L"huge.cab", L"Failed to map file to memory"},
+    };
+    for (const auto& c : cases) {
+        const std::wstring source = rk::sys::wide_path(work_) + L"/" + c.name;
+        EXPECT_FALSE(Run(L"<EXTRACT_CAB_LOCAL Source=\"" + source + L"\" DestDir=\"[dest]\"/>")) << c.name;
         EXPECT_TRUE(logger_->Contains(L"Unable to verify signature for file: " + source)) << logger_->Dump();
-        EXPECT_FALSE(fs::exists(dest_)) << name;
+        if (c.first_log != nullptr) {
+            EXPECT_TRUE(logger_->Contains(c.first_log)) << logger_->Dump();
+        }
+        EXPECT_FALSE(fs::exists(dest_)) << c.name;
     }
 }
 
@@ -217,7 +249,8 @@ TEST_F(CabinetCommands, SignedCabinetWithHostileNamesFailsAndWritesNothing) {
     EXPECT_FALSE(fs::exists(root_.path() / "dest" / "escape"));
 }
 
-TEST_F(CabinetCommands, AttributeFailures) {
+TEST_F(CabinetCommands, Failures) {
+    cab::write_file(work_ / "a-file", "in the way");
     const struct {
         const wchar_t* doc;
         const wchar_t* log;
@@ -226,11 +259,14 @@ TEST_F(CabinetCommands, AttributeFailures) {
          L"Unable to read Source and/or DestDir attribute of EXTRACT_CAB_LOCAL command"},
         {L"<EXTRACT_CAB_LOCAL DestDir=\"d\"/>",
          L"Unable to read Source and/or DestDir attribute of EXTRACT_CAB_LOCAL command"},
+        {L"<EXTRACT_CAB_LOCAL Source=\"[work]/signed.cab\" DestDir=\"[work]/a-file/sub\"/>",
+         L"Unable to create destination directory (3)"},
     };
     for (const auto& c : cases) {
         EXPECT_FALSE(Run(c.doc));
         EXPECT_TRUE(logger_->Contains(c.log)) << logger_->Dump();
     }
+    EXPECT_EQ(cab::read_text(work_ / "a-file"), "in the way");
 }
 
 }  // namespace

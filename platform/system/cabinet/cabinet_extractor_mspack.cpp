@@ -1,6 +1,7 @@
 // extract_cabinet over libmspack's CAB decompressor, reading the cabinet from
 // memory. Everything the cabinet claims is checked before the first file is
 // written: names, compression types and the bytes to unpack.
+#include <algorithm>
 #include <ctime>
 #include <memory>
 #include <optional>
@@ -8,9 +9,11 @@
 #include <vector>
 
 #include "platform/system/cabinet/cabinet_extractor.h"
+#include "platform/system/cabinet/cabinet_layout.h"
 #include "platform/system/cabinet/cabinet_names.h"
 #include "platform/system/cabinet/cabinet_output.h"
 #include "platform/system/cabinet/mspack_memory_system.h"
+#include "platform/system/cabinet/mszip_folder.h"
 #include "platform/system/paths.h"
 
 namespace rk::sys::cabinet {
@@ -102,6 +105,56 @@ std::optional<std::time_t> local_time(std::uint16_t date, std::uint16_t time) {
     }
     return t;
 }
+
+// Unpacks each file's bytes: MSZIP folders of a cabinet that stands alone
+// with zlib (MszipFolder), everything else with libmspack.
+class FolderUnpacker {
+public:
+    FolderUnpacker(std::span<const std::uint8_t> cabinet, mscab_decompressor* d, const mscabd_cabinet* cab)
+        : cabinet_(cabinet), d_(d) {
+        auto layout = read_cabinet_layout(cabinet);
+        if (!layout) {
+            return;
+        }
+        std::size_t i = 0;
+        for (const mscabd_folder* f = cab->folders; f != nullptr; f = f->next, ++i) {
+            if (i >= layout->folders.size() || layout->folders[i].compression != f->comp_type ||
+                layout->folders[i].blocks != f->num_blocks) {
+                return;  // not the folders libmspack read: leave them all to it
+            }
+        }
+        if (i == layout->folders.size()) {
+            layout_ = std::move(*layout);
+            for (const mscabd_folder* f = cab->folders; f != nullptr; f = f->next) {
+                folders_.push_back(f);
+            }
+        }
+    }
+
+    // An MSPACK_ERR_ number; the bytes go to the memory system's sink.
+    int unpack(mscabd_file* file, const MszipFolder::Sink& sink) {
+        const auto own = std::find(folders_.begin(), folders_.end(), file->folder);
+        if (own == folders_.end() || MSCABD_COMP_METHOD(file->folder->comp_type) != MSCAB_COMP_MSZIP) {
+            return d_->extract(d_, file, MspackMemorySystem::kOutputName) == MSPACK_ERR_OK ? MSPACK_ERR_OK
+                                                                                            : d_->last_error(d_);
+        }
+        if (current_ != file->folder) {
+            mszip_.reset();
+            mszip_ = std::make_unique<MszipFolder>(cabinet_, layout_.folders[own - folders_.begin()],
+                                                   layout_.data_reserve);
+            current_ = file->folder;
+        }
+        return mszip_->extract(file->offset, file->length, sink);
+    }
+
+private:
+    std::span<const std::uint8_t> cabinet_;
+    mscab_decompressor* d_;
+    CabinetLayout layout_;
+    std::vector<const mscabd_folder*> folders_;
+    const mscabd_folder* current_ = nullptr;
+    std::unique_ptr<MszipFolder> mszip_;
+};
 
 struct Planned {
     mscabd_file* entry;
@@ -197,10 +250,12 @@ ExtractResult extract(std::span<const std::uint8_t> cabinet, std::wstring_view d
         return r;
     };
     DWORD write_error = win::kErrorSuccess;
-    memory.set_sink([&](std::span<const std::uint8_t> bytes) {
+    const MszipFolder::Sink sink = [&](std::span<const std::uint8_t> bytes) {
         write_error = output.write(bytes);
         return write_error == win::kErrorSuccess;
-    });
+    };
+    memory.set_sink(sink);
+    FolderUnpacker unpacker(cabinet, d.get(), cab.get());
     for (const auto& p : files) {
         bool folder_failed = false;
         if (const DWORD error = output.begin(p.parts, folder_failed); error != win::kErrorSuccess) {
@@ -208,12 +263,11 @@ ExtractResult extract(std::span<const std::uint8_t> cabinet, std::wstring_view d
                         p.file.name);
         }
         write_error = win::kErrorSuccess;
-        if (d->extract(d.get(), p.entry, MspackMemorySystem::kOutputName) != MSPACK_ERR_OK) {
+        if (const int error = unpacker.unpack(p.entry, sink); error != MSPACK_ERR_OK) {
             output.abandon();
             if (write_error != win::kErrorSuccess) {
                 return fail(FdiError::target_file, FailedStep::kWrite, write_error, p.file.name);
             }
-            const int error = d->last_error(d.get());
             if (error == MSPACK_ERR_NOMEMORY || memory.allocation_refused()) {
                 return fail(FdiError::alloc_fail, FailedStep::kCabinet, 0, p.file.name);
             }

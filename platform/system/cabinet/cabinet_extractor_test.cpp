@@ -149,17 +149,49 @@ TEST_F(CabinetExtraction, StoredNamesDecodeByTheirFlag) {
     EXPECT_EQ(test::read_text(dest_ / "dir" / "caf\xc3\xa9.txt"), "utf");
 }
 
-TEST_F(CabinetExtraction, LzxStreamsUnpack) {
-    const std::string big = noise(40001);  // two frames
-    const auto cab = test::make_lzx_cabinet({test::stored("big.bin", big), test::stored("small.txt", "tail")});
-    // The hand-made stream is LZX as cabextract understands it too.
-    const fs::path file = tmp_.path() / "lzx.cab";
-    test::write_file(file, std::string(cab.begin(), cab.end()));
-    EXPECT_EQ(std::system(("cabextract -q -t '" + file.native() + "'").c_str()), 0);
+TEST_F(CabinetExtraction, HandMadeLzxAndMszipStreamsUnpackAsCabextractUnpacksThem) {
+    // The second copy of the run starts in the first frame and goes on in the
+    // second: the second frame refers back into the first.
+    const std::string run = noise(20000);
+    const std::vector<StoredEntry> entries = {test::stored("big.bin", run + run), test::stored("small.txt", "tail")};
+    const struct {
+        const char* what;
+        std::vector<std::uint8_t> cab;
+    } cases[] = {
+        {"LZX", test::make_lzx_cabinet(entries)},
+        {"MSZIP", test::make_mszip_cabinet(entries)},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(dest_);
+        const fs::path file = tmp_.path() / "made.cab", reference = tmp_.path() / "reference";
+        fs::remove_all(reference);
+        test::write_file(file, std::string(c.cab.begin(), c.cab.end()));
+        ASSERT_EQ(std::system(("cabextract -q -d '" + reference.native() + "' '" + file.native() + "'").c_str()), 0);
+        const auto r = extract(c.cab);
+        ASSERT_TRUE(r.ok()) << c.what << ": " << r.error().message();
+        for (const auto& e : entries) {
+            EXPECT_EQ(test::read_text(reference / e.name), e.data) << c.what << " (cabextract): " << e.name;
+            EXPECT_EQ(test::read_text(dest_ / e.name), e.data) << c.what << ": " << e.name;
+        }
+    }
+}
+
+TEST_F(CabinetExtraction, AFileBeforeTheLastOneInItsFolderUnpacksTheFolderAgain) {
+    const std::string a = noise(70000) + std::string(30000, 'a');  // four blocks
+    const std::string b = "b\n" + a.substr(1000, 5000);          // refers back into a
+    auto cab = gcab({{"a.txt", a}, {"b.txt", b}}, true);
+    // Swap size and offset of the two entries (names of equal length): the
+    // first file listed is now the later one in the folder.
+    const std::size_t first = test::get32(cab, 16), second = first + 16 + sizeof "a.txt";
+    for (const std::size_t field : {0, 4}) {
+        const std::uint32_t x = test::get32(cab, first + field);
+        test::set32(cab, first + field, test::get32(cab, second + field));
+        test::set32(cab, second + field, x);
+    }
     const auto r = extract(cab);
     ASSERT_TRUE(r.ok()) << r.error().message();
-    EXPECT_EQ(test::read_text(dest_ / "big.bin"), big);
-    EXPECT_EQ(test::read_text(dest_ / "small.txt"), "tail");
+    EXPECT_EQ(test::read_text(dest_ / "a.txt"), b);
+    EXPECT_EQ(test::read_text(dest_ / "b.txt"), a);
 }
 
 TEST_F(CabinetExtraction, NamesThatWouldLeaveTheDestinationFailBeforeAnythingIsWritten) {
@@ -192,6 +224,17 @@ TEST_F(CabinetExtraction, DamagedCabinetsFailWithTheirFdiErrorAndLeaveNoPartialF
     flipped[flipped.size() - 20] ^= 0x55;  // in b.txt's last block, whose checksum gcab wrote
     auto bad_magic = good;
     bad_magic[0] = 'X';
+    // The first MSZIP block (gcab writes no reserve), its checksum cleared.
+    const std::size_t block = test::get32(good, 36);
+    auto no_ck = good;
+    test::set32(no_ck, block, 0);
+    no_ck[block + 8] = 'X';
+    auto other_size = good;
+    test::set32(other_size, block, 0);
+    other_size[block + 6] = 0xFF;  // claims 32767 unpacked bytes, holds 32768
+    other_size[block + 7] = 0x7F;
+    auto continued = test::stored("a.txt", "x");
+    continued.folder_index = 0xFFFF;
     const struct {
         const char* what;
         std::vector<std::uint8_t> cab;
@@ -207,6 +250,19 @@ TEST_F(CabinetExtraction, DamagedCabinetsFailWithTheirFdiErrorAndLeaveNoPartialF
         {"flipped data byte", flipped, FdiError::corrupt_cabinet, 1},
         {"unknown compression",
          test::make_stored_cabinet({test::stored("a", "x")}, 7), FdiError::bad_compr_type, 0},
+        {"MSZIP block without CK", no_ck, FdiError::mdi_fail, 0},
+        {"MSZIP block unpacking to another size than it claims", other_size, FdiError::mdi_fail, 0},
+        // A name ends at its first NUL; what follows it is never a name.
+        {"NUL in the last name",
+         test::make_stored_cabinet({test::stored(std::string("a.txt\0..\\..\\escape", 17), "x")}),
+         FdiError::none, 1},
+        {"NUL in an earlier name",
+         test::make_stored_cabinet({test::stored(std::string("a.txt\0..\\..\\escape", 17), "x"),
+                                    test::stored("b.txt", "y")}),
+         FdiError::corrupt_cabinet, 0},
+        // Its previous and next cabinet is itself, its file continued from
+        // one into the other: never followed.
+        {"a cabinet set in a circle", test::make_set_cabinet({continued}, "cabinet"), FdiError::mdi_fail, 0},
     };
     for (const auto& c : cases) {
         fs::remove_all(dest_);

@@ -49,6 +49,10 @@ bool verify_publisher_signature(const std::filesystem::path& path, std::span<con
                                 std::span<const Sha1Thumbprint> pinned_roots);
 bool verify_publisher_signature(const File& file, std::span<const std::wstring> publisher_names,
                                 std::span<const Sha1Thumbprint> pinned_roots);
+// Over a view the caller already holds (one mapping for the check and for
+// whatever the caller then parses); false when the view is not intact().
+bool verify_publisher_signature(const FileView& view, std::span<const std::wstring> publisher_names,
+                                std::span<const Sha1Thumbprint> pinned_roots);
 
 // Which container a file is, decided from its first and last bytes.
 SignatureKind detect_kind(std::span<const std::uint8_t> file);

@@ -116,15 +116,21 @@ bool verify_publisher_signature(const std::filesystem::path& path, std::span<con
 
 bool verify_publisher_signature(const File& file, std::span<const std::wstring> publisher_names,
                                 std::span<const Sha1Thumbprint> pinned_roots) {
+    FileView view;
+    return FileView::open(file, view) == win::kErrorSuccess &&
+           verify_publisher_signature(view, publisher_names, pinned_roots);
+}
+
+bool verify_publisher_signature(const FileView& view, std::span<const std::wstring> publisher_names,
+                                std::span<const Sha1Thumbprint> pinned_roots) {
     try {
+        if (view.bytes().size() > kMaxSignedFileBytes) {
+            return false;
+        }
         TrustPolicy policy;
         policy.publisher_names.assign(publisher_names.begin(), publisher_names.end());
         policy.pinned_roots.assign(pinned_roots.begin(), pinned_roots.end());
         const auto verifier = make_code_signature_verifier();
-        FileView view;
-        if (FileView::open(file, view) != win::kErrorSuccess || view.bytes().size() > kMaxSignedFileBytes) {
-            return false;
-        }
         const SignatureReport first = verifier->verify_view(view, policy);
         if (!first.accepted || !first.ecdsa_in_chain) {
             return first.accepted;

@@ -6,6 +6,8 @@
 #include <sstream>
 #include <string_view>
 
+#include <zlib.h>
+
 namespace rk::sys::cabinet::test {
 namespace {
 
@@ -19,12 +21,6 @@ void put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
 void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
     put16(out, v & 0xFFFF);
     put16(out, v >> 16);
-}
-
-void set32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        out[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-    }
 }
 
 std::string quote(const std::string& s) {
@@ -57,7 +53,31 @@ std::vector<std::uint8_t> lzx_frame(std::string_view bytes, bool first) {
     return out;
 }
 
-std::vector<std::uint8_t> make_cabinet(const std::vector<StoredEntry>& entries, std::uint16_t compression, bool lzx) {
+// One MSZIP frame: "CK" and a raw deflate stream of the frame, which may
+// refer back into the previous frame.
+std::vector<std::uint8_t> mszip_frame(std::string_view bytes, std::string_view previous) {
+    z_stream z{};
+    deflateInit2(&z, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    if (!previous.empty()) {
+        deflateSetDictionary(&z, reinterpret_cast<const Bytef*>(previous.data()), static_cast<uInt>(previous.size()));
+    }
+    std::vector<std::uint8_t> out(2 + deflateBound(&z, bytes.size()));
+    out[0] = 'C';
+    out[1] = 'K';
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+    z.avail_in = static_cast<uInt>(bytes.size());
+    z.next_out = out.data() + 2;
+    z.avail_out = static_cast<uInt>(out.size() - 2);
+    deflate(&z, Z_FINISH);
+    out.resize(out.size() - z.avail_out);
+    deflateEnd(&z);
+    return out;
+}
+
+enum class Packing { kStored, kLzx, kMszip };
+
+std::vector<std::uint8_t> make_cabinet(const std::vector<StoredEntry>& entries, std::uint16_t compression,
+                                       Packing packing, const std::string& set_name = {}) {
     std::string data;
     for (const auto& e : entries) {
         data += e.data;
@@ -74,9 +94,15 @@ std::vector<std::uint8_t> make_cabinet(const std::vector<StoredEntry>& entries, 
     out.push_back(1);
     put16(out, 1);  // folders
     put16(out, static_cast<std::uint32_t>(entries.size()));
-    put16(out, 0);  // flags
+    put16(out, set_name.empty() ? 0 : 0x0003);  // flags: previous and next cabinet
     put16(out, 0x1234);  // set id
     put16(out, 0);       // index in the set
+    if (!set_name.empty()) {
+        for (const std::string& name : {set_name, std::string("disk"), set_name, std::string("disk")}) {
+            out.insert(out.end(), name.begin(), name.end());
+            out.push_back(0);
+        }
+    }
     const std::size_t folder_at = out.size();
     put32(out, 0);  // first data block, set below
     put16(out, static_cast<std::uint32_t>(blocks));
@@ -86,7 +112,7 @@ std::vector<std::uint8_t> make_cabinet(const std::vector<StoredEntry>& entries, 
     for (const auto& e : entries) {
         put32(out, e.claimed_size.value_or(static_cast<std::uint32_t>(e.data.size())));
         put32(out, e.claimed_offset.value_or(offset));
-        put16(out, 0);  // folder 0
+        put16(out, e.folder_index);
         put16(out, e.dos_date);
         put16(out, e.dos_time);
         put16(out, e.attributes);
@@ -98,8 +124,10 @@ std::vector<std::uint8_t> make_cabinet(const std::vector<StoredEntry>& entries, 
     for (std::size_t at = 0; at < data.size(); at += kBlock) {
         const std::size_t n = std::min(kBlock, data.size() - at);
         const std::string_view frame(data.data() + at, n);
-        const std::vector<std::uint8_t> payload =
-            lzx ? lzx_frame(frame, at == 0) : std::vector<std::uint8_t>(frame.begin(), frame.end());
+        const std::string_view previous = at == 0 ? std::string_view() : std::string_view(data).substr(at - kBlock, kBlock);
+        const std::vector<std::uint8_t> payload = packing == Packing::kLzx     ? lzx_frame(frame, at == 0)
+                                                  : packing == Packing::kMszip ? mszip_frame(frame, previous)
+                                                                               : std::vector<std::uint8_t>(frame.begin(), frame.end());
         put32(out, 0);  // no checksum
         put16(out, static_cast<std::uint32_t>(payload.size()));
         put16(out, static_cast<std::uint32_t>(n));
@@ -111,12 +139,30 @@ std::vector<std::uint8_t> make_cabinet(const std::vector<StoredEntry>& entries, 
 
 }  // namespace
 
+void set32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) {
+        out[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    }
+}
+
+std::uint32_t get32(const std::vector<std::uint8_t>& in, std::size_t at) {
+    return in[at] | in[at + 1] << 8 | in[at + 2] << 16 | static_cast<std::uint32_t>(in[at + 3]) << 24;
+}
+
 std::vector<std::uint8_t> make_stored_cabinet(const std::vector<StoredEntry>& entries, std::uint16_t compression) {
-    return make_cabinet(entries, compression, false);
+    return make_cabinet(entries, compression, Packing::kStored);
 }
 
 std::vector<std::uint8_t> make_lzx_cabinet(const std::vector<StoredEntry>& entries) {
-    return make_cabinet(entries, 3 | (15 << 8), true);
+    return make_cabinet(entries, 3 | (15 << 8), Packing::kLzx);
+}
+
+std::vector<std::uint8_t> make_mszip_cabinet(const std::vector<StoredEntry>& entries) {
+    return make_cabinet(entries, 1, Packing::kMszip);
+}
+
+std::vector<std::uint8_t> make_set_cabinet(const std::vector<StoredEntry>& entries, const std::string& name) {
+    return make_cabinet(entries, 0, Packing::kStored, name);
 }
 
 bool make_gcab_cabinet(const std::filesystem::path& folder, const std::vector<std::string>& names, bool compress,

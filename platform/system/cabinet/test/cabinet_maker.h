@@ -20,6 +20,8 @@ struct StoredEntry {
     std::optional<std::uint32_t> claimed_size;
     // An offset in the folder other than the running one.
     std::optional<std::uint32_t> claimed_offset;
+    // iFolder: 0, or 0xFFFD-0xFFFF for a file continued across cabinets.
+    std::uint16_t folder_index = 0;
 };
 
 inline StoredEntry stored(std::string name, std::string data, std::uint16_t attributes = 0x20) {
@@ -45,11 +47,24 @@ std::vector<std::uint8_t> make_stored_cabinet(const std::vector<StoredEntry>& en
 // library's LZX decoder, which no tool here can write.
 std::vector<std::uint8_t> make_lzx_cabinet(const std::vector<StoredEntry>& entries);
 
+// The same folder compressed with MSZIP by zlib, each 32 KiB frame with the
+// previous one as its dictionary, as Microsoft's compressor does (gcab
+// compresses every frame on its own).
+std::vector<std::uint8_t> make_mszip_cabinet(const std::vector<StoredEntry>& entries);
+
+// A stored cabinet that names `name` as both its previous and its next
+// cabinet (a set that runs in a circle when `name` is the cabinet itself).
+std::vector<std::uint8_t> make_set_cabinet(const std::vector<StoredEntry>& entries, const std::string& name);
+
 // Runs gcab in `folder` over `names` (relative, `/` separated) into `out`;
 // MSZIP when `compress`. DOS times come from the files' times in the
 // process's TZ. False when gcab fails.
 bool make_gcab_cabinet(const std::filesystem::path& folder, const std::vector<std::string>& names, bool compress,
                        const std::filesystem::path& out);
+
+// Little-endian fields, for patching cabinets.
+std::uint32_t get32(const std::vector<std::uint8_t>& in, std::size_t at);
+void set32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v);
 
 std::vector<std::uint8_t> read_file(const std::filesystem::path& path);
 std::string read_text(const std::filesystem::path& path);
