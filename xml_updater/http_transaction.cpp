@@ -151,4 +151,12 @@ bool CHttpTransaction::ReadData(void* buffer, std::size_t size, std::size_t& rea
     return error == 0 ? true : fail(error);
 }
 
+bool CHttpTransaction::ReadBody(const rk::sys::http::BodySink& sink) {
+    if (!request_) {
+        return fail(rk::win::kErrorInvalidHandle);
+    }
+    const rk::DWORD error = request_->read_body(sink);
+    return error == 0 ? true : fail(error);
+}
+
 }  // namespace XMLUpdater::v2::NHttp

@@ -53,6 +53,10 @@ public:
     bool QueryContentLength(std::uint32_t& length);
     // 0 bytes read with true is the end of the body.
     bool ReadData(void* buffer, std::size_t size, std::size_t& read);
+    // The rest of the body, piece by piece as the transport delivers it
+    // (no copy through the request's buffer). `sink` returns false to stop;
+    // the read then fails with ERROR_WINHTTP_OPERATION_CANCELLED.
+    bool ReadBody(const rk::sys::http::BodySink& sink);
 
     rk::DWORD LastError() const { return last_error_; }
 

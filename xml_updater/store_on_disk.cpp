@@ -1,4 +1,5 @@
 // NDownloadFile::StoreOnDisk (DOWNLOAD's file download).
+#include <algorithm>
 #include <system_error>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "xml_updater/download_file.h"
 #include "xml_updater/http_transaction.h"
 #include "xml_updater/md5_checksum.h"
+#include "xml_updater/web_cache/block_buffer.h"
 #include "xml_updater/web_cache/object_folder.h"
 #include "xml_updater/xml_updater_log.h"
 
@@ -105,29 +107,42 @@ bool Attempt::receive(ObjectFolder& folder, const std::wstring& name, std::uint3
         progress_.status(kProgressFileFailed);
         return false;
     }
-    std::vector<std::uint8_t> chunk(std::min(length, kStoreChunkBytes));
+    // The body arrives straight from the transport and is written in 64 KiB
+    // blocks while still in the cache, each digested; progress is reported
+    // per chunk of min(Content-Length, 1 MiB) and at the end.
+    const std::uint64_t chunk_size = std::max<std::uint32_t>(1, std::min(length, kStoreChunkBytes));
+    web_cache::BlockBuffer blocks;
     CMD5Checksum digest;
     std::uint64_t received = 0;
-    for (;;) {
-        std::size_t read = 0;
-        if (!transaction_.ReadData(chunk.data(), chunk.size(), read)) {
-            log_error(__LINE__, L"HTTP read data failed (%d), url: %s", transaction_.LastError(), url_);
-            progress_.status(kProgressConnectionFailed);
-            return false;
-        }
-        if (read == 0) {
-            break;
-        }
+    std::uint64_t reported = 0;
+    std::error_code write_error;
+    const auto write_block = [&](std::span<const std::uint8_t> block) {
         try {
-            writer->write(std::span<const std::uint8_t>(chunk.data(), read));
+            writer->write(block);
         } catch (const std::system_error& error) {
-            log_error(__LINE__, L"WriteFile failed (%d)", error_number(error));
-            progress_.status(kProgressFileFailed);
+            write_error = error.code();
             return false;
         }
-        digest.Update(chunk.data(), read);
-        received += read;
-        progress_.progress(received, length, received);
+        digest.Update(block.data(), block.size());
+        received += block.size();
+        if (received - reported >= chunk_size || received == length) {
+            reported = received;
+            progress_.progress(received, length, received);
+        }
+        return true;
+    };
+    const bool read = transaction_.ReadBody([&](std::span<const std::uint8_t> piece) {
+        return blocks.add(piece, write_block);
+    }) && blocks.flush(write_block);
+    if (write_error) {
+        log_error(__LINE__, L"WriteFile failed (%d)", static_cast<rk::DWORD>(write_error.value()));
+        progress_.status(kProgressFileFailed);
+        return false;
+    }
+    if (!read) {
+        log_error(__LINE__, L"HTTP read data failed (%d), url: %s", transaction_.LastError(), url_);
+        progress_.status(kProgressConnectionFailed);
+        return false;
     }
     try {
         writer->close();

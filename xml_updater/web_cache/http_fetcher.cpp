@@ -1,5 +1,6 @@
 #include "xml_updater/web_cache/http_fetcher.h"
 
+#include <exception>
 #include <system_error>
 #include <vector>
 
@@ -7,6 +8,7 @@
 #include "platform/system/http/url_parts.h"
 #include "platform/text/format.h"
 #include "platform/text/utf.h"
+#include "xml_updater/web_cache/block_buffer.h"
 #include "xml_updater/web_cache/cached_object.h"
 #include "xml_updater/web_cache/http_fetcher_error.h"
 #include "xml_updater/web_cache/metadata_keys.h"
@@ -97,23 +99,38 @@ void HttpFetcher::fetch(Cached_object& object) {
         object.begin_data(true);
     }
     const std::uint64_t start = plan.action == BodyAction::kAppend ? cached_size : 0;
-    std::vector<std::uint8_t> block(kFetchBlockBytes);
+    // The body goes from the transport straight into 64 KiB blocks (no copy
+    // through the request's own buffer). What fails inside the sink stops the
+    // transfer and is thrown once read_body has returned.
+    BlockBuffer blocks(kFetchBlockBytes);
+    std::uint64_t arrived = 0;
     std::uint64_t received = 0;
-    for (;;) {
-        std::size_t read = 0;
-        check(request->read_data(block, read), "WinHttp: Error in WinHttpReadData");
-        if (read == 0) {
-            break;
-        }
-        if (read > plan.body_length - received) {
-            throw std::system_error(make_error_code(HttpFetcherError::kContentLengthMismatch));
-        }
-        object.write_data(std::span<const std::uint8_t>(block.data(), read));
-        received += read;
+    const auto write_block = [&](std::span<const std::uint8_t> block) {
+        object.write_data(block);
+        received += block.size();
         if (progress_) {
             progress_(start + received, plan.entity_length, received);
         }
+        return true;
+    };
+    std::exception_ptr failure;
+    const rk::DWORD read_error = request->read_body([&](std::span<const std::uint8_t> piece) {
+        try {
+            if (piece.size() > plan.body_length - arrived) {
+                throw std::system_error(make_error_code(HttpFetcherError::kContentLengthMismatch));
+            }
+            arrived += piece.size();
+            return blocks.add(piece, write_block);
+        } catch (...) {
+            failure = std::current_exception();
+            return false;
+        }
+    });
+    if (failure) {
+        std::rethrow_exception(failure);
     }
+    blocks.flush(write_block);  // also after a cut: a later fetch resumes behind it
+    check(read_error, "WinHttp: Error in WinHttpReadData");
     object.end_data();
     if (received != plan.body_length) {
         throw std::system_error(make_error_code(HttpFetcherError::kContentLengthMismatch));
