@@ -3,9 +3,12 @@
 // again) and against the test server (every failure of the command).
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <stdlib.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -13,6 +16,8 @@
 #include <fstream>
 #include <random>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/system/http/test/test_server.h"
 #include "platform/system/paths.h"
@@ -251,7 +256,9 @@ TEST_F(DownloadEx, KilledMidTransferResumesByteIdentical) {
     fs::resize_file(data.string() + ".skvs", 40);
     const std::string damaged = show(code);
     EXPECT_EQ(code, 1);
-    EXPECT_NE(damaged.find("Serialization"), std::string::npos) << damaged;
+    EXPECT_NE(damaged.find("Serialization version number incorrect (possible i/o error or corrupt file)"),
+              std::string::npos)
+        << damaged;
 }
 
 TEST_F(DownloadEx, FailuresDeleteRejectedFilesAndSayWhy) {
@@ -342,6 +349,100 @@ TEST_F(DownloadEx, ProgressGoesToExtendedManagersOnlyAndNeedsAnId) {
     ASSERT_TRUE(run(document(location + " id=\"f\" ProgressPipeName=\"p\""), plain));
     EXPECT_EQ(plain->calls, 0);
     EXPECT_TRUE(logged(L"No progress_manager_ex instance.Progress information on DownloadEx will not be reported."));
+}
+
+// rkctl xml with its standard error on a pseudo-terminal or a pipe: what it
+// writes there, and its exit code.
+std::pair<std::string, int> rkctl_stderr(std::vector<std::string> args, bool terminal) {
+    int reader = -1;
+    int child_end = -1;
+    if (terminal) {
+        reader = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (reader < 0 || ::grantpt(reader) != 0 || ::unlockpt(reader) != 0) {
+            return {"no pseudo-terminal", -1};
+        }
+        child_end = ::open(::ptsname(reader), O_RDWR | O_NOCTTY);  // held, so reads never see a hang-up
+    } else {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0) {
+            return {"no pipe", -1};
+        }
+        reader = fds[0];
+        child_end = fds[1];
+    }
+    std::vector<char*> argv;
+    for (auto& arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, child_end, 2);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const bool spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    if (!terminal) {
+        ::close(child_end);
+    }
+    std::string text;
+    int status = -1;
+    bool exited = !spawned;
+    for (int waited = 0; !exited && waited < 600; ++waited) {  // 60 s at most
+        pollfd ready{reader, POLLIN, 0};
+        if (::poll(&ready, 1, 100) > 0 && (ready.revents & POLLIN) != 0) {
+            char buffer[4096];
+            const ssize_t got = ::read(reader, buffer, sizeof buffer);
+            text.append(buffer, got > 0 ? static_cast<std::size_t>(got) : 0);
+        }
+        exited = ::waitpid(pid, &status, WNOHANG) == pid;
+    }
+    if (!exited) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+    }
+    ::fcntl(reader, F_SETFL, O_NONBLOCK);
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(reader, buffer, sizeof buffer)) > 0;) {
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(reader);
+    if (terminal) {
+        ::close(child_end);
+    }
+    return {text, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
+TEST_F(DownloadEx, RkctlDrawsProgressOnlyOnATerminalAndNotWhenQuiet) {
+    TestServer server(TestServer::Mode::kTls);
+    server.serve("/p.bin", std::string(3 * 1024 * 1024, 'p'));
+    const fs::path doc = root_.path() / "doc.xml";
+    std::ofstream(doc) << document("Location=\"" + server.url("/p.bin") + "\" id=\"p\" " + dest_attr());
+    const std::string ca = rk::sys::http::test::dev_root_ca().string();
+    const struct {
+        const char* name;
+        bool terminal;
+        bool quiet;
+    } cases[] = {{"terminal", true, false}, {"terminal, --quiet", true, true}, {"pipe", false, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(dest());
+        std::vector<std::string> args = {RKCTL_PATH, "xml", "--ca-file", ca, doc.string()};
+        if (c.quiet) {
+            args.insert(args.begin() + 2, "--quiet");
+        }
+        const auto [shown, code] = rkctl_stderr(args, c.terminal);
+        EXPECT_EQ(code, 0) << shown;
+        EXPECT_EQ(fs::file_size(dest() / "p.bin"), 3u * 1024 * 1024);
+        if (c.terminal && !c.quiet) {
+            EXPECT_NE(shown.find("\rp 100% [##############################] 3.0 MiB / 3.0 MiB"), std::string::npos)
+                << shown;
+            EXPECT_EQ(shown.rfind("\rp 0.0 MiB", 0), 0u) << shown;  // begin: the length is not known yet
+            EXPECT_NE(shown.find("p done"), std::string::npos) << shown;
+        } else {
+            EXPECT_EQ(shown, "");
+        }
+    }
 }
 
 TEST_F(DownloadEx, RefusedConnectionsRunTheRetryScheduleThenFail) {
