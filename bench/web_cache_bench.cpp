@@ -1,8 +1,8 @@
-// Downloads of a 200 MB file from a private nginx over loopback HTTPS, each
-// iteration timing, in the same run: `curl -k -o` of the file (the
-// reference, a whole process), DOWNLOADEX through the web cache, and
-// NDownloadFile::StoreOnDisk (with its MD5 digest). The counters give each
-// throughput and its ratio to curl's, in wall time and in CPU time. A second benchmark cuts the cached
+// Downloads of a 200 MB file from a private nginx over loopback HTTPS, in
+// the same run: `curl -k -o` of the file (the reference, a whole process),
+// DOWNLOADEX through the web cache, and NDownloadFile::StoreOnDisk (with
+// its MD5 digest). The counters give each throughput and its ratio to
+// curl's, in wall time and in CPU time. A second benchmark cuts the cached
 // file at half and runs DOWNLOADEX again: the bytes nginx sent are the
 // counter (the goal is the remainder only).
 #include <benchmark/benchmark.h>
