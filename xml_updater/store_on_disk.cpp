@@ -6,9 +6,9 @@
 #include "platform/system/files.h"
 #include "platform/system/http/http_types.h"
 #include "platform/system/http/url_parts.h"
+#include "xml_updater/background_md5.h"
 #include "xml_updater/download_file.h"
 #include "xml_updater/http_transaction.h"
-#include "xml_updater/md5_checksum.h"
 #include "xml_updater/web_cache/block_buffer.h"
 #include "xml_updater/web_cache/object_folder.h"
 #include "xml_updater/xml_updater_log.h"
@@ -108,11 +108,12 @@ bool Attempt::receive(ObjectFolder& folder, const std::wstring& name, std::uint3
         return false;
     }
     // The body arrives straight from the transport and is written in 64 KiB
-    // blocks while still in the cache, each digested; progress is reported
-    // per chunk of min(Content-Length, 1 MiB) and at the end.
+    // blocks while still in the cache; the digest runs on its own thread.
+    // Progress is reported per chunk of min(Content-Length, 1 MiB) and at
+    // the end.
     const std::uint64_t chunk_size = std::max<std::uint32_t>(1, std::min(length, kStoreChunkBytes));
     web_cache::BlockBuffer blocks;
-    CMD5Checksum digest;
+    BackgroundMd5 digest;  // overlaps the reads and writes
     std::uint64_t received = 0;
     std::uint64_t reported = 0;
     std::error_code write_error;
@@ -123,7 +124,7 @@ bool Attempt::receive(ObjectFolder& folder, const std::wstring& name, std::uint3
             write_error = error.code();
             return false;
         }
-        digest.Update(block.data(), block.size());
+        digest.Update(block);
         received += block.size();
         if (received - reported >= chunk_size || received == length) {
             reported = received;
