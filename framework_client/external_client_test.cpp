@@ -3,6 +3,7 @@
 // service killed and restarted, and stopping with queued work.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <future>
 #include <thread>
@@ -107,6 +108,18 @@ TEST_F(ExternalClientTest, EveryOperation) {
         {"set unwatched", [&] { return client->set_setting(L"c", L"x", 5s); }, {}},
         {"publish", [&] { return client->publish(L"news", L"hello", 5s); }, {}},
         {"publish elsewhere", [&] { return client->publish(L"other", L"x", 5s); }, {}},
+        // A message still on its way when the topic is unsubscribed is dropped.
+        {"news delivered",
+         [&] {
+             const bool arrived = eventually(
+                 [&] {
+                     std::lock_guard lock(mutex);
+                     return std::find(seen.begin(), seen.end(), L"topic news hello") != seen.end();
+                 },
+                 15s);
+             return arrived ? std::error_code{} : make_error_code(framework_error::timed_out);
+         },
+         {}},
         {"signal", [&] { return client->signal_event(L"ping", L"{\"n\":1}", 5s); }, {}},
         {"unsubscribe", [&] { return client->unsubscribe(L"news", 5s); }, {}},
         {"unsubscribe again", [&] { return client->unsubscribe(L"news", 5s); },
@@ -274,6 +287,9 @@ TEST_F(ExternalClientTest, StopWithQueuedWork) {
     ASSERT_TRUE(eventually([&] { return capture_.logger().Contains(L"[framework] (+ 1) invoke_rpc"); }));
     std::this_thread::sleep_for(50ms);
     auto second = rpc(3000);
+    // The setting must queue behind the second call.
+    ASSERT_TRUE(eventually([&] { return count(capture_.logger(), L"[framework] (+ 1) invoke_rpc") >= 2; }));
+    std::this_thread::sleep_for(50ms);
     auto set = std::async(std::launch::async, [&] { return client->set_setting(L"k", L"v", 20s); });
     std::this_thread::sleep_for(50ms);
     auto stopper = std::async(std::launch::async, [&] { client->stop(); });
