@@ -1,12 +1,9 @@
 // Every printf text the system logs, formatted with typed arguments of the
 // kinds its callers pass (DWORDs, HRESULTs, 64-bit counts, size_t, pointers,
 // narrow and wide strings), against output written out independently.
-#include <algorithm>
 #include <cstdint>
-#include <filesystem>
 #include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -378,29 +375,9 @@ TEST(FormatMessages, AppendingKeepsWhatIsThere) {
     }
 }
 
-// Quoted texts with a '%' in a line of the design documents, found as
-// `grep -o '"[^"]*%[^"]*"'` finds them (leftmost, without overlap).
-std::vector<std::string> quoted_percent_texts(const std::string& line) {
-    std::vector<std::string> found;
-    std::size_t pos = 0;
-    while (true) {
-        const std::size_t open = line.find('"', pos);
-        if (open == std::string::npos) break;
-        const std::size_t close = line.find('"', open + 1);
-        if (close == std::string::npos) break;
-        const std::string_view body(line.data() + open + 1, close - open - 1);
-        if (body.find('%') != std::string_view::npos) {
-            found.emplace_back(body);
-            pos = close + 1;
-        } else {
-            pos = open + 1;
-        }
-    }
-    return found;
-}
-
-// The documents write control characters as C escapes; other backslashes are
-// literal (registry and resource paths).
+// The printf texts the system is documented to log, one a line as the
+// documents quote them (control characters as C escapes; other backslashes
+// are literal, as in registry and resource paths).
 std::string unescape(std::string_view text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -422,36 +399,16 @@ TEST(FormatMessages, TableHoldsEveryDocumentedText) {
     for (const auto& c : message_cases()) {
         EXPECT_TRUE(table.insert(std::wstring(c.format)).second) << trace_of(c.format) << " is listed twice";
     }
-    const std::filesystem::path docs = RK_SHARED_DOCS_DIR;
-    std::error_code ec;
-    if (!std::filesystem::is_directory(docs, ec)) {
-        GTEST_SKIP() << "no design documents beside the source tree";
-    }
+    std::ifstream in(RK_TEXT_TESTDATA "/logged_formats.txt");
+    ASSERT_TRUE(in) << "testdata/text/logged_formats.txt is missing";
     std::size_t seen = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(docs, ec)) {
-        if (entry.path().extension() != ".md") continue;
-        std::ifstream in(entry.path());
-        std::string line;
-        while (std::getline(in, line)) {
-            for (const std::string& text : quoted_percent_texts(line)) {
-                ++seen;
-                EXPECT_TRUE(table.count(utf8_to_wide(unescape(text))))
-                    << entry.path().filename() << ": \"" << text << "\" has no row";
-            }
-        }
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty()) continue;
+        ++seen;
+        EXPECT_TRUE(table.count(utf8_to_wide(unescape(line)))) << "\"" << line << "\" has no row";
     }
-    if (seen == 0) {
-        GTEST_SKIP() << "the design documents hold no printf texts";
-    }
-}
-
-TEST(FormatMessages, QuotedTextsAreFoundAsGrepFindsThem) {
-    EXPECT_EQ(quoted_percent_texts(R"(logs "a %d" then "b" and "%s c")"),
-              (std::vector<std::string>{"a %d", "%s c"}));
-    // A quote that closes a text without '%' may open the next match.
-    EXPECT_EQ(quoted_percent_texts(R"("x" 5% "y")"), (std::vector<std::string>{" 5% "}));
-    EXPECT_EQ(quoted_percent_texts(R"(unterminated "%d)"), std::vector<std::string>{});
-    EXPECT_EQ(unescape(R"(\r\n%u\tFile:\StringFileInfo\%04x)"), "\r\n%u\tFile:\\StringFileInfo\\%04x");
+    EXPECT_EQ(seen, 315u);
 }
 
 }  // namespace
