@@ -81,7 +81,7 @@ TEST_F(ScriptSignature, AnyChangedByteBeforeTheLineBreakFails) {
         bad[i] = static_cast<char>(bad[i] ^ 0x20);
         const auto [ok, lines] = Check(bad);
         EXPECT_FALSE(ok) << i;
-        EXPECT_EQ(lines, std::vector<std::wstring>{kMsgVerifyFailed}) << i;
+        EXPECT_EQ(lines, std::vector<std::wstring>{L"Signature Verification failed"}) << i;
     }
 }
 
@@ -125,20 +125,20 @@ TEST_F(ScriptSignature, MalformedSignatureLinesFailWithTheirLogLine) {
         std::wstring line;
     } cases[] = {
         {text + "\r\n//" + upper + "++", true, L""},
-        {text + "\r\n//g" + hex.substr(1) + "++", false, kMsgHexFailed},
-        {text + "\r\n//" + odd + "++", false, kMsgVerifyFailed},
+        {text + "\r\n//g" + hex.substr(1) + "++", false, L"Unable to convert hex string into binary"},
+        {text + "\r\n//" + odd + "++", false, L"Signature Verification failed"},
         // A 63-byte signature: the fixed 128-digit window then starts inside
         // the opening, at a '/'.
-        {text + "\r\n//" + hex.substr(0, 126) + "++", false, kMsgHexFailed},
+        {text + "\r\n//" + hex.substr(0, 126) + "++", false, L"Unable to convert hex string into binary"},
         // 63 good pairs, then a broken one: too short for the verifier.
-        {text + "\r\n//" + hex.substr(0, 126) + "zz++", false, kMsgVerifyFailed},
-        {"", false, kMsgParseFailed},
-        {"++", false, kMsgParseFailed},
-        {std::string(130, 'a'), false, kMsgParseFailed},
-        {std::string(131, 'a'), false, kMsgParseFailed},
-        {std::string(133, 'a') + "++", false, kMsgVerifyFailed},
-        {std::string(133, 'a') + "-->", false, kMsgParseFailed},
-        {std::string(134, 'a') + "-->", false, kMsgVerifyFailed},
+        {text + "\r\n//" + hex.substr(0, 126) + "zz++", false, L"Signature Verification failed"},
+        {"", false, L"Failed to parse the signature info buffer"},
+        {"++", false, L"Failed to parse the signature info buffer"},
+        {std::string(130, 'a'), false, L"Failed to parse the signature info buffer"},
+        {std::string(131, 'a'), false, L"Failed to parse the signature info buffer"},
+        {std::string(133, 'a') + "++", false, L"Signature Verification failed"},
+        {std::string(133, 'a') + "-->", false, L"Failed to parse the signature info buffer"},
+        {std::string(134, 'a') + "-->", false, L"Signature Verification failed"},
     };
     for (const auto& c : cases) {
         const auto [ok, lines] = Check(c.text);
@@ -151,7 +151,7 @@ TEST_F(ScriptSignature, MalformedSignatureLinesFailWithTheirLogLine) {
     }
     rk::logging::test::ScopedLogCapture capture;
     EXPECT_FALSE(VerifySignatureWithKey(nullptr, 200, public_key_));
-    EXPECT_TRUE(capture.logger().Contains(kMsgParseFailed));
+    EXPECT_TRUE(capture.logger().Contains(L"Failed to parse the signature info buffer"));
 }
 
 TEST_F(ScriptSignature, BadPublicKeyIsReported) {
@@ -159,7 +159,7 @@ TEST_F(ScriptSignature, BadPublicKeyIsReported) {
     const std::vector<std::uint8_t> off_curve(64, 0x22);
     rk::logging::test::ScopedLogCapture capture;
     EXPECT_FALSE(VerifySignatureWithKey(bytes(good), good.size(), off_curve));
-    EXPECT_TRUE(capture.logger().Contains(kMsgSetKeyFailed));
+    EXPECT_TRUE(capture.logger().Contains(L"Failed to set the public key"));
 }
 
 // The development profile's script key: scripts signed with the repository's

@@ -112,14 +112,14 @@ TEST_F(DocumentSignature, BadBuffersFailWithTheirLogLines) {
         std::string buffer;
         std::vector<std::wstring> lines;
     } cases[] = {
-        {"", {kMsgVerifyFailed}},
-        {"-->", {kMsgVerifyFailed}},
-        {std::string(133, 'a'), {kMsgVerifyFailed}},                // trailer longer than the text
-        {std::string(133, 'a') + "-->", {kMsgVerifyFailed}},        // N = -1
-        {std::string(134, '0') + "-->", {kMsgVerifyFailed}},        // N = 0, all-zero signature
-        {std::string(134, 'f'), {kMsgVerifyFailed}},                // plain form, N = 0
-        {non_hex, {kMsgHexFailed, kMsgVerifyFailed}},
-        {good.substr(0, good.size() - 1), {kMsgHexFailed, kMsgVerifyFailed}},
+        {"", {L"File Signature Verification failed"}},
+        {"-->", {L"File Signature Verification failed"}},
+        {std::string(133, 'a'), {L"File Signature Verification failed"}},                // trailer longer than the text
+        {std::string(133, 'a') + "-->", {L"File Signature Verification failed"}},        // N = -1
+        {std::string(134, '0') + "-->", {L"File Signature Verification failed"}},        // N = 0, all-zero signature
+        {std::string(134, 'f'), {L"File Signature Verification failed"}},                // plain form, N = 0
+        {non_hex, {L"Unable to convert hex string into binary", L"File Signature Verification failed"}},
+        {good.substr(0, good.size() - 1), {L"Unable to convert hex string into binary", L"File Signature Verification failed"}},
     };
     for (const auto& c : cases) {
         RecordingLogger log;
@@ -134,7 +134,7 @@ TEST_F(DocumentSignature, BadBuffersFailWithTheirLogLines) {
     RecordingLogger log;
     std::size_t n = 0;
     EXPECT_FALSE(ForceVerifySignature(nullptr, 500, n));
-    EXPECT_EQ(log.lines, std::vector<std::wstring>{kMsgVerifyFailed});
+    EXPECT_EQ(log.lines, std::vector<std::wstring>{L"File Signature Verification failed"});
 }
 
 TEST(ProfileDocumentKey, OpensslSignedDocumentVerifiesWithTheBuiltInKey) {
@@ -160,7 +160,7 @@ TEST(XmlUpdaterLog, LongMessagesAreCutAndAnnounced) {
     XMLUpdater::v2::XmlUpdaterLog(4, L"f.cpp", L"F", 1, L"%ls", long_text);
     XMLUpdater::v2::XmlUpdaterLog(3, L"f.cpp", L"F", 2, L"%d items", 5);
     ASSERT_EQ(log.lines.size(), 3u);
-    EXPECT_EQ(log.lines[0], XMLUpdater::v2::kXmlLogFormatFailed);
+    EXPECT_EQ(log.lines[0], L"Failed to create log message string");
     EXPECT_EQ(log.levels[0], 1u);
     EXPECT_EQ(log.lines[1], std::wstring(511, L'a'));
     EXPECT_EQ(log.levels[1], 4u);

@@ -184,7 +184,7 @@ protected:
         values.try_emplace(L"path", rk::text::utf8_to_wide(RK_XML_HOUND_TESTLIB));
         values[L"events"] = rk::text::utf8_to_wide(events_.string());
         DiraDoro::CRegKey key;
-        ASSERT_EQ(key.Create(reg::HKEY_LOCAL_MACHINE, Hound::kConfigKey), 0);
+        ASSERT_EQ(key.Create(reg::HKEY_LOCAL_MACHINE, L"SOFTWARE\\ROZuvevor"), 0);
         for (const auto& [name, value] : values) {
             ASSERT_EQ(key.SetStringValue(name.c_str(), value.c_str()), 0);
         }

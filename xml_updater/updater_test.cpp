@@ -34,9 +34,9 @@ public:
     explicit RecordCommand(Journal& journal) : journal_(journal) {}
     bool Execute(AttributeMap& attributes, CSubstitutionManager* substitutions,
                  std::shared_ptr<NTelemetry::NAdHoc::IEventSender>) override {
-        std::wstring text = attributes[kAttrTagValue];
+        std::wstring text = attributes[L"TagValue"];
         substitutions->Substitute(text);
-        journal_.commands.push_back(attributes[kAttrCmd] + L":" + text);
+        journal_.commands.push_back(attributes[L"CMD"] + L":" + text);
         return true;
     }
 
@@ -410,7 +410,7 @@ class Marker : public ICommand, public CCommandFactorySupport<Marker> {
 public:
     bool Execute(AttributeMap& attributes, CSubstitutionManager* substitutions,
                  std::shared_ptr<NTelemetry::NAdHoc::IEventSender>) override {
-        std::wstring text = attributes[kAttrTagValue];
+        std::wstring text = attributes[L"TagValue"];
         substitutions->Substitute(text);
         return substitutions->SetVariable(L"marked", text);
     }

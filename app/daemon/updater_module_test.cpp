@@ -88,7 +88,7 @@ TEST(RunUpdaterModule, ExceptionsEndTheProcessWithZeroAndOneLine) {
 
 TEST(RunUpdaterModule, ASecondInstanceLogsTwoLinesAndDoesNothing) {
     sys::test::TempRoot root;
-    auto first = sys::NamedMutex::create(kSingleInstanceMutexName);
+    auto first = sys::NamedMutex::create(L"RkUpdaterModuleMutex");
     ASSERT_TRUE(first.mutex);
     ScopedLogCapture capture;
     Recorded recorded;

@@ -91,7 +91,7 @@ TEST(CRkUpdateChecker, UiProcessBlocksPrecondition) {
     CRkUpdateChecker checker(environment({}, {{10, L"/opt/rk/bin/rkuicnt.exe"}}));
     std::wstring detail;
     EXPECT_FALSE(checker.IsPreConditionSuccess(detail));
-    EXPECT_EQ(detail, word::kRkuicntAlreadyRunning);
+    EXPECT_EQ(detail, L"rkuicntalreadyrunning");
 }
 
 TEST(CRkUpdateChecker, VersionComparisons) {
@@ -186,31 +186,31 @@ TEST_F(CheckerRegistry, Preconditions) {
         const wchar_t* detail;
         const wchar_t* affiliate;
     } cases[] = {
-        {"version passes", hklm_ge, reg_info, {{L"VER", {L"VER", L"2.0.5"}}}, true, word::kPreconditionSuccess,
+        {"version passes", hklm_ge, reg_info, {{L"VER", {L"VER", L"2.0.5"}}}, true, L"preconditionsuccess",
          L"A1B2"},
-        {"version fails", hklm_ge, reg_info, {{L"VER", {L"VER", L"3"}}}, false, word::kPreconditionFailed, L"A1B2"},
-        {"STR in list", hklm_ge, reg_info, {{L"BUILD", {L"STR", L"1 2 5"}}}, true, word::kPreconditionSuccess,
+        {"version fails", hklm_ge, reg_info, {{L"VER", {L"VER", L"3"}}}, false, L"preconditionfailed", L"A1B2"},
+        {"STR in list", hklm_ge, reg_info, {{L"BUILD", {L"STR", L"1 2 5"}}}, true, L"preconditionsuccess",
          L"A1B2"},
-        {"STR not in list", hklm_ge, reg_info, {{L"BUILD", {L"STR", L"1 2 6"}}}, false, word::kPreconditionFailed,
+        {"STR not in list", hklm_ge, reg_info, {{L"BUILD", {L"STR", L"1 2 6"}}}, false, L"preconditionfailed",
          L"A1B2"},
         {"STR list stops at a non-number", hklm_ge, reg_info, {{L"BUILD", {L"STR", L"1 x 5"}}}, false,
-         word::kPreconditionFailed, L"A1B2"},
+         L"preconditionfailed", L"A1B2"},
         {"both must pass", hklm_ge, reg_info,
-         {{L"BUILD", {L"STR", L"5"}}, {L"VER", {L"VER", L"9"}}}, false, word::kPreconditionFailed, L"A1B2"},
-        {"unknown type only", hklm_ge, reg_info, {{L"VER", {L"XYZ", L"1"}}}, false, word::kPreconditionFailed,
+         {{L"BUILD", {L"STR", L"5"}}, {L"VER", {L"VER", L"9"}}}, false, L"preconditionfailed", L"A1B2"},
+        {"unknown type only", hklm_ge, reg_info, {{L"VER", {L"XYZ", L"1"}}}, false, L"preconditionfailed",
          L"A1B2"},
         {"unknown type skipped", hklm_ge, reg_info,
-         {{L"BUILD", {L"XYZ", L"1"}}, {L"VER", {L"VER", L"1"}}}, true, word::kPreconditionSuccess, L"A1B2"},
+         {{L"BUILD", {L"XYZ", L"1"}}, {L"VER", {L"VER", L"1"}}}, true, L"preconditionsuccess", L"A1B2"},
         {"lower-case hive reads nothing", {{L"REGHIVE", L"hklm"}, {L"COMPARE", L"GE"}}, reg_info,
-         {{L"VER", {L"VER", L"1"}}}, false, word::kPreconditionFailed, L""},
-        {"no hive", {{L"COMPARE", L"GE"}}, reg_info, {{L"VER", {L"VER", L"1"}}}, false, word::kPreconditionFailed,
+         {{L"VER", {L"VER", L"1"}}}, false, L"preconditionfailed", L""},
+        {"no hive", {{L"COMPARE", L"GE"}}, reg_info, {{L"VER", {L"VER", L"1"}}}, false, L"preconditionfailed",
          L""},
         {"missing value reads empty", hklm_ge, {{L"VER", L"SOFTWARE\\Corvane\\Product@Nope"}},
-         {{L"VER", {L"VER", L"1"}}}, false, word::kPreconditionFailed, L""},
+         {{L"VER", {L"VER", L"1"}}}, false, L"preconditionfailed", L""},
         {"location without @", hklm_ge, {{L"VER", L"SOFTWARE\\Corvane\\Product"}}, {{L"VER", {L"VER", L"0"}}},
-         true, word::kPreconditionSuccess, L""},  // empty against 0: equal
-        {"empty registry list", hklm_ge, {}, {{L"VER", {L"VER", L"1"}}}, false, word::kPreconditionFailed, L""},
-        {"empty comparison list", hklm_ge, reg_info, {}, false, word::kPreconditionFailed, L"A1B2"},
+         true, L"preconditionsuccess", L""},  // empty against 0: equal
+        {"empty registry list", hklm_ge, {}, {{L"VER", {L"VER", L"1"}}}, false, L"preconditionfailed", L""},
+        {"empty comparison list", hklm_ge, reg_info, {}, false, L"preconditionfailed", L"A1B2"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -269,7 +269,7 @@ TEST(CRkUpdateChecker, OsCheckComesFirst) {
     checker.SetPrereqVars({{L"OS", L"10.0"}});
     std::wstring detail;
     EXPECT_FALSE(checker.IsPreConditionSuccess(detail));
-    EXPECT_EQ(detail, word::kOsCheckFailed);
+    EXPECT_EQ(detail, L"oscheckfailed");
 }
 
 }  // namespace

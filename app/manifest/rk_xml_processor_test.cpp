@@ -58,7 +58,7 @@ public:
     StringMap prereq, reg_info;
     CompareMap compare;
     bool answer = true;
-    std::wstring answer_detail = word::kPreconditionSuccess;
+    std::wstring answer_detail = L"preconditionsuccess";
 };
 
 struct Parsed {
@@ -86,17 +86,17 @@ TEST(CRkXMLProcessor, ResultWordsAndLogLines) {
         const wchar_t* detail;
         const wchar_t* logged;  // a fragment of the one level 1 line, nullptr: no line
     } cases[] = {
-        {"empty", L"", false, word::kEmptyResponseContent, nullptr},
-        {"not xml", L"this is not xml", false, word::kXmlParsingFailed, L"Unable to parse XML: "},
-        {"cut short", good.substr(0, good.size() / 2), false, word::kXmlParsingFailed, L"Unable to parse XML: "},
-        {"html error page", L"<html><body>502 Bad Gateway</body>", false, word::kXmlParsingFailed,
+        {"empty", L"", false, L"emptyresponsecontent", nullptr},
+        {"not xml", L"this is not xml", false, L"xmlparsingfailed", L"Unable to parse XML: "},
+        {"cut short", good.substr(0, good.size() / 2), false, L"xmlparsingfailed", L"Unable to parse XML: "},
+        {"html error page", L"<html><body>502 Bad Gateway</body>", false, L"xmlparsingfailed",
          L"Unable to parse XML: "},
-        {"nested too deep", [] { std::wstring t; for (int i = 0; i < 100000; ++i) t += L"<a>"; return t; }(), false, word::kXmlParsingFailed,
+        {"nested too deep", [] { std::wstring t; for (int i = 0; i < 100000; ++i) t += L"<a>"; return t; }(), false, L"xmlparsingfailed",
          L"Unable to parse XML: element nesting too deep"},
-        {"embedded NUL cuts the text", good.substr(0, 20) + L'\0' + good.substr(20), false, word::kXmlParsingFailed,
+        {"embedded NUL cuts the text", good.substr(0, 20) + L'\0' + good.substr(20), false, L"xmlparsingfailed",
          L"Unable to parse XML: "},
-        {"good", good, true, word::kXmlParsingSuccess, nullptr},
-        {"byte order mark", L"\xFEFF" + good, true, word::kXmlParsingSuccess, nullptr},
+        {"good", good, true, L"xmlparsingsuccess", nullptr},
+        {"byte order mark", L"\xFEFF" + good, true, L"xmlparsingsuccess", nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -150,7 +150,7 @@ TEST(CRkXMLProcessor, MissingElementsFailTheParse) {
         rk::logging::test::ScopedLogCapture capture;
         const auto r = parse(c.sections.render());
         EXPECT_FALSE(r.ok);
-        EXPECT_EQ(r.detail, word::kXmlParsingFailed);
+        EXPECT_EQ(r.detail, L"xmlparsingfailed");
         EXPECT_TRUE(capture.logger().Contains(L"Manifest element missing or incomplete: "));
         EXPECT_TRUE(r.checker->prereq.empty());  // nothing handed over
     }
@@ -217,17 +217,17 @@ TEST(CRkXMLProcessor, ListsAreHandedOverByPosition) {
 TEST(CRkXMLProcessor, PreconditionAndInstallerForwarding) {
     auto checker = std::make_shared<RecordingChecker>();
     checker->answer = false;
-    checker->answer_detail = word::kOsCheckFailed;
+    checker->answer_detail = L"oscheckfailed";
     CRkXMLProcessor processor(checker, nullptr);
     rk::logging::test::ScopedLogCapture capture;
     std::wstring detail = L"stale";
     EXPECT_FALSE(processor.IsPreConditionSuccess(detail));
-    EXPECT_EQ(detail, word::kOsCheckFailed);
+    EXPECT_EQ(detail, L"oscheckfailed");
     EXPECT_TRUE(capture.logger().Contains(L"Precondition failed for updater module"));
 
     // No executor: the documented word, nothing deleted.
     EXPECT_FALSE(processor.DownloadAndExecuteInstaller(detail));
-    EXPECT_EQ(detail, word::kMemAllocFailedNullptr);
+    EXPECT_EQ(detail, L"memallocfailednullptr");
     EXPECT_FALSE(processor.DeleteIfNeeded());
 
     CRkXMLProcessor no_checker(nullptr, nullptr);

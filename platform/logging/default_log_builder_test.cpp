@@ -111,7 +111,7 @@ class MapSettings final : public ETWLogging::LoggingSettingsIf {
 public:
     explicit MapSettings(std::optional<rk::DWORD> mechanism) : mechanism_(mechanism) {}
     bool ReadDword(const wchar_t* name, rk::DWORD& value) const override {
-        if (!mechanism_ || std::wstring_view(name) != ETWLogging::kLoggingMechanismValue) {
+        if (!mechanism_ || std::wstring_view(name) != L"Logging Mechanism") {
             return false;
         }
         value = *mechanism_;
@@ -151,13 +151,13 @@ TEST(DefaultLogBuilderTest, MechanismChoosesTheLogger) {
                 source_value = c.value;
             } else {
                 DiraDoro::CObfuscatedRegKey key;
-                ASSERT_EQ(key.Create(rk::sys::reg::HKEY_LOCAL_MACHINE, ETWLogging::kLoggingKeyPath), 0);
-                ASSERT_EQ(key.SetDWORDValue(ETWLogging::kLoggingMechanismValue, c.value), 0);
+                ASSERT_EQ(key.Create(rk::sys::reg::HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane\\Logging"), 0);
+                ASSERT_EQ(key.SetDWORDValue(L"Logging Mechanism", c.value), 0);
             }
         } else if (c.stored == Stored::kString) {
             DiraDoro::CObfuscatedRegKey key;
-            ASSERT_EQ(key.Create(rk::sys::reg::HKEY_LOCAL_MACHINE, ETWLogging::kLoggingKeyPath), 0);
-            ASSERT_EQ(key.SetStringValue(ETWLogging::kLoggingMechanismValue, L"1"), 0);
+            ASSERT_EQ(key.Create(rk::sys::reg::HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane\\Logging"), 0);
+            ASSERT_EQ(key.SetStringValue(L"Logging Mechanism", L"1"), 0);
         }
         const MapSettings settings(source_value);
         CDefaultLogBuilder builder;

@@ -240,7 +240,7 @@ TEST_F(EtwLoggingTest, StructuredEventNeedsFlagBitAndSession) {
         SCOPED_TRACE(c.name);
         rk::sys::test::TempRoot root;
         if (c.registry_flags != ~0u) {
-            SetOverride(ETWLogging::internal::kDefaultProviderKeyPath, ETWLogging::kOverrideFlagsValue,
+            SetOverride(L"SOFTWARE\\Corvane\\Logging\\Provider", L"Flags",
                         c.registry_flags);
         }
         trace_ = FakeTrace{};
@@ -262,7 +262,7 @@ TEST_F(EtwLoggingTest, StructuredEventNeedsFlagBitAndSession) {
 }
 
 TEST_F(EtwLoggingTest, RegistryOverridesApplyInOrderAfterTheSession) {
-    const std::wstring provider = ETWLogging::internal::kDefaultProviderKeyPath;
+    const std::wstring provider = L"SOFTWARE\\Corvane\\Logging\\Provider";
     struct Value {
         std::wstring key;
         const wchar_t* name;
@@ -306,7 +306,7 @@ TEST_F(EtwLoggingTest, RegistryOverridesApplyInOrderAfterTheSession) {
 
 TEST_F(EtwLoggingTest, OverrideOfTheWrongTypeIsIgnored) {
     DiraDoro::CRegKey key;
-    ASSERT_EQ(key.Create(reg::HKEY_LOCAL_MACHINE, ETWLogging::internal::kDefaultProviderKeyPath), 0);
+    ASSERT_EQ(key.Create(reg::HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane\\Logging\\Provider"), 0);
     ASSERT_EQ(key.SetStringValue(L"Severity", L"5"), 0);
     auto logger = MakeLogger();
     EXPECT_EQ(logger->GetSeverity(), rk::log_level::kDefaultSeverity);

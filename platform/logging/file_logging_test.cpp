@@ -385,7 +385,7 @@ TEST_F(FileLoggingTest, OwnerKilledWhileHoldingTheLogMutex) {
     auto logger = Make(L"killed");
     // Another process takes this log's mutex and dies holding it.
     const std::string command = std::string(RK_LOGGING_TEST_CHILD) + " hold rk_logging_test" +
-                                rk::text::wide_to_utf8(ETWLogging::kLogMutexSuffix);
+                                rk::text::wide_to_utf8(L"_CAD0E02E86CD4436B6318C111B9092AC");
     FILE* holder = ::popen(command.c_str(), "r");
     ASSERT_NE(holder, nullptr);
     int pid = 0;

@@ -174,7 +174,7 @@ TEST(CommonReplacementsPlatform, PlatformFollowsTheSystemArchitecture) {
     };
     for (const auto& [arch, name] : cases) {
         CommonReplacements r(std::make_shared<FakeShell>(), std::make_shared<FakeOS>(arch));
-        std::wstring text(kMacroOSPlatform);
+        std::wstring text = L"$(OS.Platform)";
         r.Replace(text);
         EXPECT_EQ(text, name) << arch;
     }
@@ -208,12 +208,12 @@ TEST(CommonReplacementsReal, RealServicesUseTheKnownFoldersUnderTheRoot) {
     r.Replace(text);
     EXPECT_EQ(text, root.wstring() + L"/var/lib\\Corvane\\ClientAnalytics;" + root.wstring() +
                         L"/home/tester/.local/share");
-    std::wstring platform(kMacroOSPlatform);
+    std::wstring platform = L"$(OS.Platform)";
     r.Replace(platform);
 #if defined(__x86_64__)
     EXPECT_EQ(platform, L"x64");
 #else
-    EXPECT_NE(platform, std::wstring(kMacroOSPlatform));
+    EXPECT_NE(platform, L"$(OS.Platform)");
 #endif
     if (old_root) {
         setenv("RK_ROOT", saved_root.c_str(), 1);

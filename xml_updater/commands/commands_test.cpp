@@ -87,7 +87,7 @@ protected:
     void TearDown() override { SetXmlUpdaterLogger(nullptr); }
 
     bool Run(CCommandManager& manager, const std::wstring& keyword, AttributeMap attributes) {
-        attributes[kAttrCmd] = keyword;
+        attributes[L"CMD"] = keyword;
         return manager.Execute(keyword, attributes);
     }
 

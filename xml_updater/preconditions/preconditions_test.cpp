@@ -41,13 +41,13 @@ struct Row {
 AttributeMap attributes_of(const Row& r) {
     AttributeMap map;
     if (r.name != nullptr) {
-        map[kAttrName] = r.name;
+        map[L"Name"] = r.name;
     }
     if (r.compare != nullptr) {
-        map[kAttrCompare] = r.compare;
+        map[L"Compare"] = r.compare;
     }
     if (r.value != nullptr) {
-        map[kAttrValue] = r.value;
+        map[L"Value"] = r.value;
     }
     return map;
 }
@@ -292,12 +292,12 @@ TEST(Coinflip, OperatorsOverFixedDraws) {
     };
     for (const auto& c : cases) {
         CCoinflipPrecondition flip([&c] { return c.draw; });
-        AttributeMap attributes = {{kAttrCompare, c.compare}, {kAttrValue, c.value}};
+        AttributeMap attributes = {{L"Compare", c.compare}, {L"Value", c.value}};
         AttributeMap arguments;
         EXPECT_EQ(flip.IsPreconditionSatisfied(attributes, substitutions.get(), arguments), c.expected)
             << *c.draw << L" " << c.compare << L" " << c.value;
     }
-    EXPECT_EQ(log.Level(kMsgCoinflipZero), 1);
+    EXPECT_EQ(log.Level(L"value cannot be zero."), 1);
     EXPECT_EQ(log.Level(L"Unknown comparison operator: mod"), 1);
 }
 
@@ -307,7 +307,7 @@ TEST(Coinflip, FailingSourceFallsBackToTheRuntimeGenerator) {
     std::set<bool> seen;
     for (int i = 0; i < 200; ++i) {
         AttributeMap arguments;
-        seen.insert(flip.IsPreconditionSatisfied({{kAttrCompare, L"MOD"}, {kAttrValue, L"2"}}, substitutions.get(),
+        seen.insert(flip.IsPreconditionSatisfied({{L"Compare", L"MOD"}, {L"Value", L"2"}}, substitutions.get(),
                                                  arguments));
     }
     EXPECT_EQ(seen.size(), 2u);
@@ -317,7 +317,7 @@ TEST_F(Preconditions, CoinflipDrawsAnewEachTime) {
     // One chance in two, two hundred times: both outcomes appear.
     std::set<bool> seen;
     for (int i = 0; i < 200; ++i) {
-        seen.insert(manager_.IsPreconditionSatisfied(L"CF", {{kAttrCompare, L"MOD"}, {kAttrValue, L"2"}}));
+        seen.insert(manager_.IsPreconditionSatisfied(L"CF", {{L"Compare", L"MOD"}, {L"Value", L"2"}}));
     }
     EXPECT_EQ(seen.size(), 2u);
     check({
@@ -341,7 +341,7 @@ public:
 TEST_F(Preconditions, ManagerRegistry) {
     EXPECT_FALSE(manager_.IsPreconditionSatisfied(L"NOPE", {}));
     EXPECT_EQ(log_.Level(L"precondition (NOPE) doesn't exist or is invalid"), 1);
-    EXPECT_FALSE(manager_.IsPreconditionSatisfied(L"str", {{kAttrName, L"a"}, {kAttrCompare, L"EQ"}, {kAttrValue, L"a"}}));
+    EXPECT_FALSE(manager_.IsPreconditionSatisfied(L"str", {{L"Name", L"a"}, {L"Compare", L"EQ"}, {L"Value", L"a"}}));
     EXPECT_TRUE(log_.Has(L"precondition (str) doesn't exist or is invalid"));
 
     auto handler = std::make_unique<Recording>();
@@ -353,13 +353,13 @@ TEST_F(Preconditions, ManagerRegistry) {
     for (const wchar_t* type : {L"STR", L"NUM", L"VER", L"CF", L"DATE", L"DATE_DELTA", L"MINE"}) {
         log_.Clear();
         EXPECT_FALSE(manager_.RegisterPrecondition(type, std::make_unique<Recording>())) << type;
-        EXPECT_EQ(log_.Level(kMsgPreconditionExists), 1) << type;
+        EXPECT_EQ(log_.Level(L"precondition already exists"), 1) << type;
     }
     log_.Clear();
     EXPECT_FALSE(manager_.RegisterPrecondition(L"", std::make_unique<Recording>()));
     EXPECT_FALSE(manager_.RegisterPrecondition(L"NULL", nullptr));
     EXPECT_EQ(log_.lines.size(), 2u);
-    EXPECT_EQ(log_.Level(kMsgPreconditionInvalidArgument), 1);
+    EXPECT_EQ(log_.Level(L"invalid argument"), 1);
 }
 
 class ThrowingPrecondition final : public IPrecondition {
@@ -381,9 +381,9 @@ TEST(PreconditionHandlers, NoSubstitutionManager) {
     for (const wchar_t* type : {L"STR", L"NUM", L"VER", L"CF", L"DATE", L"DATE_DELTA"}) {
         log.Clear();
         EXPECT_FALSE(manager.IsPreconditionSatisfied(
-            type, {{kAttrName, L"1"}, {kAttrCompare, L"EQ"}, {kAttrValue, L"1"}}))
+            type, {{L"Name", L"1"}, {L"Compare", L"EQ"}, {L"Value", L"1"}}))
             << type;
-        EXPECT_EQ(log.Level(kMsgPreconditionNoSubstitutor), 1) << type;
+        EXPECT_EQ(log.Level(L"invalid substitutor"), 1) << type;
     }
 }
 
@@ -400,9 +400,9 @@ TEST_F(Preconditions, OperandsAreExpandedInOrder) {
     EXPECT_TRUE(log_.Has(L"Invalid comparison operator: 2"));
     CStringPrecondition str;
     AttributeMap arguments;
-    EXPECT_FALSE(str.IsPreconditionSatisfied({{kAttrName, L"[NEXT:]"}, {kAttrValue, L"<[NEXT:]>"}}, substitutions_.get(),
+    EXPECT_FALSE(str.IsPreconditionSatisfied({{L"Name", L"[NEXT:]"}, {L"Value", L"<[NEXT:]>"}}, substitutions_.get(),
                                              arguments));
-    const AttributeMap expected = {{kAttrName, L"4"}, {kAttrCompare, L"!UNKNOWN"}, {kAttrValue, L"<5>"}};
+    const AttributeMap expected = {{L"Name", L"4"}, {L"Compare", L"!UNKNOWN"}, {L"Value", L"<5>"}};
     EXPECT_EQ(arguments, expected);
 }
 

@@ -110,7 +110,7 @@ class DirSubstitution : public ::testing::Test {
 protected:
     std::wstring dir(const std::wstring& id, const wchar_t* plat = L"64") {
         if (plat != nullptr) {
-            manager_.SetVariable(kVarPlat, plat);
+            manager_.SetVariable(L"plat", plat);
         }
         CDirSubstitution handler([this](const char* name) -> std::optional<std::string> {
             const auto it = env_.find(name);

@@ -101,7 +101,7 @@ TEST_F(StoreSubstitutions, ValuesAndTypes) {
     for (const auto& c : cases) {
         EXPECT_EQ(expand(c.token), c.expected) << c.token << L"\n" << log_.Dump();
     }
-    EXPECT_EQ(log_.Level(kMsgKeyExists), 4);
+    EXPECT_EQ(log_.Level(L"registry key exists"), 4);
 }
 
 TEST_F(StoreSubstitutions, Views) {

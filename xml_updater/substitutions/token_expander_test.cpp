@@ -37,7 +37,7 @@ struct Fixture {
             calls.push_back(arguments ? name + L":" + *arguments : name);
             if (arguments == nullptr) {
                 const auto it = variables.find(name);
-                return it == variables.end() ? std::wstring(kUnknownValue) : it->second;
+                return it == variables.end() ? std::wstring(L"!UNKNOWN") : it->second;
             }
             if (name == L"ECHO") {
                 return *arguments;
@@ -45,7 +45,7 @@ struct Fixture {
             if (name == L"LEN") {
                 return std::to_wstring(arguments->size());
             }
-            return kUnknownValue;
+            return L"!UNKNOWN";
         };
         r.limit_hit = [this](ExpansionLimit limit, const std::wstring&) { limits.push_back(limit); };
         return r;
@@ -124,9 +124,9 @@ TEST(TokenExpander, DoublingValueStaysBounded) {
     Fixture f;
     const std::wstring out = f.expand(L"[twice]");
     ASSERT_EQ(f.limits.size(), 1u);
-    EXPECT_TRUE(out.starts_with(kUnknownValue));
+    EXPECT_TRUE(out.starts_with(L"!UNKNOWN"));
     // Each re-expansion leaves one unexpanded "[twice]" behind it.
-    EXPECT_EQ(out.size(), std::wstring(kUnknownValue).size() + kMaxChainedExpansions * 7);
+    EXPECT_EQ(out.size(), std::wstring_view(L"!UNKNOWN").size() + kMaxChainedExpansions * 7);
 }
 
 TEST(TokenExpander, GrowthIsBoundedByLength) {
