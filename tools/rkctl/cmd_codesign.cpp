@@ -81,10 +81,11 @@ void print_certificate(const cs::CertificateInfo& c, const std::string& indent) 
 }
 
 void print_chain(const cs::ChainInfo& chain, const std::string& indent) {
-    std::printf("%schain at %s: built %s, root pinned %s, usage ok %s, ECDSA %s%s%s\n", indent.c_str(),
+    std::printf("%schain at %s: built %s, root pinned %s, usage ok %s, ECDSA %s%s%s%s\n", indent.c_str(),
                 cs::format_utc(chain.evaluated_at).c_str(), yes_no(chain.built).c_str(),
                 yes_no(chain.root_pinned).c_str(), yes_no(chain.usage_ok).c_str(), yes_no(chain.ecdsa).c_str(),
-                chain.error.empty() ? "" : ", error: ", chain.error.c_str());
+                chain.expired ? ", expired certificate tolerated" : "", chain.error.empty() ? "" : ", error: ",
+                chain.error.c_str());
     for (const auto& c : chain.certificates) {
         print_certificate(c, indent + "  ");
     }

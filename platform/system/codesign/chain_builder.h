@@ -19,6 +19,10 @@ struct ChainRequest {
     // only when pinned. Timestamp chains set this: otherwise a signature
     // could bring its own authority and claim any signing time.
     bool message_roots_need_pin = false;
+    // A certificate of the chain that has expired at `at` is reported in
+    // ChainInfo::expired instead of failing the chain (the Authenticode
+    // rule for signing chains). Every other error still fails it.
+    bool tolerate_expired = false;
 };
 
 // Candidate roots: the policy's anchor certificates, the system store when

@@ -23,7 +23,8 @@ struct FixtureCase {
 };
 
 // The same edge cases for each container: accepted publisher under the
-// pinned root, expired leaf with and without a valid timestamp, a foreign
+// pinned root, expired leaf with and without a valid timestamp (both
+// accepted: only expiry is tolerated in a signing chain), a foreign
 // publisher, an accepted name under an unpinned root, a foreign primary
 // signer with an accepted nested (or second) signer, and no signature.
 const FixtureCase kFixtures[] = {
@@ -32,7 +33,7 @@ const FixtureCase kFixtures[] = {
     {"pe-signed-nots.exe", SignatureKind::kPe, true},
     {"pe-sha1.exe", SignatureKind::kPe, true},
     {"pe-expired-ts.exe", SignatureKind::kPe, true},
-    {"pe-expired-nots.exe", SignatureKind::kPe, false},
+    {"pe-expired-nots.exe", SignatureKind::kPe, true},
     {"pe-foreign.exe", SignatureKind::kPe, false},
     {"pe-unpinned.exe", SignatureKind::kPe, false},
     {"pe-nested.exe", SignatureKind::kPe, true},
@@ -43,7 +44,7 @@ const FixtureCase kFixtures[] = {
     {"cab-signed.cab", SignatureKind::kCab, true},
     {"cab-signed-nots.cab", SignatureKind::kCab, true},
     {"cab-expired-ts.cab", SignatureKind::kCab, true},
-    {"cab-expired-nots.cab", SignatureKind::kCab, false},
+    {"cab-expired-nots.cab", SignatureKind::kCab, true},
     {"cab-foreign.cab", SignatureKind::kCab, false},
     {"cab-unpinned.cab", SignatureKind::kCab, false},
     {"cab-nested.cab", SignatureKind::kCab, true},
@@ -52,7 +53,7 @@ const FixtureCase kFixtures[] = {
     {"elf-signed", SignatureKind::kAppended, true},
     {"elf-signed-ts", SignatureKind::kAppended, true},
     {"elf-expired-ts", SignatureKind::kAppended, true},
-    {"elf-expired-nots", SignatureKind::kAppended, false},
+    {"elf-expired-nots", SignatureKind::kAppended, true},
     {"elf-foreign", SignatureKind::kAppended, false},
     {"elf-unpinned", SignatureKind::kAppended, false},
     {"elf-second-signer", SignatureKind::kAppended, true},
@@ -100,18 +101,37 @@ TEST(CodeSignatureReport, DescribesSignerTimestampAndChain) {
     EXPECT_FALSE(signer.chain.ecdsa);
 }
 
-TEST(CodeSignatureReport, ExpiredLeafIsJudgedAtTheTimestamp) {
-    const auto with_ts = make_code_signature_verifier()->verify_file(fixture("pe-expired-ts.exe"), profile_policy());
-    ASSERT_TRUE(with_ts.signature.has_value());
-    EXPECT_EQ(with_ts.signature->signers[0].chain.evaluated_at, test::kTimestamp);
-    const auto without = make_code_signature_verifier()->verify_file(fixture("pe-expired-nots.exe"), profile_policy());
-    ASSERT_TRUE(without.signature.has_value());
-    EXPECT_EQ(without.signature->signers[0].chain.evaluated_at, test::kNow);
-    EXPECT_FALSE(without.signature->signers[0].chain.built);
-    // Inside the leaf's validity the same signature is fine.
-    auto policy = profile_policy();
-    policy.now = test::kTimestamp;
-    EXPECT_TRUE(make_code_signature_verifier()->verify_file(fixture("pe-expired-nots.exe"), policy).accepted);
+// A signing chain is judged at the verified timestamp, else now; expiry at
+// that time is tolerated and reported, every other chain error still refuses.
+TEST(CodeSignatureReport, ExpiryIsTheOnlyToleratedChainError) {
+    struct Case {
+        const char* file;
+        std::time_t now;
+        bool pinned;
+        bool accepted;
+        std::time_t evaluated_at;
+        bool expired;
+    };
+    const std::time_t before_validity = 1700000000;  // 2023-11-14, before every certificate
+    const Case cases[] = {
+        {"pe-expired-ts.exe", test::kNow, true, true, test::kTimestamp, false},
+        {"pe-expired-nots.exe", test::kNow, true, true, test::kNow, true},
+        {"pe-expired-nots.exe", test::kTimestamp, true, true, test::kTimestamp, false},
+        {"pe-expired-nots.exe", test::kNow, false, false, test::kNow, true},  // root not pinned
+        {"pe-signed-nots.exe", before_validity, true, false, before_validity, false},  // not yet valid
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " at " + std::to_string(c.now));
+        auto policy = profile_policy();
+        policy.now = c.now;
+        if (!c.pinned) policy.pinned_roots.clear();
+        const auto report = make_code_signature_verifier()->verify_file(fixture(c.file), policy);
+        EXPECT_EQ(report.accepted, c.accepted) << report.error;
+        ASSERT_TRUE(report.signature.has_value());
+        const auto& chain = report.signature->signers.at(0).chain;
+        EXPECT_EQ(chain.evaluated_at, c.evaluated_at);
+        EXPECT_EQ(chain.expired, c.expired);
+    }
 }
 
 TEST(CodeSignatureReport, NestedSignatureAcceptsAfterForeignPrimary) {
@@ -211,18 +231,11 @@ const Mutation kMutations[] = {
     {"pe_checksum", "pe-signed.exe", [](auto& b) { put_le32(b, pe_optional(b) + 64, 0x12345678); }, true},
     {"pe32_checksum", "pe32-signed.exe", [](auto& b) { put_le32(b, pe_optional(b) + 64, 0xFFFFFFFF); }, true},
     {"pe32_section_byte", "pe32-signed.exe", [](auto& b) { b[0x500] ^= 0x80; }, false},
-    // The last DER byte belongs to the timestamp's signature: without a
-    // valid timestamp the expired leaf is judged now.
-    {"pe_timestamp_signature_byte", "pe-expired-ts.exe",
+    // The last DER byte belongs to the timestamp's signature: a broken
+    // timestamp leaves the signature judged now, which it passes.
+    {"pe_timestamp_signature_byte", "pe-signed.exe",
      [](auto& b) {
          // The last byte of the DER blob sits before up to 7 padding zeros.
-         std::size_t i = b.size() - 1;
-         while (b[i] == 0) --i;
-         b[i] ^= 1;
-     },
-     false},
-    {"pe_timestamp_signature_byte_valid_leaf", "pe-signed.exe",
-     [](auto& b) {
          std::size_t i = b.size() - 1;
          while (b[i] == 0) --i;
          b[i] ^= 1;
@@ -238,22 +251,13 @@ const Mutation kMutations[] = {
     {"pe_table_into_section", "pe-signed.exe", [](auto& b) { put_le32(b, pe_security_dir(b), 0x400); }, false},
     {"pe_huge_table", "pe-signed.exe", [](auto& b) { put_le32(b, pe_security_dir(b) + 4, 0xFFFFFFF8); }, false},
     {"pe_nested_section_byte", "pe-nested.exe", [](auto& b) { b[0x600] ^= 1; }, false},
-    {"cab_timestamp_signature_byte", "cab-expired-ts.cab",
-     [](auto& b) {
-         std::size_t i = b.size() - 1;
-         while (b[i] == 0) --i;
-         b[i] ^= 1;
-     },
-     false},
     {"cab_data_byte", "cab-signed.cab", [](auto& b) { b[le32(b, 16) + 2] ^= 1; }, false},
     {"cab_icabinet_unhashed", "cab-signed.cab", [](auto& b) { b[34] ^= 1; }, true},
     {"cab_set_id", "cab-signed.cab", [](auto& b) { b[32] ^= 1; }, false},
     {"cab_reserve_lies", "cab-signed.cab", [](auto& b) { put_le32(b, 44, le32(b, 44) + 1); }, false},
     {"cab_reserve_huge", "cab-signed.cab", [](auto& b) { put_le32(b, 48, 0xFFFFFFF0); }, false},
     {"cab_files_offset", "cab-signed.cab", [](auto& b) { put_le32(b, 16, le32(b, 16) + 8); }, false},
-    {"elf_timestamp_signature_byte", "elf-expired-ts", [](auto& b) { b[b.size() - 28 - 12 - 1] ^= 1; }, false},
-    {"elf_timestamp_signature_byte_valid_leaf", "elf-signed-ts", [](auto& b) { b[b.size() - 28 - 12 - 1] ^= 1; },
-     true},
+    {"elf_timestamp_signature_byte", "elf-signed-ts", [](auto& b) { b[b.size() - 28 - 12 - 1] ^= 1; }, true},
     {"elf_content_byte", "elf-signed", [](auto& b) { b[20] ^= 1; }, false},
     {"elf_absurd_length", "elf-signed", [](auto& b) { put_le32(b, b.size() - 28 - 4, 0xFFFFFFFF); }, false},
     {"elf_length_short", "elf-signed", [](auto& b) { b[b.size() - 28 - 1] -= 1; }, false},

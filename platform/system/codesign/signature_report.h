@@ -36,6 +36,7 @@ struct ChainInfo {
     bool root_pinned = false;    // the root's SHA-1 thumbprint is one of the pinned ones
     bool ecdsa = false;          // some certificate of the chain is ECDSA-signed
     bool usage_ok = false;       // the extended key usage allows the purpose
+    bool expired = false;        // built although a certificate had expired at `evaluated_at`
     std::time_t evaluated_at = 0;
     std::vector<CertificateInfo> certificates;  // leaf first
     std::string error;           // empty when built and usable
