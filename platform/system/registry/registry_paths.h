@@ -22,9 +22,12 @@ std::filesystem::path user_volatile_file();
 inline constexpr std::wstring_view kWow6432Node = L"WOW6432Node";
 
 // The physical path of a full key path seen through the view bits of an
-// access mask: with KEY_WOW64_32KEY, HKEY_LOCAL_MACHINE\SOFTWARE and every key
-// below it move under SOFTWARE\WOW6432Node, except SOFTWARE\Classes (shared)
-// and paths already inside WOW6432Node.
+// access mask, as on 64-bit Windows 7 and later: with KEY_WOW64_32KEY,
+// HKEY_LOCAL_MACHINE\SOFTWARE and the keys below it move under
+// SOFTWARE\WOW6432Node, except the shared keys (Classes, Policies, Clients and
+// the others Windows shares); the redirected Classes subkeys (CLSID,
+// Interface, ...) of HKLM and HKCU move under Classes\Wow6432Node. Paths
+// already inside a WOW6432Node and everything else are unchanged.
 std::wstring redirect_for_view(const std::wstring& path, DWORD sam);
 
 }  // namespace rk::sys::reg

@@ -223,9 +223,10 @@ TEST_F(RegistryTest, ThirtyTwoBitViewIsRedirectedLikeWindows) {
     ASSERT_EQ(0, open(software32, L"Corvane\\Updater", KEY_READ, via));
     EXPECT_EQ(L"32", get_sz(via, L"Where"));
 
-    // Keys outside HKLM\SOFTWARE and the shared Classes key are one key in both views.
+    // Keys outside HKLM\SOFTWARE and its shared keys are one key in both views.
     for (const auto& [root, path] : {std::pair{HKEY_CURRENT_USER, L"Software\\Corvane"},
                                      std::pair{HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.rk"},
+                                     std::pair{HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies\\Corvane"},
                                      std::pair{HKEY_LOCAL_MACHINE, L"SYSTEM\\Corvane"}}) {
         HKEY a = create(root, path, KEY_ALL_ACCESS | KEY_WOW64_32KEY);
         ASSERT_EQ(0, set_sz(a, L"Shared", L"yes"));
@@ -242,6 +243,52 @@ TEST_F(RegistryTest, ThirtyTwoBitViewIsRedirectedLikeWindows) {
     HKEY kept = nullptr;
     ASSERT_EQ(0, open(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane\\Updater", KEY_READ, kept));
     EXPECT_EQ(L"64", get_sz(kept, L"Where"));
+}
+
+// The 32-bit view of 64-bit Windows 7 and later ("Registry Keys Affected by
+// WOW64"): SOFTWARE is redirected, its shared keys are not, and the
+// redirected Classes subkeys move below Classes\Wow6432Node.
+TEST(RegistryView, ThirtyTwoBitPathsFollowTheWow64KeyTable) {
+    struct Case {
+        const wchar_t* path;
+        const wchar_t* physical;
+    };
+    const Case cases[] = {
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE", L"HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node"},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\Logging", L"HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Corvane\\Logging"},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\Corvane", L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\Corvane"},
+        {L"HKEY_LOCAL_MACHINE\\software\\policies", L"HKEY_LOCAL_MACHINE\\software\\policies"},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\PoliciesX", L"HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\PoliciesX"},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail", L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail"},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\RegisteredApplications", L"HKEY_LOCAL_MACHINE\\SOFTWARE\\RegisteredApplications"},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System",
+         L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System"},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
+         L"HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run"},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones\\UTC",
+         L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones\\UTC"},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Cryptography\\Calais\\Readers",
+         L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Cryptography\\Calais\\Readers"},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Cryptography\\RNG",
+         L"HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Microsoft\\Cryptography\\RNG"},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.rk", L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.rk"},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\AppID\\{1}", L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\AppID\\{1}"},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{1}",
+         L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\WOW6432Node\\CLSID\\{1}"},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Interface", L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\WOW6432Node\\Interface"},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Media Type", L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\WOW6432Node\\Media Type"},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Wow6432Node\\CLSID", L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Wow6432Node\\CLSID"},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Corvane", L"HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Corvane"},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWAREX", L"HKEY_LOCAL_MACHINE\\SOFTWAREX"},
+        {L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet", L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet"},
+        {L"HKEY_CURRENT_USER\\Software\\Corvane", L"HKEY_CURRENT_USER\\Software\\Corvane"},
+        {L"HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\{1}", L"HKEY_CURRENT_USER\\Software\\Classes\\WOW6432Node\\CLSID\\{1}"},
+        {L"HKEY_CURRENT_USER\\Software\\Classes\\.rk", L"HKEY_CURRENT_USER\\Software\\Classes\\.rk"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(redirect_for_view(c.path, KEY_WOW64_32KEY), c.physical) << text::wide_to_utf8(c.path);
+        EXPECT_EQ(redirect_for_view(c.path, KEY_WOW64_64KEY), c.path) << text::wide_to_utf8(c.path);
+    }
 }
 
 TEST_F(RegistryTest, PathAndNameLimits) {
