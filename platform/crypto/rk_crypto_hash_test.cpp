@@ -112,20 +112,5 @@ TEST(CRkCryptoHashWin, MisuseResults) {
     EXPECT_EQ(out.size(), 64u);
 }
 
-TEST(CWinError, NamesForLogLines) {
-    const std::pair<NTSTATUS, std::wstring> cases[] = {
-        {STATUS_SUCCESS, L"STATUS_SUCCESS"},
-        {STATUS_INVALID_PARAMETER, L"STATUS_INVALID_PARAMETER"},
-        {STATUS_NOT_FOUND, L"STATUS_NOT_FOUND"},
-        {STATUS_INVALID_STATE, L"STATUS_INVALID_STATE"},
-        {STATUS_HMAC_NOT_SUPPORTED, L"STATUS_HMAC_NOT_SUPPORTED"},
-        {STATUS_INVALID_SIGNATURE, L"STATUS_UNKNOWN"},
-        {RKCRYPTO_E_INVALID_ARG, L"STATUS_UNKNOWN"},
-    };
-    for (const auto& [code, name] : cases) {
-        EXPECT_EQ(CWinError(code).Name(), name);
-    }
-}
-
 }  // namespace
 }  // namespace RkCryptoLib

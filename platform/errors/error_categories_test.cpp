@@ -32,26 +32,6 @@ void expect_messages(std::initializer_list<MessageCase> cases) {
     }
 }
 
-TEST(ErrorCategoryTest, NamesAreTheDocumentedOnes) {
-    EXPECT_STREQ(win32_category().name(), "win32");
-    EXPECT_STREQ(ntstatus_category().name(), "ntstatus");
-    EXPECT_STREQ(winhttp_category().name(), "winhttp");
-    EXPECT_STREQ(wbem_category().name(), "wmi error");
-    EXPECT_STREQ(registry_category().name(), "registry error");
-    EXPECT_STREQ(bin_json_category().name(), "bin_json");
-    EXPECT_STREQ(time_utils_category().name(), "time_utils");
-    EXPECT_STREQ(cab_category().name(), "cabinet");
-}
-
-TEST(ErrorCategoryTest, AccessorsReturnOneInstanceEach) {
-    EXPECT_EQ(&win32_category(), &win32_category());
-    EXPECT_EQ(make_win32_error_code(2).category(), win32_category());
-    EXPECT_NE(win32_category(), ntstatus_category());
-    EXPECT_EQ(std::error_code(BinJsonError::not_supported).category(), bin_json_category());
-    EXPECT_EQ(std::error_code(FdiError::eof).category(), cab_category());
-    EXPECT_EQ(std::error_code(TimeUtilsError::date_too_short).category(), time_utils_category());
-}
-
 TEST(ErrorCategoryTest, Win32ReadsTheSystemTableAndRoutesNtStatusCodes) {
     expect_messages({
         {win32_category(), 0, "The operation completed successfully."},

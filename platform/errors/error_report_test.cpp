@@ -7,8 +7,13 @@
 #include <vector>
 
 #include "platform/errors/bin_json_error_category.h"
+#include "platform/errors/cab_error_category.h"
 #include "platform/errors/nt_error_category.h"
+#include "platform/errors/reg_error_condition_category.h"
+#include "platform/errors/time_utils_error_category.h"
+#include "platform/errors/wbem_error_category.h"
 #include "platform/errors/windows_error_category.h"
+#include "platform/errors/winhttp_error_category.h"
 
 namespace dira_doro {
 namespace {
@@ -35,6 +40,16 @@ TEST(ErrorReportTest, FormatsEachFormByteExact) {
         {"no code and no component", make_error_report({}, L"plain", L"", "f.cpp", "F::G", 7), L"[] plain"},
         {"unknown text", make_error_report(BinJsonError{4}, L"decode", L"trust", "f.cpp", "F::G", 7),
          L"[trust][bin_json:0x4] decode (unknown)"},
+        // Each category reports under its own name.
+        {"winhttp", make_error_report(std::error_code(12002, winhttp_category()), L"get", L"", "f.cpp", "F::G", 7),
+         L"[winhttp:0x2ee2] get (The operation timed out)"},
+        {"wmi", make_error_report(std::error_code(static_cast<int>(0x80041002u), wbem_category()), L"q", L"", "f.cpp", "F::G", 7),
+         L"[wmi error:0x80041002] q (Not found)"},
+        {"registry", make_error_report(std::error_code(1, registry_category()), L"k", L"", "f.cpp", "F::G", 7),
+         L"[registry error:0x1] k (not_found)"},
+        {"time", make_error_report(TimeUtilsError::date_too_short, L"d", L"", "f.cpp", "F::G", 7),
+         L"[time_utils:0x1] d (date must include at least 'yyyy-MM-dd')"},
+        {"cabinet", make_error_report(FdiError::eof, L"x", L"", "f.cpp", "F::G", 7), L"[cabinet:0xc] x (FDIERROR_EOF)"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(format_error_report(c.report), c.expected) << c.name;
