@@ -244,7 +244,8 @@ TEST_F(ManifestPass, TrustContentListingAnotherMakerRefusesTheInstaller) {
         out += buffer;
     }
     EXPECT_NE(::pclose(pipe), 0) << out;
-    for (const char* text : {"[trust] parsed content version 1 from file 'rk-av-trust.bin' (1/1)",
+    // --log shows every level: the refusal is a level-1 line.
+    for (const char* text : {"IsCorvaneSigned failed for : ", "[trust] parsed content version 1 from file 'rk-av-trust.bin' (1/1)",
                              "using lib, result: 5 [[embedded_signed][chained]]", "event 70 DwnldExecuteFailed detail=\"signaturevalidationfailed\""}) {
         EXPECT_NE(out.find(text), std::string::npos) << text << "\n--- output:\n" << out;
     }

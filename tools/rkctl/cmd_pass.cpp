@@ -49,7 +49,7 @@ constexpr char kUsage[] =
     "  --ca-file F    trust F's certificates for the manifest and installer\n"
     "                 downloads (PEM)\n"
     "  --insecure     ignore certificate errors of those downloads\n"
-    "  --log          also write the updater's log lines to standard error\n"
+    "  --log          also write the updater's log lines (every level) to standard error\n"
     "\n"
     "Exit status: 0 when the pass ended without a failure event, 1 when it\n"
     "reported 64, 68 or 70 or the manifest could not be read, 2 for usage errors.\n";
@@ -184,9 +184,10 @@ int run_pass(const std::vector<std::string>& args) {
         return kExitUsage;
     }
     if (o.log) {
-        // Read by the process logger's builder on first use.
+        // Read by the process logger's builder on first use. Severity 1 lets
+        // every level through: failures are logged at 1 and 5, progress at 6.
         ::setenv("RK_LOG_STDERR", "1", 1);
-        ::setenv("RK_LOG_SEVERITY", "6", 1);
+        ::setenv("RK_LOG_SEVERITY", "1", 1);
     }
 
     auto env = std::make_shared<app::UpdaterEnvironment>(app::system_updater_environment());
