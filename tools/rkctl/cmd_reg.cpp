@@ -11,6 +11,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/config/obfuscated_reg_key.h"
 #include "platform/system/registry/registry.h"
 #include "platform/text/format.h"
 #include "platform/text/utf.h"
@@ -31,7 +32,8 @@ using namespace sys::reg;
 
 constexpr char kUsage[] =
     "usage: rkctl reg query  KEY [-v NAME | --ve] [-s] [--32 | --64]\n"
-    "       rkctl reg add    KEY [-v NAME | --ve] [-t TYPE] [-d DATA] [--separator SEP] [-f] [--32 | --64]\n"
+    "       rkctl reg add    KEY [-v NAME | --ve] [-t TYPE] [-d DATA] [--separator SEP] [-f] [--scrambled]\n"
+    "                        [--32 | --64]\n"
     "       rkctl reg delete KEY [-v NAME | --ve | --va] [-f] [--32 | --64]\n"
     "       rkctl reg export KEY FILE [-y] [--utf8] [--32 | --64]\n"
     "       rkctl reg import FILE [--32 | --64]\n"
@@ -49,8 +51,10 @@ constexpr char kUsage[] =
     "                 default 0); hex digits for binary types; REG_MULTI_SZ items\n"
     "                 separated by the two characters \\0 or by --separator SEP\n"
     "        -f       overwrite an existing value\n"
-    "delete  deletes a value (-v NAME, --ve), all values of the key (--va, needs -f)\n"
-    "        or the key with everything below it (needs -f).\n"
+    "        --scrambled  store the value scrambled, as the obfuscated registry key\n"
+    "                 writes it (\"Logging Mechanism\" and other scrambled settings)\n"
+    "delete  deletes a value (-v NAME, --ve), all values of the key (--va) or the\n"
+    "        key with everything below it; each needs -f, reg.exe's confirmation.\n"
     "export  writes KEY and everything below it to a .reg file (\"Windows Registry\n"
     "        Editor Version 5.00\", UTF-16LE as regedit writes it, --utf8 for UTF-8);\n"
     "        -y overwrites an existing FILE.\n"
@@ -79,6 +83,7 @@ struct Options {
     bool force = false;                     // -f
     bool overwrite = false;                 // -y
     bool utf8 = false;                      // --utf8
+    bool scrambled = false;                 // --scrambled
     REGSAM view = 0;                        // --32 / --64
 };
 
@@ -135,6 +140,8 @@ std::string parse_options(const std::vector<std::string>& args, Options& o) {
             o.overwrite = true;
         } else if (a == "--utf8") {
             o.utf8 = true;
+        } else if (a == "--scrambled") {
+            o.scrambled = true;
         } else if (a == "--32" || a == "--64") {
             const REGSAM view = a == "--32" ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
             if (o.view != 0 && o.view != view) return "--32 and --64 exclude each other";
@@ -162,6 +169,7 @@ std::string check_allowed(const Options& o, std::size_t positional, bool value, 
     if (!recursive && o.recursive) return "takes no -s";
     if (!force && o.force) return "takes no -f";
     if (!file_flags && (o.overwrite || o.utf8)) return "takes no -y or --utf8";
+    if (!add_data && o.scrambled) return "takes no --scrambled";
     return {};
 }
 
@@ -246,7 +254,9 @@ int run_add(const Options& o) {
         return usage_error(o.subcommand, e);
     }
     const bool has_value = o.value || o.default_value;
-    if (!has_value && (o.type || o.data || o.separator)) return usage_error(o.subcommand, "-t and -d need -v NAME or --ve");
+    if (!has_value && (o.type || o.data || o.separator || o.scrambled)) {
+        return usage_error(o.subcommand, "-t, -d and --scrambled need -v NAME or --ve");
+    }
     std::wstring error;
     const auto name = key_argument(o, error);
     if (!name) return failure(o, error);
@@ -283,9 +293,18 @@ int run_add(const Options& o) {
             exists = true;
             return static_cast<LONG>(win::kErrorAlreadyExists);
         }
-        if (const LONG e = RegSetValueExW(key.get(), value_name.c_str(), 0, type,
-                                          data->empty() ? nullptr : data->data(), static_cast<DWORD>(data->size()));
-            e != 0) {
+        const auto* bytes = data->empty() ? nullptr : data->data();
+        const auto byte_count = static_cast<DWORD>(data->size());
+        LONG e = 0;
+        if (o.scrambled) {
+            DiraDoro::CObfuscatedRegKey scrambled;
+            scrambled.Attach(key.get());
+            e = scrambled.SetValue(value_name.c_str(), type, bytes, byte_count);
+            scrambled.Detach();
+        } else {
+            e = RegSetValueExW(key.get(), value_name.c_str(), 0, type, bytes, byte_count);
+        }
+        if (e != 0) {
             error = text::format(L"cannot set value %ls: %ls", shown_name(value_name), error_text(e));
             return e;
         }
@@ -301,8 +320,10 @@ int run_delete(const Options& o) {
         return usage_error(o.subcommand, e);
     }
     const bool whole_key = !o.value && !o.default_value && !o.all_values;
-    if ((whole_key || o.all_values) && !o.force) {
-        return usage_error(o.subcommand, whole_key ? "deleting a key tree needs -f" : "--va needs -f");
+    if (!o.force) {
+        return usage_error(o.subcommand, whole_key      ? "deleting a key tree needs -f"
+                                         : o.all_values ? "--va needs -f"
+                                                        : "deleting a value needs -f");
     }
     std::wstring error;
     const auto name = key_argument(o, error);
