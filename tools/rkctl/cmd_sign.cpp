@@ -246,13 +246,13 @@ int run_verify(const std::vector<std::string>& args, bool document) {
         ok = key ? SignatureCheck::VerifySignatureWithKey(bytes, data->size(), *key)
                  : SignatureCheck::VerifySignature(bytes, data->size());
     }
-    if (!o->quiet) {
-        if (ok && document) {
+    if (!ok) {
+        std::fprintf(stderr, "rkctl %s: %s is not verified\n", cmd, o->positional[0].c_str());
+    } else if (!o->quiet) {
+        if (document) {
             std::printf("verified: %s (%zu signed bytes)\n", o->positional[0].c_str(), signed_length);
-        } else if (ok) {
-            std::printf("verified: %s\n", o->positional[0].c_str());
         } else {
-            std::printf("NOT verified: %s\n", o->positional[0].c_str());
+            std::printf("verified: %s\n", o->positional[0].c_str());
         }
     }
     return ok ? kExitOk : kExitFailure;

@@ -28,6 +28,11 @@ expect 0 "verify-script with the private key file" "$rkctl" verify-script --key 
 expect 1 "verify-script with the profile key" "$rkctl" verify-script s.signed.js
 sed 's/return 1/return 2/' s.signed.js > s.bad.js
 expect 1 "tampered script" "$rkctl" verify-script --key p.pem s.bad.js
+failure_on_stderr() { # a failure is one message on stderr and nothing on stdout
+  if [ -s out.txt ] || [ "$(wc -l <err.txt)" -ne 1 ] || ! grep -q "is not verified" err.txt; then
+    fails=$((fails+1)); echo "FAIL: $1: not one message on stderr"; cat out.txt err.txt; fi
+}
+failure_on_stderr "tampered script"
 expect 2 "missing file" "$rkctl" verify-script --key p.pem nothing.js
 expect 2 "unknown option" "$rkctl" verify-script --bogus s.signed.js
 expect 2 "sign without key" "$rkctl" sign-script s.js
@@ -46,6 +51,7 @@ for form in xml plain; do
   expect 0 "sign-doc $form" "$rkctl" sign-doc --key ossl.pem --form $form --out d.$form d.xml
   expect 0 "verify-doc $form" "$rkctl" verify-doc --key ossl.pub d.$form
   expect 1 "verify-doc $form with another key" "$rkctl" verify-doc --key p.pem d.$form
+  failure_on_stderr "verify-doc $form with another key"
 done
 
 # The development keys go with the profile compiled into this build.
