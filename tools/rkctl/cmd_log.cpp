@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "platform/config/obfuscated_ini_reader.h"
+#include "platform/config/obfuscated_reg_key.h"
 #include "platform/config/reg_key.h"
 #include "platform/logging/default_log_builder.h"
 #include "platform/logging/etw_app_properties.h"
@@ -34,6 +35,8 @@ using text::wide_to_utf8;
 constexpr const char* kUsage =
     "usage: rkctl log show NAME [--group GROUP] [--app APPLICATION]\n"
     "       rkctl log tail NAME [--group GROUP] [--lines N] [--once]\n"
+    "       rkctl log enable NAME [--group GROUP]\n"
+    "       rkctl log disable NAME [--group GROUP]\n"
     "\n"
     "NAME is the program's log name (its file name without extension, e.g.\n"
     "rkupdatermodule). GROUP defaults to the process logger's \"_no_group\".\n"
@@ -43,7 +46,12 @@ constexpr const char* kUsage =
     "       (before any trace session changes them), and the file logger's folders,\n"
     "       settings files with their Config values and the current file.\n"
     "tail   prints the last N lines (default 10) of the newest file log and follows it,\n"
-    "       also across rotation; --once stops after printing.\n";
+    "       also across rotation; --once stops after printing.\n"
+    "enable switches the machine to the file logger (\"Logging Mechanism\" 1) and sets\n"
+    "       Enable=1 in NAME's log.ini; both are stored scrambled, as the logger reads them.\n"
+    "disable sets Enable=0 in NAME's log.ini (the mechanism stays for other programs;\n"
+    "       rkctl reg add ... -v \"Logging Mechanism\" -t REG_DWORD -d 0 --scrambled -f\n"
+    "       switches the machine back to the ETW logger).\n";
 
 struct Options {
     std::string sub;
@@ -76,7 +84,7 @@ std::optional<Options> parse(const std::vector<std::string>& args) {
             return std::nullopt;
         }
     }
-    if ((o.sub != "show" && o.sub != "tail") || o.name.empty()) {
+    if ((o.sub != "show" && o.sub != "tail" && o.sub != "enable" && o.sub != "disable") || o.name.empty()) {
         return std::nullopt;
     }
     return o;
@@ -139,14 +147,23 @@ void show_settings_file(const char* label, const std::wstring& path) {
     DiraDoro::CObfuscatedIniReader ini(1);
     ini.Load(path);
     std::map<std::wstring, std::wstring> values;
-    if (!ini.GetSection(ETWLogging::kSettingsSection, values)) {
-        return;
-    }
+    ini.GetSection(ETWLogging::kSettingsSection, values);
     for (const auto& [key, value] : values) {
         const auto parsed = text::wcstol_like(value, 10);
         const bool valid = parsed.consumed != 0 && ETWLogging::IsValidLogSetting(key, parsed.value);
         std::printf("    %-13s %s%s\n", wide_to_utf8(key).c_str(), wide_to_utf8(value).c_str(),
                     valid ? "" : " (invalid: the default is written back)");
+    }
+    // Entries the logger cannot read: present, but not in the scrambled form.
+    DiraDoro::CObfuscatedIniReader lenient(0);
+    lenient.Load(path);
+    std::map<std::wstring, std::wstring> all;
+    lenient.GetSection(ETWLogging::kSettingsSection, all);
+    for (const auto& [key, value] : all) {
+        if (values.count(key) == 0) {
+            std::printf("    %-13s present but unreadable (not scrambled; the logger ignores it)\n",
+                        wide_to_utf8(key).c_str());
+        }
     }
 }
 
@@ -161,11 +178,27 @@ void show_file(const Options& o) {
                 wide_to_utf8(ETWLogging::kLogMutexSuffix).c_str());
 }
 
+// Why the scrambled "Logging Mechanism" could not be read: absent, or
+// present in a form the logger cannot read (a plain reg add, another type).
+std::string mechanism_text(const std::optional<DWORD>& mechanism) {
+    if (mechanism) {
+        return std::to_string(*mechanism);
+    }
+    DiraDoro::CRegKey key;
+    DWORD type = 0;
+    DiraDoro::ULONG size = 0;
+    if (key.Open(sys::reg::HKEY_LOCAL_MACHINE, ETWLogging::kLoggingKeyPath, sys::reg::KEY_READ) == 0 &&
+        key.QueryValue(ETWLogging::kLoggingMechanismValue, &type, nullptr, &size) == 0) {
+        return "present but unreadable: not a scrambled DWORD, use rkctl log enable or reg add --scrambled";
+    }
+    return "not set";
+}
+
 int run_show(const Options& o) {
     const auto mechanism = ETWLogging::CDefaultLogBuilder::ReadLoggingMechanism(nullptr);
     const bool file = mechanism == ETWLogging::kMechanismFile;
     std::printf("mechanism:        %s (Logging Mechanism %s)\n", file ? "file logger" : "ETW logger (LTTng)",
-                mechanism ? std::to_string(*mechanism).c_str() : "not set");
+                mechanism_text(mechanism).c_str());
     show_etw(o);
     show_file(o);
     return kExitOk;
@@ -268,16 +301,52 @@ int run_tail(const Options& o) {
     return kExitOk;
 }
 
+// enable / disable: the scrambled values a process's logger reads.
+int run_switch(const Options& o, bool enable) {
+    const char* sub = enable ? "enable" : "disable";
+    if (enable) {
+        DiraDoro::CObfuscatedRegKey key;
+        LONG err = key.Create(sys::reg::HKEY_LOCAL_MACHINE, ETWLogging::kLoggingKeyPath, nullptr,
+                              sys::reg::REG_OPTION_NON_VOLATILE, sys::reg::KEY_ALL_ACCESS);
+        if (err == 0) {
+            err = key.SetDWORDValue(ETWLogging::kLoggingMechanismValue, ETWLogging::kMechanismFile);
+        }
+        if (err != 0) {
+            std::fprintf(stderr, "rkctl log %s: cannot set HKLM\\%s \"%s\": error %ld\n", sub,
+                         wide_to_utf8(ETWLogging::kLoggingKeyPath).c_str(),
+                         wide_to_utf8(ETWLogging::kLoggingMechanismValue).c_str(), static_cast<long>(err));
+            return kExitFailure;
+        }
+    }
+    const std::wstring folder = log_folder(o);
+    const std::wstring settings = folder + L"\\" + ETWLogging::kSettingsFileName;
+    DiraDoro::CObfuscatedIniReader ini(1);
+    bool written = sys::create_directories(folder) == 0;
+    if (written) {
+        ini.Load(settings);  // a missing file keeps the path: the write creates it
+        written = ini.SetInt(ETWLogging::kSettingsSection, ETWLogging::kSettingEnable, enable ? 1 : 0);
+    }
+    if (!written) {
+        std::fprintf(stderr, "rkctl log %s: cannot write %s\n", sub, display(settings).c_str());
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
 int run_log(const std::vector<std::string>& args) {
     const auto options = parse(args);
     if (!options) {
         std::fprintf(stderr, "%s", kUsage);
         return kExitUsage;
     }
+    if (options->sub == "enable" || options->sub == "disable") {
+        return run_switch(*options, options->sub == "enable");
+    }
     return options->sub == "show" ? run_show(*options) : run_tail(*options);
 }
 
-const CommandRegistrar kLog({"log", "show a program's logging configuration, follow its file log", kUsage, run_log});
+const CommandRegistrar kLog({"log", "show, switch on or off a program's logging, follow its file log", kUsage,
+                             run_log});
 
 }  // namespace
 }  // namespace rk::ctl

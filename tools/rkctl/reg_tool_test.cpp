@@ -330,7 +330,11 @@ TEST_F(RegToolTest, ExitCodesAndMessages) {
         {{"reg", "delete", "HKLM\\SOFTWARE\\E"}, 2, "needs -f"},
         {{"reg", "delete", "HKLM\\SOFTWARE\\E", "--va"}, 2, "needs -f"},
         {{"reg", "delete", "HKLM", "-f"}, 1, "root key cannot be deleted"},
-        {{"reg", "delete", "HKLM\\SOFTWARE\\E", "-v", "nope"}, 1, "value nope not found"},
+        {{"reg", "delete", "HKLM\\SOFTWARE\\E", "-v", "a"}, 2, "deleting a value needs -f"},
+        {{"reg", "delete", "HKLM\\SOFTWARE\\E", "--ve"}, 2, "deleting a value needs -f"},
+        {{"reg", "delete", "HKLM\\SOFTWARE\\E", "-v", "nope", "-f"}, 1, "value nope not found"},
+        {{"reg", "add", "HKLM\\SOFTWARE\\E", "--scrambled"}, 2, "need -v NAME or --ve"},
+        {{"reg", "query", "HKLM\\SOFTWARE\\E", "--scrambled"}, 2, "takes no --scrambled"},
         {{"reg", "export", "HKLM\\SOFTWARE\\E", file("exists.reg")}, 1, "exists (-y overwrites it)"},
         {{"reg", "export", "HKLM\\SOFTWARE\\Missing", file("m.reg")}, 1, "not found"},
         {{"reg", "import", file("missing.reg")}, 1, "cannot read"},
@@ -350,13 +354,61 @@ TEST_F(RegToolTest, ExitCodesAndMessages) {
     }
     // Deleting: one value, all values, the tree.
     ASSERT_EQ(rkctl({"reg", "add", "HKLM\\SOFTWARE\\E\\Sub", "--ve", "-d", "d"}).exit, 0);
-    ASSERT_EQ(rkctl({"reg", "delete", "HKLM\\SOFTWARE\\E\\Sub", "--ve"}).exit, 0);
+    ASSERT_EQ(rkctl({"reg", "delete", "HKLM\\SOFTWARE\\E\\Sub", "--ve", "-f"}).exit, 0);
     EXPECT_TRUE(tree(L"HKLM\\SOFTWARE\\E\\Sub").keys.at(0).values.empty());
     ASSERT_EQ(rkctl({"reg", "delete", "HKLM\\SOFTWARE\\E", "--va", "-f"}).exit, 0);
     EXPECT_EQ(tree(L"HKLM\\SOFTWARE\\E").keys.size(), 2u);
     EXPECT_TRUE(tree(L"HKLM\\SOFTWARE\\E").keys.at(0).values.empty());
     ASSERT_EQ(rkctl({"reg", "delete", "HKLM\\SOFTWARE\\E", "-f"}).exit, 0);
     EXPECT_TRUE(tree(L"HKLM\\SOFTWARE\\E").keys.empty());
+}
+
+// The file logger is switched on through scrambled values only: a plain
+// value is present but unreadable, and log show says so.
+TEST_F(RegToolTest, LogEnableWritesTheScrambledValuesTheLoggerReads) {
+    const std::string key = "HKLM\\SOFTWARE\\Corvane\\Logging";
+    struct Step {
+        std::vector<std::string> args;
+        std::vector<std::string> shown;  // lines of rkctl log show afterwards
+    };
+    const Step steps[] = {
+        {{"reg", "add", key, "-v", "Logging Mechanism", "-t", "REG_DWORD", "-d", "1"},
+         {"mechanism:        ETW logger (LTTng) (Logging Mechanism present but unreadable"}},
+        {{"log", "enable", "rkupdatermodule"},
+         {"mechanism:        file logger (Logging Mechanism 1)\n", "    Enable        1\n"}},
+        {{"log", "disable", "rkupdatermodule"},
+         {"mechanism:        file logger (Logging Mechanism 1)\n", "    Enable        0\n"}},
+        {{"reg", "add", key, "-v", "Logging Mechanism", "-t", "REG_DWORD", "-d", "0", "--scrambled", "-f"},
+         {"mechanism:        ETW logger (LTTng) (Logging Mechanism 0)\n"}},
+    };
+    for (const Step& step : steps) {
+        const ChildRun run = rkctl(step.args);
+        ASSERT_EQ(run.exit, 0) << step.args[0] << " " << step.args[1] << "\n" << run.err;
+        const ChildRun show = rkctl({"log", "show", "rkupdatermodule"});
+        ASSERT_EQ(show.exit, 0) << show.err;
+        for (const std::string& line : step.shown) {
+            EXPECT_NE(show.out.find(line), std::string::npos) << line << "\n--- output:\n" << show.out;
+        }
+    }
+    // A plain log.ini entry is shown as unreadable instead of vanishing.
+    const fs::path ini = root_ / "var/lib/Corvane/RKLOGS/_no_group/rkupdatermodule/log.ini";
+    std::ofstream(ini, std::ios::app) << "Severity=1\n";
+    const ChildRun show = rkctl({"log", "show", "rkupdatermodule"});
+    EXPECT_NE(show.out.find("    Severity      present but unreadable"), std::string::npos) << show.out;
+}
+
+// rkctl xml: an address runs as the engine runs one (the test hook is asked
+// first, a failed fetch is tried again without proxy, Update's answer is
+// printed); an empty file is a document the engine refuses.
+TEST_F(RegToolTest, XmlRunsAddressesThroughUpdateAndEmptyFilesThroughTheEngine) {
+    write_file("empty.xml", L"");
+    const ChildRun empty = rkctl({"xml", file("empty.xml")});
+    EXPECT_EQ(empty.exit, 4) << empty.err;
+    EXPECT_NE(empty.out.find("status: 4\n"), std::string::npos) << empty.out;
+    const ChildRun url = rkctl({"xml", "--events", "https://127.0.0.1:1/doc.xml"});
+    EXPECT_EQ(url.exit, 1) << url.err;
+    EXPECT_NE(url.err.find("[hook] OnInterestingUrl {url="), std::string::npos) << url.err;
+    EXPECT_NE(url.out.find("update: failed\nexit code: 0\n"), std::string::npos) << url.out;
 }
 
 TEST(RegValueText, ParseDataEdges) {
