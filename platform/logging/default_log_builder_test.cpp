@@ -168,8 +168,8 @@ TEST(DefaultLogBuilderTest, MechanismChoosesTheLogger) {
         EXPECT_EQ(dynamic_cast<ETWLogging::CLogging*>(out.get()) != nullptr, c.file);
         EXPECT_EQ(dynamic_cast<ETWLogging::CETWLogging*>(out.get()) != nullptr, !c.file);
         EXPECT_EQ(out->Initialize(L"_no_group", nullptr, L"_no_host", 0), ETWLogging::kErrorAlreadyInitialized);
-        // Built and referenced once: the holder's Release brings it to 0.
-        EXPECT_EQ(out->Release(), 0u);
+        // Referenced once by the builder.
+        EXPECT_EQ(out->AddRef(), 2u);
     }
 }
 

@@ -14,6 +14,7 @@
 #include "platform/system/known_folders.h"
 #include "platform/text/numeric.h"
 #include "platform/text/utf.h"
+#include "platform/system/ini/profile.h"
 
 namespace ETWLogging {
 namespace {
@@ -193,7 +194,10 @@ bool CLogging::LoadSetting(const wchar_t* key, rk::DWORD fallback, bool (*valid)
             value = *v;
             return true;
         }
-        if (!specific.SetInt(kSettingsSection, key, static_cast<int>(fallback))) {
+        // SetInt answers a failed write with its last error: the error
+        // number tells.
+        if (!specific.SetInt(kSettingsSection, key, static_cast<int>(fallback)) ||
+            rk::sys::ini::profile_last_error() != rk::win::kErrorSuccess) {
             return false;
         }
         value = fallback;
@@ -407,9 +411,6 @@ rk::DWORD CLogging::Write(const wchar_t* file, const wchar_t* function, int line
     if (!initialized_.load()) {
         return kErrorNotInitialized;
     }
-    if (!IsEnabled()) {
-        return rk::win::kErrorSuccess;
-    }
     MutexHold hold(mutex_.get());
     std::lock_guard lock(file_mutex_);
     if (RunFolderCheck() != rk::win::kErrorSuccess || message == nullptr || message[0] == L'\0') {
@@ -417,6 +418,13 @@ rk::DWORD CLogging::Write(const wchar_t* file, const wchar_t* function, int line
     }
     try {
         internal::CurrentFile& c = *current_;
+        // The file is opened (and the ring moved on) before the line is
+        // built, so a refused line still rotates as any other write does.
+        std::uint64_t size_before = 0;
+        if (const rk::DWORD err = OpenCurrentFile(size_before); err != rk::win::kErrorSuccess) {
+            c.file.Close();
+            return err;
+        }
         const auto now = static_cast<std::int64_t>(std::time(nullptr));
         if (now != c.heads_second) {
             c.heads_second = now;
@@ -446,11 +454,6 @@ rk::DWORD CLogging::Write(const wchar_t* file, const wchar_t* function, int line
         fields.message = message;
         c.text = *head;
         AppendLineBody(fields, c.text);
-        std::uint64_t size_before = 0;
-        if (const rk::DWORD err = OpenCurrentFile(size_before); err != rk::win::kErrorSuccess) {
-            c.file.Close();
-            return err;
-        }
         c.bytes.clear();
         rk::text::append_wide_to_utf16le(c.bytes, c.text);
         const rk::DWORD err = c.file.Append(c.bytes, size_before);
@@ -488,6 +491,10 @@ rk::DWORD CLogging::AddRef() { return refs_.fetch_add(1) + 1; }
 rk::DWORD CLogging::Release() {
     rk::DWORD current = refs_.load();
     while (current > 0 && !refs_.compare_exchange_weak(current, current - 1)) {
+    }
+    if (current == 1) {
+        delete this;  // the last reference: the object owns itself from AddRef on
+        return 0;
     }
     return current > 0 ? current - 1 : 0;
 }

@@ -275,11 +275,47 @@ TEST_F(FileLoggingTest, SettersClamp) {
     logger.SetSeverity(9);
     EXPECT_EQ(logger.GetSeverity(), 6u);
     EXPECT_FALSE(logger.IsLevelEnabled(3));  // no "level 3 always" rule here
-    EXPECT_EQ(logger.AddRef(), 1u);
-    EXPECT_EQ(logger.AddRef(), 2u);
-    EXPECT_EQ(logger.Release(), 1u);
-    EXPECT_EQ(logger.Release(), 0u);
-    EXPECT_EQ(logger.Release(), 0u);  // never below zero, never deletes
+}
+
+// The object deletes itself when Release brings the count to 0 (seen
+// through a token its folder check holds).
+TEST_F(FileLoggingTest, ReleaseDeletesAtZero) {
+    const auto token = std::make_shared<int>(0);
+    auto* logger = new CLogging;
+    logger->SetFolderCheck([token] { return rk::DWORD{0}; });
+    EXPECT_EQ(logger->AddRef(), 1u);
+    EXPECT_EQ(logger->AddRef(), 2u);
+    EXPECT_EQ(logger->Release(), 1u);
+    EXPECT_EQ(token.use_count(), 2);
+    EXPECT_EQ(logger->Release(), 0u);
+    EXPECT_EQ(token.use_count(), 1);
+}
+
+// Write opens (and rotates) the file before it builds the line: a level the
+// line format does not know still moves the ring on, and Write itself has
+// no enabled test (Log has).
+TEST_F(FileLoggingTest, WriteOpensTheFileBeforeBuildingTheLine) {
+    const fs::path specific = Folder("order") / "log.ini";
+    struct Case {
+        LogLevel level;
+        bool enabled;
+        rk::DWORD result;
+        std::size_t lines;
+    };
+    for (const Case& c : {Case{7, true, rk::win::kErrorInvalidParameter, 0}, Case{0, true, 87, 0},
+                          Case{5, false, 0, 1}}) {
+        SCOPED_TRACE(c.level);
+        fs::remove_all(Base());
+        fs::create_directories(Folder("order"));
+        SetIni(specific, L"LastLogIdx", L"7");
+        std::ofstream(LogFile("order", 0), std::ios::binary) << std::string(500, 'x');
+        auto logger = Make(L"order");
+        logger->SetEnabled(c.enabled);
+        EXPECT_EQ(logger->Write(kFile, L"F", 1, c.level, L"line"), c.result);
+        EXPECT_EQ(GetIni(specific, L"LastLogIdx").value_or(L"<none>"), L"0");
+        EXPECT_EQ(Lines(LogFile("order", 0)).size(), c.lines);
+        EXPECT_LT(fs::file_size(LogFile("order", 0)), 500u);  // 000 was created anew
+    }
 }
 
 TEST_F(FileLoggingTest, RotationThroughTheRing) {

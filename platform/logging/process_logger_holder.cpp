@@ -48,10 +48,9 @@ ProcessLoggerHolder::~ProcessLoggerHolder() {
         DiraDoro::CLogger::UnregisterHandler(bridge_);
         bridge_->Detach(this);
     }
+    // The holder owns its logger through owned_ and deletes it; it never
+    // calls Release, which deletes a file logger at a count of 0.
     current_.store(nullptr, std::memory_order_release);
-    if (owned_ != nullptr) {
-        owned_->Release();  // balances the builder's AddRef
-    }
 }
 
 std::unique_ptr<ETWLogging::CLoggingIf> ProcessLoggerHolder::ExchangeLogger(
