@@ -131,7 +131,6 @@ rk::DWORD CETWLogging::Initialize_ex(const wchar_t* applicationName, const wchar
 }
 
 rk::DWORD CETWLogging::Start() {
-    start_requested_.store(true);
     std::lock_guard lock(registration_mutex_);
     if (started_) {
         return rk::win::kErrorSuccess;
@@ -207,16 +206,32 @@ void CETWLogging::PollSession() {
     }
 }
 
+namespace {
+
+// The trace system's last error, as GetTraceLoggerHandle leaves it: set by
+// the handle lookup (invalid handle, or success), untouched by reading the
+// level and flags of a valid handle.
+thread_local rk::DWORD t_trace_last_error = rk::win::kErrorSuccess;
+
+std::uint64_t TraceLoggerHandle(const TraceEnableContext* enable) {
+    const std::uint64_t handle = enable != nullptr ? enable->logger_handle : 0;
+    t_trace_last_error = handle == 0 ? rk::win::kErrorInvalidHandle : rk::win::kErrorSuccess;
+    return handle;
+}
+
+}  // namespace
+
 rk::DWORD CETWLogging::ControlCallback(rk::DWORD requestCode, void* context) {
     switch (requestCode) {
         case kWmiEnableEvents: {
             const auto* enable = static_cast<const TraceEnableContext*>(context);
-            if (enable == nullptr || enable->logger_handle == 0) {
-                return rk::win::kErrorInvalidHandle;
+            const std::uint64_t handle = TraceLoggerHandle(enable);
+            if (handle == 0) {
+                return t_trace_last_error;
             }
-            trace_logger_handle_.store(enable->logger_handle);
+            trace_logger_handle_.store(handle);
             if (enable->enable_level == 0) {
-                return rk::win::kErrorInvalidParameter;
+                return t_trace_last_error;
             }
             if (listener_ != nullptr) {
                 listener_->OnConfigurationChange(true, enable->enable_level, enable->enable_flags);
@@ -272,9 +287,6 @@ rk::DWORD CETWLogging::Write(const wchar_t* file, const wchar_t* function, int l
 }
 
 bool CETWLogging::IsLevelEnabled(LogLevel level) const {
-    if (!start_requested_.load(std::memory_order_relaxed) && initialized_.load(std::memory_order_relaxed)) {
-        const_cast<CETWLogging*>(this)->Start();
-    }
     return rk::log_level::passes_filter(level, severity_.load(std::memory_order_relaxed));
 }
 

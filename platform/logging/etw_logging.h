@@ -131,10 +131,6 @@ private:
     std::atomic<bool> structured_registered_{false};
     std::atomic<std::uint64_t> trace_logger_handle_{0};
 
-    // Set by the first Start: IsLevelEnabled starts the logger itself, so a
-    // session that asks for levels the callers guard with IsLogLevelEnabled
-    // is noticed before any line has been logged.
-    std::atomic<bool> start_requested_{false};
     // Start/StopTrace (the registration) and the poller thread.
     mutable std::mutex registration_mutex_;
     bool started_ = false;

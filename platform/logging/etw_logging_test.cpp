@@ -156,13 +156,14 @@ TEST_F(EtwLoggingTest, SessionLevelBecomesSeverityAndLinesCarryTheirEtwLevel) {
     EXPECT_TRUE(trace_.classic.empty());
 }
 
-TEST_F(EtwLoggingTest, GuardedCallersSeeASessionBeforeTheirFirstLine) {
+// The logger starts on the first LogMessage (Start), not on a level test.
+TEST_F(EtwLoggingTest, ALevelTestDoesNotStartTheLogger) {
     trace_.EnableSession(1, false);
     auto logger = MakeLogger();
-    // Callers test the level first; a level-1 guard must already see the
-    // session that asks for level 1, although nothing was logged yet.
-    EXPECT_TRUE(logger->IsLevelEnabled(1));
-    EXPECT_TRUE(logger->IsStarted());
+    EXPECT_FALSE(logger->IsLevelEnabled(1));
+    EXPECT_FALSE(logger->IsStarted());
+    ASSERT_EQ(logger->Start(), 0u);
+    EXPECT_TRUE(logger->IsLevelEnabled(1));  // the session's level
 }
 
 TEST_F(EtwLoggingTest, ClassicEventCarriesTheRecordBlobOfTheLine) {
@@ -326,8 +327,11 @@ TEST_F(EtwLoggingTest, ControlCallbackRequests) {
     ETWLogging::TraceEnableContext invalid{0, 5, 0};
     EXPECT_EQ(logger->ControlCallback(ETWLogging::kWmiEnableEvents, &invalid), rk::win::kErrorInvalidHandle);
     EXPECT_EQ(logger->ControlCallback(ETWLogging::kWmiEnableEvents, nullptr), rk::win::kErrorInvalidHandle);
+    // Level 0: the last error of the (valid) handle lookup, no change.
     ETWLogging::TraceEnableContext level0{9, 0, 0};
-    EXPECT_NE(logger->ControlCallback(ETWLogging::kWmiEnableEvents, &level0), 0u);
+    logger->SetSeverity(4);
+    EXPECT_EQ(logger->ControlCallback(ETWLogging::kWmiEnableEvents, &level0), 0u);
+    EXPECT_EQ(logger->GetSeverity(), 4u);
     EXPECT_EQ(logger->ControlCallback(3, nullptr), rk::win::kErrorInvalidParameter);
 }
 
