@@ -9,6 +9,7 @@
 
 #include "platform/config/base_ini_reader.h"
 #include "platform/config/obfuscated_ini_reader.h"
+#include "platform/system/ini/profile.h"
 #include "platform/system/registry/test/temp_root.h"
 #include "platform/text/utf.h"
 
@@ -96,6 +97,19 @@ TEST_F(IniReaderTest, LongLinesAreReadInPiecesAndUtf16IsDecoded) {
     ASSERT_TRUE(wide.Load(name_));
     ASSERT_EQ(1u, wide.stored.size());
     EXPECT_EQ(L"\u00e9", std::get<2>(wide.stored[0]));
+}
+
+// A failed write returns the last error (true for any error number) and
+// stores nothing.
+TEST_F(IniReaderTest, ObfuscatedWriteFailureReturnsTheLastError) {
+    CObfuscatedIniReader reader(1);
+    reader.Load(name_ + L".missing/x.ini");  // a folder that does not exist: path kept
+    EXPECT_TRUE(reader.SetString(L"S", L"k", L"v"));
+    EXPECT_EQ(3u, rk::sys::ini::profile_last_error());
+    std::wstring value;
+    EXPECT_FALSE(reader.GetString(L"S", L"k", value));
+    EXPECT_TRUE(reader.SetInt(L"S", L"n", 1));
+    EXPECT_EQ(3u, rk::sys::ini::profile_last_error());
 }
 
 TEST_F(IniReaderTest, ObfuscatedReaderRoundTripsThroughTheFile) {

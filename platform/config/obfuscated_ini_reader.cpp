@@ -122,7 +122,10 @@ bool CObfuscatedIniReader::SetString(const std::wstring& section, const std::wst
     // checksum byte that Scramble() also appends.
     if (!rk::sys::ini::WritePrivateProfileStructW(section.c_str(), key.c_str(), bytes->data(),
                                                   static_cast<std::uint32_t>(bytes->size() - 1), path_.c_str())) {
-        return false;
+        // The documented result of a failed write is the last error, which
+        // as a bool is true: callers that must know read
+        // rk::sys::ini::profile_last_error() (0 after a write that worked).
+        return rk::sys::ini::profile_last_error() != rk::win::kErrorSuccess;
     }
     raw_[section][key] = stored;
     Store(section, key, value, false);

@@ -23,7 +23,9 @@ public:
     bool GetIntByPath(const std::wstring& keyPath, int& value) override;
     bool GetStringByPath(const std::wstring& keyPath, std::wstring& value) override;
     bool GetSection(const std::wstring& section, std::map<std::wstring, std::wstring>& values) override;
-    // A failed write leaves its error number in rk::sys::ini::profile_last_error().
+    // A failed write returns its last error (so true for any error number)
+    // and leaves it in rk::sys::ini::profile_last_error(), which is 0 after a
+    // write that worked; the value is then not stored in memory either.
     bool SetInt(const std::wstring& section, const std::wstring& key, int value) override;
     bool SetString(const std::wstring& section, const std::wstring& key, const std::wstring& value) override;
     void Store(const std::wstring& section, const std::wstring& key, const std::wstring& value,

@@ -232,9 +232,12 @@ NTSTATUS CRkCryptoSignWin::VerifySignature(const std::uint8_t* signature, std::s
         result = EVP_PKEY_verify(ctx.get(), der, static_cast<std::size_t>(der_length), digest.data(), digest.size());
     }
     OPENSSL_free(der);
-    // A well-formed signature that does not match is no failure of the
-    // library; the caller decides what to say about it.
-    return result == 1 ? STATUS_SUCCESS : STATUS_INVALID_SIGNATURE;
+    if (result != 1) {
+        // A mismatch is a failed operation like any other: one line.
+        RKCRYPTO_LOG(STATUS_INVALID_SIGNATURE, L"Error trying to BCryptVerifySignature");
+        return STATUS_INVALID_SIGNATURE;
+    }
+    return STATUS_SUCCESS;
 }
 
 NTSTATUS CRkCryptoSignWin::GetSignature(std::vector<std::uint8_t>& out) {

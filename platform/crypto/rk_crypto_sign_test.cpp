@@ -8,6 +8,7 @@
 
 #include "platform/crypto/ec_key_codec.h"
 #include "platform/logging/test/scoped_process_logger.h"
+#include "platform/text/utf.h"
 #include "profile/profile_data.h"
 
 namespace RkCryptoLib {
@@ -74,7 +75,15 @@ TEST(CRkCryptoSignWin, AlteredMessageOrSignatureDoesNotVerify) {
     Signer stranger;
     EXPECT_EQ(Verify(stranger.sign.GetPublicKey(), message, sig.data(), sig.size()), STATUS_INVALID_SIGNATURE);
     const std::vector<std::uint8_t> zeros(64, 0);
+    rk::logging::test::ScopedLogCapture capture;
     EXPECT_EQ(Verify(pub, message, zeros.data(), zeros.size()), STATUS_INVALID_SIGNATURE);
+    // A mismatch logs its one line, as every failed operation does.
+    const auto lines = capture.logger().Messages();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find(L"][RkCryptoLib::CRkCryptoSignWin::VerifySignature] STATUS_UNKNOWN: "
+                            L"Error trying to BCryptVerifySignature"),
+              std::wstring::npos)
+        << rk::text::wide_to_utf8(lines[0]);
 }
 
 TEST(CRkCryptoSignWin, SignatureLengthAndStateChecksComeFirst) {
