@@ -19,6 +19,7 @@
 #include "platform/logging/etw_configuration_listener.h"
 #include "platform/logging/file_logging.h"
 #include "platform/system/files.h"
+#include "platform/system/ini/profile.h"
 #include "platform/system/known_folders.h"
 #include "platform/system/paths.h"
 #include "platform/text/numeric.h"
@@ -49,9 +50,8 @@ constexpr const char* kUsage =
     "       also across rotation; --once stops after printing.\n"
     "enable switches the machine to the file logger (\"Logging Mechanism\" 1) and sets\n"
     "       Enable=1 in NAME's log.ini; both are stored scrambled, as the logger reads them.\n"
-    "disable sets Enable=0 in NAME's log.ini (the mechanism stays for other programs;\n"
-    "       rkctl reg add ... -v \"Logging Mechanism\" -t REG_DWORD -d 0 --scrambled -f\n"
-    "       switches the machine back to the ETW logger).\n";
+    "disable switches the machine back to the ETW logger (\"Logging Mechanism\" 0) and\n"
+    "       sets Enable=0 in NAME's log.ini.\n";
 
 struct Options {
     std::string sub;
@@ -304,12 +304,15 @@ int run_tail(const Options& o) {
 // enable / disable: the scrambled values a process's logger reads.
 int run_switch(const Options& o, bool enable) {
     const char* sub = enable ? "enable" : "disable";
-    if (enable) {
+    // The mechanism decides: the file logger's Write has no enabled test, so
+    // Enable=0 alone would not stop the lines LogMessage writes.
+    {
         DiraDoro::CObfuscatedRegKey key;
         LONG err = key.Create(sys::reg::HKEY_LOCAL_MACHINE, ETWLogging::kLoggingKeyPath, nullptr,
                               sys::reg::REG_OPTION_NON_VOLATILE, sys::reg::KEY_ALL_ACCESS);
         if (err == 0) {
-            err = key.SetDWORDValue(ETWLogging::kLoggingMechanismValue, ETWLogging::kMechanismFile);
+            err = key.SetDWORDValue(ETWLogging::kLoggingMechanismValue,
+                                    enable ? ETWLogging::kMechanismFile : ETWLogging::kMechanismDefault);
         }
         if (err != 0) {
             std::fprintf(stderr, "rkctl log %s: cannot set HKLM\\%s \"%s\": error %ld\n", sub,
@@ -324,7 +327,8 @@ int run_switch(const Options& o, bool enable) {
     bool written = sys::create_directories(folder) == 0;
     if (written) {
         ini.Load(settings);  // a missing file keeps the path: the write creates it
-        written = ini.SetInt(ETWLogging::kSettingsSection, ETWLogging::kSettingEnable, enable ? 1 : 0);
+        written = ini.SetInt(ETWLogging::kSettingsSection, ETWLogging::kSettingEnable, enable ? 1 : 0) &&
+                  sys::ini::profile_last_error() == 0;
     }
     if (!written) {
         std::fprintf(stderr, "rkctl log %s: cannot write %s\n", sub, display(settings).c_str());

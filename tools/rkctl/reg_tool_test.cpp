@@ -377,9 +377,9 @@ TEST_F(RegToolTest, LogEnableWritesTheScrambledValuesTheLoggerReads) {
         {{"log", "enable", "rkupdatermodule"},
          {"mechanism:        file logger (Logging Mechanism 1)\n", "    Enable        1\n"}},
         {{"log", "disable", "rkupdatermodule"},
-         {"mechanism:        file logger (Logging Mechanism 1)\n", "    Enable        0\n"}},
-        {{"reg", "add", key, "-v", "Logging Mechanism", "-t", "REG_DWORD", "-d", "0", "--scrambled", "-f"},
-         {"mechanism:        ETW logger (LTTng) (Logging Mechanism 0)\n"}},
+         {"mechanism:        ETW logger (LTTng) (Logging Mechanism 0)\n", "    Enable        0\n"}},
+        {{"reg", "add", key, "-v", "Logging Mechanism", "-t", "REG_DWORD", "-d", "1", "--scrambled", "-f"},
+         {"mechanism:        file logger (Logging Mechanism 1)\n"}},
     };
     for (const Step& step : steps) {
         const ChildRun run = rkctl(step.args);
