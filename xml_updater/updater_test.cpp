@@ -60,7 +60,7 @@ public:
         arguments = attributes;
         std::wstring name = attributes.contains(L"Name") ? attributes.at(L"Name") : L"!UNKNOWN";
         substitutions->Substitute(name);
-        return name == attributes.at(kAttrValue);
+        return name == attributes.at(L"Value");
     }
 
 private:

@@ -123,7 +123,7 @@ TEST(CRkCryptoSymmetricWin, ArgumentAndStateErrors) {
     EXPECT_TRUE(out.empty());
 
     CRkCryptoSymmetricWin bad;
-    EXPECT_NE(bad.Initialize(static_cast<CRYPTO_SYMMETRIC_ALG_ID>(42), true), STATUS_SUCCESS);
+    EXPECT_EQ(bad.Initialize(static_cast<CRYPTO_SYMMETRIC_ALG_ID>(42), true), STATUS_NOT_SUPPORTED);
     EXPECT_EQ(bad.Encrypt(data.data(), data.size(), out), RKCRYPTO_E_NOT_INITIALIZED);
 }
 

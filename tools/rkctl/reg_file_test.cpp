@@ -113,7 +113,7 @@ TEST(RegFileParser, AcceptsTheLooserFormsRegeditAccepts) {
          val(L"\u00fc", kRegSz, string_data(L"\U0001F600"))},
     };
     for (const auto& c : cases) {
-        const std::wstring file = std::wstring(kHeaderV5) + L"\r\n" + c.body;
+        const std::wstring file = std::wstring(L"Windows Registry Editor Version 5.00") + L"\r\n" + c.body;
         const auto r = parse_reg_file(utf8_bytes(file));
         ASSERT_TRUE(r.ok()) << c.what << ": " << r.error.line << ": " << text::wide_to_utf8(r.error.message);
         ASSERT_EQ(r.file->keys.size(), 1u) << c.what;
@@ -123,7 +123,7 @@ TEST(RegFileParser, AcceptsTheLooserFormsRegeditAccepts) {
 }
 
 TEST(RegFileParser, DeletionsAreRecorded) {
-    const auto r = parse_reg_file(utf8_bytes(std::wstring(kHeaderV5) +
+    const auto r = parse_reg_file(utf8_bytes(std::wstring(L"Windows Registry Editor Version 5.00") +
                                              L"\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Old]\r\n"
                                              L"[HKEY_LOCAL_MACHINE\\SOFTWARE\\New]\r\n\"gone\"=-\r\n@=-\r\n"));
     ASSERT_TRUE(r.ok());
@@ -143,7 +143,7 @@ TEST(RegFileParser, MalformedFilesNameTheirLine) {
         int line;
         std::string fragment;  // part of the message
     };
-    const std::wstring h = std::wstring(kHeaderV5) + L"\r\n";
+    const std::wstring h = std::wstring(L"Windows Registry Editor Version 5.00") + L"\r\n";
     const std::wstring k = L"[HKEY_USERS\\k]\r\n";
     const std::vector<Case> cases = {
         {L"", 1, "empty file"},
@@ -198,14 +198,14 @@ TEST(RegFileParser, EncodingFaultsNameTheirLine) {
         std::vector<std::uint8_t> bytes;
         int line;
     };
-    const auto h8 = utf8_bytes(std::wstring(kHeaderV5) + L"\r\n[HKEY_USERS\\k]\r\n");
+    const auto h8 = utf8_bytes(std::wstring(L"Windows Registry Editor Version 5.00") + L"\r\n[HKEY_USERS\\k]\r\n");
     auto bad_utf8 = h8;
     bad_utf8.insert(bad_utf8.end(), {'"', 'a', '"', '=', '"', 0xC3, 0x28, '"'});
     auto nul_utf8 = h8;
     nul_utf8.insert(nul_utf8.end(), {'\r', '\n', '"', 'a', 0, '"', '=', '-'});
-    auto odd = utf16_bytes(std::wstring(kHeaderV5) + L"\r\n\r\n");
+    auto odd = utf16_bytes(std::wstring(L"Windows Registry Editor Version 5.00") + L"\r\n\r\n");
     odd.push_back('x');
-    auto lone_surrogate = utf16_bytes(std::wstring(kHeaderV5) + L"\r\n");
+    auto lone_surrogate = utf16_bytes(std::wstring(L"Windows Registry Editor Version 5.00") + L"\r\n");
     lone_surrogate.insert(lone_surrogate.end(), {0x00, 0xD8, '\n', 0});
     const std::vector<Case> cases = {
         {"invalid UTF-8", bad_utf8, 3},
@@ -224,7 +224,7 @@ TEST(RegFileParser, EncodingFaultsNameTheirLine) {
 RegFile every_kind_of_value() {
     RegFile f;
     RegKey k;
-    k.root = std::wstring(kHkeyLocalMachine);
+    k.root = std::wstring(L"HKEY_LOCAL_MACHINE");
     k.path = L"SOFTWARE\\Round \"Trip\"\\\u00e9";
     k.values = {
         val(L"", kRegSz, string_data(L"default")),
@@ -249,12 +249,12 @@ RegFile every_kind_of_value() {
     };
     f.keys.push_back(k);
     RegKey gone;
-    gone.root = std::wstring(kHkeyCurrentUser);
+    gone.root = std::wstring(L"HKEY_CURRENT_USER");
     gone.path = L"Software\\Gone";
     gone.remove = true;
     f.keys.push_back(gone);
     RegKey root_only;
-    root_only.root = std::wstring(kHkeyUsers);
+    root_only.root = std::wstring(L"HKEY_USERS");
     RegValue removed;
     removed.name = L"old";
     removed.remove = true;
@@ -297,7 +297,7 @@ TEST(RegFileWriter, UsesTheReadableFormsOnlyWhenExact) {
 TEST(RegFileWriter, WrapsHexListsAtRegeditsColumns) {
     RegFile f;
     RegKey k;
-    k.root = std::wstring(kHkeyCurrentUser);
+    k.root = std::wstring(L"HKEY_CURRENT_USER");
     k.path = L"k";
     k.values = {val(L"Settings", kRegBinary, seq(48))};
     f.keys.push_back(k);
