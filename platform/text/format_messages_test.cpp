@@ -366,15 +366,6 @@ TEST(FormatMessages, NarrowFormatsGiveTheUtf8OfTheWideLine) {
     }
 }
 
-TEST(FormatMessages, AppendingKeepsWhatIsThere) {
-    for (const auto& c : message_cases()) {
-        SCOPED_TRACE(trace_of(c.format));
-        std::wstring out = L"prefix:";
-        vformat_to(out, c.format, c.args);
-        EXPECT_EQ(out, L"prefix:" + std::wstring(c.expected));
-    }
-}
-
 // The printf texts the system is documented to log, one a line as the
 // documents quote them (control characters as C escapes; other backslashes
 // are literal, as in registry and resource paths).
