@@ -95,6 +95,13 @@ CURL* curl_easy_init() { return api().curl_easy_init(); }
 void curl_easy_cleanup(CURL* handle) { api().curl_easy_cleanup(handle); }
 CURLcode curl_easy_pause(CURL* handle, int bitmask) { return api().curl_easy_pause(handle, bitmask); }
 
+// The forwarders keep libcurl's own prototypes, whose last named parameter
+// is an enum (an int on every ABI the build targets); clang warns about any
+// enum before "...".
+#if defined(__clang__)
+#pragma clang diagnostic ignored "-Wvarargs"
+#endif
+
 // The option's number tells the type of its argument, as libcurl itself
 // reads it: long, object or function pointer, curl_off_t, blob pointer.
 CURLcode curl_easy_setopt(CURL* handle, CURLoption option, ...) {
