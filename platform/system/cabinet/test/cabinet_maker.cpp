@@ -83,8 +83,7 @@ std::vector<std::uint8_t> make_cabinet(const std::vector<StoredEntry>& entries, 
         data += e.data;
     }
     const std::size_t blocks = (data.size() + kBlock - 1) / kBlock;
-    std::vector<std::uint8_t> out;
-    out.insert(out.end(), {'M', 'S', 'C', 'F'});
+    std::vector<std::uint8_t> out = {'M', 'S', 'C', 'F'};
     put32(out, 0);  // reserved
     put32(out, 0);  // cabinet size, set below
     put32(out, 0);
