@@ -37,56 +37,14 @@ raw_pub_hex() { # name -> 64-byte X||Y in hex
 ec_pair document
 ec_pair script
 
-ca_conf() { # dir
-  cat > "$1/ca.cnf" <<CNF
-[ ca ]
-default_ca = dev_ca
-[ dev_ca ]
-dir = $1
-database = \$dir/index.txt
-new_certs_dir = \$dir
-serial = \$dir/serial
-default_md = sha256
-policy = any
-copy_extensions = copy
-unique_subject = no
-[ any ]
-commonName = supplied
-organizationName = optional
-[ v3_root ]
-basicConstraints = critical,CA:TRUE
-keyUsage = critical,keyCertSign,cRLSign
-subjectKeyIdentifier = hash
-[ v3_inter ]
-basicConstraints = critical,CA:TRUE,pathlen:0
-keyUsage = critical,keyCertSign,cRLSign
-subjectKeyIdentifier = hash
-authorityKeyIdentifier = keyid
-[ v3_codesign ]
-basicConstraints = critical,CA:FALSE
-keyUsage = critical,digitalSignature
-extendedKeyUsage = codeSigning
-subjectKeyIdentifier = hash
-authorityKeyIdentifier = keyid
-[ v3_tls ]
-basicConstraints = critical,CA:FALSE
-keyUsage = critical,digitalSignature,keyEncipherment
-extendedKeyUsage = serverAuth
-subjectAltName = IP:127.0.0.1,DNS:localhost
-subjectKeyIdentifier = hash
-authorityKeyIdentifier = keyid
-CNF
-}
-
 sign_cert() { # csr issuer-crt issuer-key ext out
   local db; db=$(mktemp -d)
   : > "$db/index.txt"; echo 1000 > "$db/serial"
-  ca_conf "$db"
   if [ "$2" = self ]; then
-    openssl ca -batch -notext -config "$db/ca.cnf" -selfsign -keyfile "$3" \
+    CA_DIR="$db" openssl ca -batch -notext -config "$root/scripts/dev-pki.cnf" -selfsign -keyfile "$3" \
       -in "$1" -out "$5" -extensions "$4" -startdate $start -enddate $end 2>/dev/null
   else
-    openssl ca -batch -notext -config "$db/ca.cnf" -cert "$2" -keyfile "$3" \
+    CA_DIR="$db" openssl ca -batch -notext -config "$root/scripts/dev-pki.cnf" -cert "$2" -keyfile "$3" \
       -in "$1" -out "$5" -extensions "$4" -startdate $start -enddate $end 2>/dev/null
   fi
   rm -rf "$db"

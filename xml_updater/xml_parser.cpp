@@ -5,6 +5,7 @@
 #include <span>
 #include <string_view>
 
+#include "platform/text/rapidxml_guard.h"
 #include "platform/text/utf.h"
 #include "xml_updater/xml_updater_log.h"
 
@@ -20,53 +21,6 @@ constexpr wchar_t kInvalidUtf16[] = L"[invalid UTF-16 text]";
 
 bool starts_with(const std::uint8_t* buffer, std::size_t length, std::span<const std::uint8_t> prefix) {
     return length >= prefix.size() && std::memcmp(buffer, prefix.data(), prefix.size()) == 0;
-}
-
-// Skips to just past `end` from `i`; returns the text's length when absent.
-std::size_t skip_past(std::wstring_view text, std::size_t i, std::wstring_view end) {
-    const std::size_t pos = text.find(end, i);
-    return pos == std::wstring_view::npos ? text.size() : pos + end.size();
-}
-
-// rapidxml classifies a character by its low byte alone, so characters above
-// U+00FF whose low byte is '<', '&', a quote or NUL (U+4E00, U+1F600, ...)
-// would end names, values or the document. Before parsing, each such
-// character is moved out of the Unicode range with a harmless low byte;
-// afterwards every name and value of the tree is moved back in place (the
-// mapping keeps one character per character). Characters that rapidxml
-// produces itself from character references are in range and stay.
-constexpr std::uint32_t kShiftedMark = 0x40000000u;
-constexpr std::uint32_t kShiftedLowByte = 'A';
-
-void shift_wide_characters(wchar_t* text, std::size_t size) {
-    static_assert(sizeof(wchar_t) == 4, "the shift needs 32-bit wchar_t");
-    for (std::size_t i = 0; i < size; ++i) {
-        const auto code = static_cast<std::uint32_t>(text[i]);
-        if (code > 0xFFu) {
-            text[i] = static_cast<wchar_t>(kShiftedMark | (code << 8) | kShiftedLowByte);
-        }
-    }
-}
-
-void unshift(wchar_t* text, std::size_t size) {
-    for (std::size_t i = 0; i < size; ++i) {
-        const auto code = static_cast<std::uint32_t>(text[i]);
-        if ((code & kShiftedMark) != 0) {
-            text[i] = static_cast<wchar_t>((code & ~kShiftedMark) >> 8);
-        }
-    }
-}
-
-void unshift_tree(rapidxml::xml_node<wchar_t>* node) {
-    for (; node != nullptr; node = node->next_sibling()) {
-        unshift(node->name(), node->name_size());
-        unshift(node->value(), node->value_size());
-        for (auto* attr = node->first_attribute(); attr != nullptr; attr = attr->next_attribute()) {
-            unshift(attr->name(), attr->name_size());
-            unshift(attr->value(), attr->value_size());
-        }
-        unshift_tree(node->first_node());
-    }
 }
 
 }  // namespace
@@ -88,54 +42,7 @@ std::wstring XMLParser::DecodeDocument(const std::uint8_t* buffer, std::size_t l
     return text ? std::move(*text) : std::wstring(kInvalidUtf8);
 }
 
-std::size_t XMLParser::ElementDepth(const wchar_t* text_ptr) {
-    const std::wstring_view text(text_ptr);
-    std::size_t depth = 0;
-    std::size_t deepest = 0;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const std::size_t open = text.find(L'<', i);
-        if (open == std::wstring_view::npos) {
-            break;
-        }
-        i = open;
-        const wchar_t next = i + 1 < text.size() ? text[i + 1] : L'\0';
-        const std::wstring_view rest = next == L'!' || next == L'?' || next == L'/' ? text.substr(i) : std::wstring_view();
-        if (rest.starts_with(L"<!--")) {
-            i = skip_past(text, i + 4, L"-->");
-        } else if (rest.starts_with(L"<![CDATA[")) {
-            i = skip_past(text, i + 9, L"]]>");
-        } else if (rest.starts_with(L"<?")) {
-            i = skip_past(text, i + 2, L"?>");
-        } else if (rest.starts_with(L"<!")) {
-            i = skip_past(text, i + 2, L">");
-        } else if (rest.starts_with(L"</")) {
-            depth = depth > 0 ? depth - 1 : 0;
-            i = skip_past(text, i + 2, L">");
-        } else {
-            ++depth;
-            deepest = std::max(deepest, depth);
-            wchar_t quote = 0;
-            for (++i; i < text.size(); ++i) {
-                const wchar_t c = text[i];
-                if (quote != 0) {
-                    if (c == quote) {
-                        quote = 0;
-                    }
-                } else if (c == L'"' || c == L'\'') {
-                    quote = c;
-                } else if (c == L'>') {
-                    if (text[i - 1] == L'/') {
-                        --depth;
-                    }
-                    ++i;
-                    break;
-                }
-            }
-        }
-    }
-    return deepest;
-}
+std::size_t XMLParser::ElementDepth(const wchar_t* text) { return rk::text::xml_element_depth(text); }
 
 bool XMLParser::ParseBuffer(const std::uint8_t* buffer, std::size_t length) {
     document_.reset();
@@ -168,11 +75,15 @@ bool XMLParser::ParseBuffer(const std::uint8_t* buffer, std::size_t length) {
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Unable to parse XML: %hs", "element nesting too deep");
         return false;
     }
-    shift_wide_characters(text_.get(), size);
+    if (!rk::text::hide_wide_characters_from_rapidxml(text_.get(), size)) {
+        XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Unable to parse XML: %hs",
+                      "character rapidxml cannot take");
+        return false;
+    }
     auto document = std::make_unique<rapidxml::xml_document<wchar_t>>();
     try {
         document->parse<0>(text_.get());
-        unshift_tree(document->first_node());
+        rk::text::restore_wide_characters(document->first_node());
     } catch (const rapidxml::parse_error& e) {
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Unable to parse XML: %hs", e.what());
         return false;

@@ -236,26 +236,6 @@ TEST(CRkXMLProcessor, PreconditionAndInstallerForwarding) {
     EXPECT_EQ(detail, L"stale");
 }
 
-TEST(XMLParser, ElementDepthFollowsMarkup) {
-    const struct {
-        const wchar_t* text;
-        std::size_t depth;
-    } cases[] = {
-        {L"<a><b><c/></b></a>", 3},
-        {L"<a x=\"/>\"><b/></a>", 2},            // "/>" inside a value closes nothing
-        {L"<a x='>'><b><c/></b></a>", 3},
-        {L"<a><!-- <b><c><d> --></a>", 1},
-        {L"<a><![CDATA[<b><c>]]></a>", 1},
-        {L"<?xml version=\"1.0\"?><!DOCTYPE a [<!ENTITY e \"<b>\">]><a/>", 1},
-        {L"<a><b></b><b></b></a>", 2},
-        {L"<<<<", 1},  // one unterminated start tag
-        {L"<a><a><a></a><a>", 3},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(NXMLParser::XMLParser::ElementDepth(c.text), c.depth);
-    }
-}
-
 // Characters beyond one byte become '?', so rapidxml (whose tables index the
 // low byte) never sees a character that looks like markup to it.
 TEST(XMLParser, WideCharactersSurviveAsQuestionMarks) {

@@ -4,6 +4,7 @@
 
 #include "app/manifest/manifest_words.h"
 #include "platform/logging/process_logger.h"
+#include "platform/text/rapidxml_guard.h"
 
 namespace NXMLParser {
 namespace {
@@ -11,73 +12,11 @@ namespace {
 constexpr wchar_t kFile[] = L"XMLParser.cpp";
 constexpr wchar_t kByteOrderMark = 0xFEFF;
 
-// Index of the first `needle` at or after `from`, or the text's end.
-std::size_t skip_past(std::wstring_view text, std::size_t from, std::wstring_view needle) {
-    const auto at = text.find(needle, from);
-    return at == std::wstring_view::npos ? text.size() : at + needle.size();
-}
-
 }  // namespace
 
 XMLParser::~XMLParser() = default;
 
-std::size_t XMLParser::ElementDepth(std::wstring_view text) {
-    std::size_t depth = 0;
-    std::size_t deepest = 0;
-    std::size_t i = 0;
-    const std::size_t n = text.size();
-    while (i < n) {
-        if (text[i] != L'<') {
-            ++i;
-            continue;
-        }
-        const auto rest = text.substr(i);
-        if (rest.starts_with(L"<!--")) {
-            i = skip_past(text, i + 4, L"-->");
-        } else if (rest.starts_with(L"<![CDATA[")) {
-            i = skip_past(text, i + 9, L"]]>");
-        } else if (rest.starts_with(L"<?")) {
-            i = skip_past(text, i + 2, L"?>");
-        } else if (rest.starts_with(L"<!")) {
-            // DOCTYPE and its internal subset: brackets nest, no elements inside.
-            int brackets = 0;
-            for (i += 2; i < n; ++i) {
-                if (text[i] == L'[') {
-                    ++brackets;
-                } else if (text[i] == L']') {
-                    --brackets;
-                } else if (text[i] == L'>' && brackets <= 0) {
-                    ++i;
-                    break;
-                }
-            }
-        } else if (rest.starts_with(L"</")) {
-            depth = depth > 0 ? depth - 1 : 0;
-            i = skip_past(text, i + 2, L">");
-        } else {
-            deepest = std::max(deepest, ++depth);
-            // The start tag; quoted attribute values may hold '<', '>' and "/>".
-            wchar_t quote = 0;
-            for (++i; i < n; ++i) {
-                const wchar_t c = text[i];
-                if (quote != 0) {
-                    if (c == quote) {
-                        quote = 0;
-                    }
-                } else if (c == L'"' || c == L'\'') {
-                    quote = c;
-                } else if (c == L'>') {
-                    if (text[i - 1] == L'/') {
-                        --depth;
-                    }
-                    ++i;
-                    break;
-                }
-            }
-        }
-    }
-    return deepest;
-}
+std::size_t XMLParser::ElementDepth(std::wstring_view text) { return rk::text::xml_element_depth(text); }
 
 bool XMLParser::ParseBuffer(const char* buffer, std::size_t length) {
     document_ = std::make_unique<rapidxml::xml_document<wchar_t>>();

@@ -38,42 +38,7 @@ ts_time=1717200000   # 2024-06-01T00:00:00Z, inside the expired leaf's validity
 rm -rf "$pki" "$fx"
 mkdir -p "$pki" "$fx"
 
-cat > "$work/ca.cnf" <<CNF
-[ ca ]
-default_ca = test_ca
-[ test_ca ]
-dir = $work
-database = \$dir/index.txt
-new_certs_dir = \$dir
-serial = \$dir/serial
-default_md = sha256
-policy = any
-unique_subject = no
-[ any ]
-commonName = supplied
-organizationName = optional
-[ v3_root ]
-basicConstraints = critical,CA:TRUE
-keyUsage = critical,keyCertSign,cRLSign
-subjectKeyIdentifier = hash
-[ v3_inter ]
-basicConstraints = critical,CA:TRUE,pathlen:0
-keyUsage = critical,keyCertSign,cRLSign
-subjectKeyIdentifier = hash
-authorityKeyIdentifier = keyid
-[ v3_codesign ]
-basicConstraints = critical,CA:FALSE
-keyUsage = critical,digitalSignature
-extendedKeyUsage = codeSigning
-subjectKeyIdentifier = hash
-authorityKeyIdentifier = keyid
-[ v3_tsa ]
-basicConstraints = critical,CA:FALSE
-keyUsage = critical,digitalSignature
-extendedKeyUsage = critical,timeStamping
-subjectKeyIdentifier = hash
-authorityKeyIdentifier = keyid
-CNF
+export CA_DIR="$work"  # the signing database of scripts/dev-pki.cnf
 : > "$work/index.txt"
 echo 2000 > "$work/serial"
 
@@ -88,10 +53,10 @@ cert() { # name subject issuer-crt|self issuer-key ext [start end]
   local s=${6:-$start} e=${7:-$end}
   openssl req -new -key "$pki/$1.key.pem" -subj "$2" -out "$work/$1.csr"
   if [ "$3" = self ]; then
-    openssl ca -batch -notext -config "$work/ca.cnf" -selfsign -keyfile "$4" -in "$work/$1.csr" \
+    openssl ca -batch -notext -config "$repo/scripts/dev-pki.cnf" -selfsign -keyfile "$4" -in "$work/$1.csr" \
       -out "$pki/$1.crt" -extensions "$5" -startdate "$s" -enddate "$e" 2>/dev/null
   else
-    openssl ca -batch -notext -config "$work/ca.cnf" -cert "$3" -keyfile "$4" -in "$work/$1.csr" \
+    openssl ca -batch -notext -config "$repo/scripts/dev-pki.cnf" -cert "$3" -keyfile "$4" -in "$work/$1.csr" \
       -out "$pki/$1.crt" -extensions "$5" -startdate "$s" -enddate "$e" 2>/dev/null
   fi
 }

@@ -211,6 +211,19 @@ LONG check_view(REGSAM sam) {
     return (sam & KEY_WOW64_RES) == KEY_WOW64_RES ? kInvalidParameter : kOk;
 }
 
+// The open key behind a handle, with `right` granted (0: any right), and its
+// reference in the store: the first step of every call on an open key.
+LONG resolve_key(HKEY key, REGSAM right, Target& t, KeyRef& ref) {
+    LONG err = resolve(key, t);
+    if (err == kOk) {
+        err = require(t, right);
+    }
+    if (err == kOk) {
+        err = key_ref(t, ref);
+    }
+    return err;
+}
+
 // Joins `sub` to `base` and applies the registry view.
 LONG full_path(const std::wstring& base, const wchar_t* sub, REGSAM view, std::wstring& out) {
     std::wstring s = sub != nullptr ? std::wstring(sub) : std::wstring();
@@ -234,6 +247,18 @@ LONG full_path(const std::wstring& base, const wchar_t* sub, REGSAM view, std::w
     }
     out = redirect_for_view(path, view);
     return kOk;
+}
+
+// The handle's key and the path of `sub` below it in the view `sam` asks for.
+LONG resolve_subkey(HKEY key, const wchar_t* sub, REGSAM sam, Target& t, std::wstring& path) {
+    LONG err = check_view(sam);
+    if (err == kOk) {
+        err = resolve(key, t);
+    }
+    if (err == kOk) {
+        err = full_path(t.path(), sub, sam, path);
+    }
+    return err;
 }
 
 LONG open_handle(const std::shared_ptr<RegistryStore>& store, const KeyRef& ref, std::wstring path, REGSAM access,
@@ -356,15 +381,9 @@ LONG RegOpenKeyExW(HKEY key, const wchar_t* subKey, DWORD options, REGSAM samDes
     if (result == nullptr || (options & ~REG_OPTION_OPEN_LINK) != 0) {
         return kInvalidParameter;
     }
-    if (const LONG err = check_view(samDesired); err != kOk) {
-        return err;
-    }
     Target t;
-    if (const LONG err = resolve(key, t); err != kOk) {
-        return err;
-    }
     std::wstring path;
-    if (const LONG err = full_path(t.path(), subKey, samDesired, path); err != kOk) {
+    if (const LONG err = resolve_subkey(key, subKey, samDesired, t, path); err != kOk) {
         return err;
     }
     if (t.predefined && path == t.path()) {
@@ -420,8 +439,7 @@ LONG RegQueryValueExW(HKEY key, const wchar_t* valueName, DWORD* reserved, DWORD
     }
     Target t;
     KeyRef ref;
-    if (LONG err = resolve(key, t); err != kOk || (err = require(t, KEY_QUERY_VALUE)) != kOk ||
-                                    (err = key_ref(t, ref)) != kOk) {
+    if (const LONG err = resolve_key(key, KEY_QUERY_VALUE, t, ref); err != kOk) {
         return err;
     }
     DWORD stored_type = 0;
@@ -457,8 +475,7 @@ LONG RegSetValueExW(HKEY key, const wchar_t* valueName, DWORD reserved, DWORD ty
     }
     Target t;
     KeyRef ref;
-    if (LONG err = resolve(key, t); err != kOk || (err = require(t, KEY_SET_VALUE)) != kOk ||
-                                    (err = key_ref(t, ref)) != kOk) {
+    if (const LONG err = resolve_key(key, KEY_SET_VALUE, t, ref); err != kOk) {
         return err;
     }
     const LONG err = t.store->set_value(ref, t.path(), name, type, data, cbData);
@@ -481,8 +498,7 @@ LONG RegSetValueExA(HKEY key, const char* valueName, DWORD reserved, DWORD type,
 LONG RegDeleteValueW(HKEY key, const wchar_t* valueName) {
     Target t;
     KeyRef ref;
-    if (LONG err = resolve(key, t); err != kOk || (err = require(t, KEY_SET_VALUE)) != kOk ||
-                                    (err = key_ref(t, ref)) != kOk) {
+    if (const LONG err = resolve_key(key, KEY_SET_VALUE, t, ref); err != kOk) {
         return err;
     }
     const LONG err = t.store->delete_value(ref, t.path(), value_name(valueName));
@@ -498,15 +514,9 @@ LONG RegDeleteKeyExW(HKEY key, const wchar_t* subKey, REGSAM samDesired, DWORD r
     if (subKey == nullptr || reserved != 0) {
         return kInvalidParameter;
     }
-    if (const LONG err = check_view(samDesired); err != kOk) {
-        return err;
-    }
     Target t;
-    if (const LONG err = resolve(key, t); err != kOk) {
-        return err;
-    }
     std::wstring path;
-    if (const LONG err = full_path(t.path(), subKey, samDesired, path); err != kOk) {
+    if (const LONG err = resolve_subkey(key, subKey, samDesired, t, path); err != kOk) {
         return err;
     }
     if (t.predefined && path == t.path()) {
@@ -559,8 +569,7 @@ LONG RegEnumKeyExW(HKEY key, DWORD index, wchar_t* name, DWORD* cchName, DWORD* 
     }
     Target t;
     KeyRef ref;
-    if (LONG err = resolve(key, t); err != kOk || (err = require(t, KEY_ENUMERATE_SUB_KEYS)) != kOk ||
-                                    (err = key_ref(t, ref)) != kOk) {
+    if (const LONG err = resolve_key(key, KEY_ENUMERATE_SUB_KEYS, t, ref); err != kOk) {
         return err;
     }
     KeyEntry entry;
@@ -601,8 +610,7 @@ LONG RegEnumValueW(HKEY key, DWORD index, wchar_t* valueName, DWORD* cchValueNam
     }
     Target t;
     KeyRef ref;
-    if (LONG err = resolve(key, t); err != kOk || (err = require(t, KEY_QUERY_VALUE)) != kOk ||
-                                    (err = key_ref(t, ref)) != kOk) {
+    if (const LONG err = resolve_key(key, KEY_QUERY_VALUE, t, ref); err != kOk) {
         return err;
     }
     ValueEntry entry;
@@ -643,8 +651,7 @@ LONG RegQueryInfoKeyW(HKEY key, wchar_t* keyClass, DWORD* cchClass, DWORD* reser
     }
     Target t;
     KeyRef ref;
-    if (LONG err = resolve(key, t); err != kOk || (err = require(t, KEY_QUERY_VALUE)) != kOk ||
-                                    (err = key_ref(t, ref)) != kOk) {
+    if (const LONG err = resolve_key(key, KEY_QUERY_VALUE, t, ref); err != kOk) {
         return err;
     }
     KeyInfo info;
@@ -690,8 +697,7 @@ LONG RegNotifyChangeKeyValue(HKEY key, bool watchSubtree, DWORD notifyFilter, HA
     }
     Target t;
     KeyRef ref;
-    if (LONG err = resolve(key, t); err != kOk || (err = require(t, KEY_NOTIFY)) != kOk ||
-                                    (err = key_ref(t, ref)) != kOk || (err = t.store->key_alive(ref)) != kOk) {
+    if (LONG err = resolve_key(key, KEY_NOTIFY, t, ref); err != kOk || (err = t.store->key_alive(ref)) != kOk) {
         return err;
     }
     const HANDLE signal = asynchronous ? event : std::make_shared<ChangeEvent>();
@@ -711,7 +717,7 @@ LONG RegGetKeySecurity(HKEY key, SECURITY_INFORMATION /*information*/, PSECURITY
     }
     Target t;
     KeyRef ref;
-    if (LONG err = resolve(key, t); err != kOk || (err = key_ref(t, ref)) != kOk) {
+    if (const LONG err = resolve_key(key, 0, t, ref); err != kOk) {
         return err;
     }
     std::vector<std::uint8_t> sd;
@@ -742,7 +748,7 @@ LONG RegSetKeySecurity(HKEY key, SECURITY_INFORMATION information, PSECURITY_DES
     }
     Target t;
     KeyRef ref;
-    if (LONG err = resolve(key, t); err != kOk || (err = key_ref(t, ref)) != kOk) {
+    if (const LONG err = resolve_key(key, 0, t, ref); err != kOk) {
         return err;
     }
     const LONG err = t.store->set_security(ref, t.path(), sd, length);
