@@ -1,12 +1,10 @@
 #include "analytics/hash_substitution.h"
 
-#include <cerrno>
 #include <vector>
 
 #include "analytics/analytics_log.h"
-#include "analytics/content_file.h"
 #include "platform/crypto/rk_crypto_hash.h"
-#include "platform/errors/errno_map.h"
+#include "platform/system/file.h"
 #include "platform/text/strings.h"
 #include "platform/text/utf.h"
 #include "xml_updater/substitutions/substitution_constants.h"
@@ -34,30 +32,21 @@ std::wstring CHashSubstitution::Substitute(const std::wstring& arguments,
 
 std::wstring CHashSubstitution::Md5Hash(const std::wstring& path) {
     constexpr wchar_t kFunction[] = L"CHashSubstitution::Md5Hash";
-    rk::DWORD error = 0;
-    const internal::FilePtr file = internal::OpenForReading(path, error);
-    if (!file) {
+    rk::sys::File file;
+    if (const rk::DWORD error = rk::sys::File::open(path, rk::sys::FileOpenOptions{}, file); error != 0) {
         log::Write(log::kFailure, kFile, kFunction, __LINE__, L"failed to open file: %s with error code %d", path,
                    error);
         return XMLUpdater::v2::kUnknownValue;
     }
-    errno = 0;
-    if (std::fseek(file.get(), 0, SEEK_END) != 0) {
-        log::Write(log::kFailure, kFile, kFunction, __LINE__, L"failed to get file size: %d",
-                   rk::win::from_errno(errno));
+    std::uint64_t size = 0;
+    if (const rk::DWORD error = file.size(size); error != 0) {
+        log::Write(log::kFailure, kFile, kFunction, __LINE__, L"failed to get file size: %d", error);
         return XMLUpdater::v2::kUnknownValue;
     }
-    const long size = std::ftell(file.get());
-    if (size < 0) {
-        log::Write(log::kFailure, kFile, kFunction, __LINE__, L"failed to get file size: %d",
-                   rk::win::from_errno(errno));
-        return XMLUpdater::v2::kUnknownValue;
-    }
-    if (static_cast<std::uint64_t>(size) > kMaxHashedFileBytes) {
+    if (size > kMaxHashedFileBytes) {
         log::Write(log::kFailure, kFile, kFunction, __LINE__, L"file too large");
         return XMLUpdater::v2::kUnknownValue;
     }
-    std::rewind(file.get());
     std::vector<std::uint8_t> bytes;
     try {
         bytes.resize(static_cast<std::size_t>(size));
@@ -65,10 +54,9 @@ std::wstring CHashSubstitution::Md5Hash(const std::wstring& path) {
         log::Write(log::kFailure, kFile, kFunction, __LINE__, L"failed to allocate memory");
         return XMLUpdater::v2::kUnknownValue;
     }
-    const std::size_t read = std::fread(bytes.data(), 1, bytes.size(), file.get());
-    if (std::ferror(file.get())) {
-        log::Write(log::kFailure, kFile, kFunction, __LINE__, L"failed to read file: %d",
-                   rk::win::from_errno(errno != 0 ? errno : EIO));
+    std::size_t read = 0;
+    if (const rk::DWORD error = file.read_at(0, bytes.data(), bytes.size(), read); error != 0) {
+        log::Write(log::kFailure, kFile, kFunction, __LINE__, L"failed to read file: %d", error);
         return XMLUpdater::v2::kUnknownValue;
     }
     if (read != bytes.size()) {

@@ -1,11 +1,11 @@
 #include "analytics/tracker.h"
 
-#include <time.h>
-
 #include <chrono>
+#include <ctime>
 #include <cwchar>
 
 #include "analytics/sdk_connector.h"
+#include "platform/system/calendar_time.h"
 
 namespace Halden::Analytics {
 
@@ -54,15 +54,19 @@ std::optional<std::wstring> FormatRecordCreated(std::int64_t seconds) {
     if (seconds < 0) {
         return std::nullopt;
     }
-    const time_t t = static_cast<time_t>(seconds);
-    tm parts{};
-    if (gmtime_r(&t, &parts) == nullptr) {
+    rk::sys::CalendarTime utc;
+    if (!rk::sys::utc_calendar_time(seconds, utc)) {
         return std::nullopt;
     }
-    if (parts.tm_sec > 60 || parts.tm_min > 59 || parts.tm_hour > 23 || parts.tm_mday < 1 || parts.tm_mday > 31 ||
-        parts.tm_mon > 11 || parts.tm_year < 0 || parts.tm_wday > 6 || parts.tm_yday > 365) {
-        return std::nullopt;
-    }
+    std::tm parts{};
+    parts.tm_year = utc.year - 1900;
+    parts.tm_mon = utc.month - 1;
+    parts.tm_mday = utc.day;
+    parts.tm_hour = utc.hour;
+    parts.tm_min = utc.minute;
+    parts.tm_sec = utc.second;
+    parts.tm_wday = utc.day_of_week;
+    parts.tm_yday = utc.day_of_year;
     wchar_t buffer[50];
     const std::size_t n = std::wcsftime(buffer, std::size(buffer), kRecordTimeFormat, &parts);
     if (n == 0) {

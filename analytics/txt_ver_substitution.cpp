@@ -1,11 +1,9 @@
 #include "analytics/txt_ver_substitution.h"
 
-#include <cerrno>
 #include <string_view>
 
 #include "analytics/analytics_log.h"
-#include "analytics/content_file.h"
-#include "platform/errors/errno_map.h"
+#include "platform/system/file.h"
 #include "platform/text/utf.h"
 #include "xml_updater/substitutions/substitution_constants.h"
 
@@ -18,19 +16,16 @@ constexpr std::string_view kKey = "$FileVersion=";
 
 std::wstring CTxtVerSubstitution::Substitute(const std::wstring& arguments,
                                              XMLUpdater::v2::CSubstitutionManager* /*manager*/) {
-    rk::DWORD error = 0;
-    const internal::FilePtr file = internal::OpenForReading(arguments, error);
-    if (!file) {
+    rk::sys::File file;
+    if (const rk::DWORD error = rk::sys::File::open(arguments, rk::sys::FileOpenOptions{}, file); error != 0) {
         log::Write(log::kFailure, kFile, kFunction, __LINE__, L"failed to open file: %s with error code %d", arguments,
                    error);
         return XMLUpdater::v2::kUnknownValue;
     }
     char buffer[kTxtVerReadBytes];
-    errno = 0;
-    const std::size_t read = std::fread(buffer, 1, sizeof buffer, file.get());
-    if (read == 0 && std::ferror(file.get())) {
-        log::Write(log::kFailure, kFile, kFunction, __LINE__, L"failed to read the file: %d",
-                   rk::win::from_errno(errno != 0 ? errno : EIO));
+    std::size_t read = 0;
+    if (const rk::DWORD error = file.read_at(0, buffer, sizeof buffer, read); error != 0) {
+        log::Write(log::kFailure, kFile, kFunction, __LINE__, L"failed to read the file: %d", error);
         return XMLUpdater::v2::kUnknownValue;
     }
     TxtVerResult found = FindTxtVer(std::string_view(buffer, read));

@@ -9,6 +9,7 @@
 #include "platform/system/files.h"
 #include "platform/system/folder.h"
 #include "platform/system/http/proxy_config.h"
+#include "platform/system/http/user_proxy.h"
 #include "platform/system/paths.h"
 #include "platform/system/process_info.h"
 #include "platform/text/numeric.h"
@@ -21,7 +22,6 @@
 #include "xml_updater/redirect_handler.h"
 #include "xml_updater/signature_check.h"
 #include "xml_updater/substitution_manager.h"
-#include "xml_updater/user_proxy.h"
 #include "xml_updater/xml_parser.h"
 
 namespace XMLUpdater::v2 {
@@ -220,7 +220,8 @@ void CUpdater::StoreOnDisk(const std::wstring& url, const std::vector<std::uint8
     constexpr wchar_t kFunction[] = L"CUpdater::Update";
     const std::wstring image = rk::sys::own_image_path();
     const auto slash = image.find_last_of(L"\\/");
-    const std::wstring directory = slash == std::wstring::npos ? std::wstring() : image.substr(0, slash + 1) + kStoreFolder;
+    const std::wstring folder_of_image = slash == std::wstring::npos ? std::wstring() : image.substr(0, slash + 1);
+    const std::wstring directory = folder_of_image.empty() ? std::wstring() : folder_of_image + kStoreFolder;
     const std::wstring name = store_file_name(url);
     bool stored = false;
     rk::sys::Folder folder;
@@ -420,12 +421,12 @@ bool CUpdater::fill_proxy_data_for_specific_url(const std::wstring& /*url*/, WIN
         return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
     };
     std::string error;
-    const auto service = RunsAsService(error);
+    const auto service = rk::sys::http::RunsAsService(error);
     if (!service) {
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__,
                       L"Unable to determine if process is running as a service: %hs", error);
     } else if (*service) {
-        if (auto user = LoggedOnUserEnvironment(error)) {
+        if (auto user = rk::sys::http::LoggedOnUserEnvironment(error)) {
             environment = std::move(user);
         } else {
             XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Failed to impersonate logged on user: %hs", error);

@@ -1,11 +1,10 @@
 #include "xml_updater/xml_updater_log.h"
 
-#include <time.h>
-
 #include <cstdint>
 #include <mutex>
 #include <string>
 
+#include "platform/system/calendar_time.h"
 #include "platform/system/file.h"
 #include "platform/system/folder.h"
 #include "platform/system/known_folders.h"
@@ -27,14 +26,7 @@ Installed& installed() {
 }
 
 // GetTickCount: milliseconds since system start, wrapping at 2^32.
-std::uint32_t tick_count() {
-    timespec now{};
-    if (::clock_gettime(CLOCK_BOOTTIME, &now) != 0) {
-        return 0;
-    }
-    const auto ms = static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
-    return static_cast<std::uint32_t>(ms);
-}
+std::uint32_t tick_count() { return static_cast<std::uint32_t>(rk::sys::milliseconds_since_boot()); }
 
 std::wstring file_name_of(const std::wstring& path) {
     const auto pos = path.find_last_of(L"\\/");
@@ -62,7 +54,8 @@ void append_to_file(const wchar_t* file, const wchar_t* function, int line, cons
         return;
     }
     rk::sys::FileOpenOptions options;
-    options.access = rk::sys::kGenericWrite;
+    options.access = rk::sys::kFileAppendData;  // several processes append to one log
+    options.share = rk::sys::kFileShareRead | rk::sys::kFileShareWrite;
     options.disposition = rk::sys::kOpenAlways;
     rk::sys::File out;
     rk::DWORD error = folder.open_file(kXmlLogFileName, options, out);
@@ -70,8 +63,7 @@ void append_to_file(const wchar_t* file, const wchar_t* function, int line, cons
         folder.delete_file(kXmlLogFileName);
         error = folder.open_file(kXmlLogFileName, options, out);
     }
-    std::uint64_t size = 0;
-    if (error != 0 || out.size(size) != 0 || out.seek(size) != 0) {
+    if (error != 0) {
         return;
     }
     std::wstring entry = rk::text::format(kXmlLogLineHeader, tick_count(), file != nullptr ? file : L"",

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "app/daemon/loop_clock.h"
-#include "app/daemon/secure_start.h"
+#include "platform/system/process/secure_start.h"
 #include "app/daemon/updater_module.h"
 #include "app/http/rk_win_http_client.h"
 #include "app/manifest/rk_xml_processor.h"
@@ -27,7 +27,7 @@ int main(int /*argc*/, char** argv) {
     // handle stays open until exit: the single-instance check then refuses
     // even if the other copy ends meanwhile, and this image never runs a pass.
     std::unique_ptr<rk::sys::NamedMutex> other_copy;
-    parts.secure_start_ok = SecureStart(argv, [&other_copy] {
+    parts.secure_start_ok = rk::sys::SecureStart(argv, [&other_copy] {
         auto probe = rk::sys::NamedMutex::create(kSingleInstanceMutexName);
         if (probe.mutex && probe.error == rk::win::kErrorAlreadyExists) {
             other_copy = std::move(probe.mutex);

@@ -1,9 +1,9 @@
 #include "platform/config/base_ini_reader.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <memory>
+#include <algorithm>
+#include <string_view>
 
+#include "platform/system/file.h"
 #include "platform/system/ini/profile.h"
 #include "platform/system/paths.h"
 #include "platform/text/format.h"
@@ -12,9 +12,8 @@
 namespace DiraDoro {
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
+// Configuration files are small; a larger one is not read at all.
+constexpr std::size_t kIniMaxFileBytes = 1024 * 1024;
 
 }  // namespace
 
@@ -24,26 +23,25 @@ bool CBaseIniReader::Load(const std::wstring& path) {
     path_ = path;
     sections_.clear();
     current_section_.clear();
-    const auto host = rk::sys::to_host_path(path);
-    std::unique_ptr<std::FILE, FileCloser> file(host ? std::fopen(host->c_str(), "r") : nullptr);
-    if (!file) {
-        if (!host || errno != ENOENT) {
+    rk::sys::File file;
+    std::string bytes;
+    rk::DWORD error = rk::sys::File::open(path, rk::sys::FileOpenOptions{}, file);
+    if (error == rk::win::kErrorSuccess) {
+        error = file.read_to_end(bytes, kIniMaxFileBytes);
+    }
+    if (error != rk::win::kErrorSuccess) {
+        // A missing file keeps its path: SetString creates it.
+        if (error != rk::win::kErrorFileNotFound && error != rk::win::kErrorPathNotFound) {
             path_.clear();
         }
         return false;
     }
-    unsigned char bom[2] = {};
-    if (std::fread(bom, 1, 2, file.get()) == 2 && bom[0] == 0xFF && bom[1] == 0xFE) {
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+        static_cast<unsigned char>(bytes[1]) == 0xFE) {
         // UTF-16LE with BOM, which the profile functions also write: decoded
         // whole, then fed line by line like narrow text.
-        std::string bytes;
-        char chunk[4096];
-        std::size_t n = 0;
-        while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) {
-            bytes.append(chunk, n);
-        }
         const std::wstring wide = rk::text::utf16le_to_wide(
-            std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size() & ~std::size_t{1}));
+            std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()) + 2, (bytes.size() - 2) & ~std::size_t{1}));
         for (const auto& line : rk::text::split(wide, L'\n')) {
             for (std::size_t pos = 0; pos == 0 || pos < line.size(); pos += kIniMaxLineChars) {
                 ParseLine(rk::text::wide_to_utf8(std::wstring_view(line).substr(pos, kIniMaxLineChars)));
@@ -51,16 +49,20 @@ bool CBaseIniReader::Load(const std::wstring& path) {
         }
         return true;
     }
-    std::rewind(file.get());
-    char buffer[kIniMaxLineChars + 1];
-    bool first = true;
-    while (std::fgets(buffer, sizeof buffer, file.get()) != nullptr) {
-        std::string_view line(buffer);
-        if (first && line.starts_with("\xEF\xBB\xBF")) {
-            line.remove_prefix(3);
+    // Lines of at most kIniMaxLineChars bytes (a longer one continues as the
+    // next), each with its line feed; a UTF-8 BOM is dropped.
+    std::string_view rest = bytes;
+    if (rest.starts_with("\xEF\xBB\xBF")) {
+        rest.remove_prefix(3);
+    }
+    while (!rest.empty()) {
+        std::size_t length = std::min(rest.size(), kIniMaxLineChars);
+        if (const auto feed = rest.substr(0, length).find('\n'); feed != std::string_view::npos) {
+            length = feed + 1;
         }
-        first = false;
-        ParseLine(std::string(line));
+        const std::string_view line = rest.substr(0, length);
+        rest.remove_prefix(length);
+        ParseLine(std::string(line.substr(0, line.find('\0'))));
     }
     return true;
 }

@@ -26,7 +26,9 @@ constexpr std::pair<int, DWORD> kErrnoToWin32[] = {
     // OpenProcess on an identifier that names no process fails with 87.
     {ESRCH, kErrorInvalidParameter},
     {ENOSPC, kErrorDiskFull},
+#ifdef EDQUOT  // not in every C runtime (Windows' has no quotas in errno)
     {EDQUOT, kErrorDiskFull},
+#endif
     {EFBIG, kErrorFileTooLarge},
     {ENAMETOOLONG, kErrorFilenameExcedRange},
     {ENOTEMPTY, kErrorDirNotEmpty},

@@ -1,11 +1,9 @@
 #include "platform/logging/default_logging_handler.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
 #include <string_view>
 
+#include "platform/system/descriptor_output.h"
 #include "platform/text/format.h"
 #include "platform/text/utf.h"
 
@@ -41,17 +39,7 @@ void OutputDebugText(const std::wstring& text) {
         return;
     }
     const std::string bytes = rk::text::wide_to_utf8(text);
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(STDERR_FILENO, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return;
-        }
-        done += static_cast<std::size_t>(n);
-    }
+    rk::sys::write_descriptor(rk::sys::kStandardErrorDescriptor, bytes);
 }
 
 }  // namespace DiraDoro

@@ -1,21 +1,17 @@
 #include "platform/logging/development_logging.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
-#include <ctime>
 
 #include "platform/logging/logging_errors.h"
 #include "platform/logging/process_facts.h"
+#include "platform/system/calendar_time.h"
+#include "platform/system/descriptor_output.h"
 #include "platform/text/numeric.h"
 #include "platform/text/utf.h"
 
 namespace ETWLogging {
 namespace {
-
-constexpr int kStderr = 2;
 
 bool variable_is_set(const char* name) {
     const char* value = std::getenv(name);
@@ -35,19 +31,18 @@ CDevelopmentLogging::CDevelopmentLogging(int fd) : fd_(fd) {}
 
 CDevelopmentLogging::~CDevelopmentLogging() = default;
 
-int CDevelopmentLogging::OutputFromEnvironment() { return variable_is_set(kLogStderrVariable) ? kStderr : -1; }
+int CDevelopmentLogging::OutputFromEnvironment() { return variable_is_set(kLogStderrVariable) ? rk::sys::kStandardErrorDescriptor : -1; }
 
 std::string CDevelopmentLogging::FormatLine(LogLevel level, const wchar_t* file, const wchar_t* function, int line,
                                             std::wstring_view message, std::uint32_t processId,
                                             std::uint32_t threadId, std::int64_t unixMillis) {
-    const std::time_t seconds = static_cast<std::time_t>(unixMillis / 1000);
-    std::tm utc{};
-    ::gmtime_r(&seconds, &utc);
+    rk::sys::CalendarTime utc;
+    rk::sys::utc_calendar_time(unixMillis / 1000, utc);
     const wchar_t* name = rk::log_level::name(level);
     const std::wstring file_name = rk::logging::file_name_of(file != nullptr ? file : L"");
     std::wstring text = rk::text::format(
-        L"%04d-%02d-%02dT%02d:%02d:%02d.%03dZ %ls(%u) [%u:%u] %ls (%ls:%d): ", utc.tm_year + 1900, utc.tm_mon + 1,
-        utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, static_cast<int>(unixMillis % 1000),
+        L"%04d-%02d-%02dT%02d:%02d:%02d.%03dZ %ls(%u) [%u:%u] %ls (%ls:%d): ", utc.year, utc.month, utc.day,
+        utc.hour, utc.minute, utc.second, static_cast<int>(unixMillis % 1000),
         name != nullptr ? name : L"Level", level, processId, threadId, function != nullptr ? function : L"",
         file_name, line);
     text.append(message);
@@ -58,17 +53,8 @@ std::string CDevelopmentLogging::FormatLine(LogLevel level, const wchar_t* file,
 }
 
 void CDevelopmentLogging::WriteLine(const std::string& line) const {
-    std::size_t done = 0;
-    while (done < line.size()) {
-        const ssize_t n = ::write(fd_, line.data() + done, line.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return;  // a log line is not worth failing the caller for
-        }
-        done += static_cast<std::size_t>(n);
-    }
+    // A log line is not worth failing the caller for.
+    rk::sys::write_descriptor(fd_, line);
 }
 
 rk::DWORD CDevelopmentLogging::InitializeCommon(const wchar_t* group, ModuleHandle module, const wchar_t* host,

@@ -15,7 +15,12 @@ namespace {
 // Trivially destructible so the slot stays usable while other static
 // objects are destroyed at exit.
 constinit std::atomic<ILoggingHandler*> g_handler{nullptr};
-constinit std::mutex g_slot_mutex;
+// Made on first use and never destroyed, for the same reason: std::mutex
+// has no constant initializer with every threads library (winpthreads).
+std::mutex& slot_mutex() {
+    static std::mutex* const mutex = new std::mutex;
+    return *mutex;
+}
 
 std::uintptr_t handler_number(const ILoggingHandler* handler) { return reinterpret_cast<std::uintptr_t>(handler); }
 
@@ -45,7 +50,7 @@ void CLogger::Log(rk::DWORD level, const wchar_t* file, const wchar_t* function,
     if (handler == nullptr) {
         ILoggingHandler* expected = nullptr;
         ILoggingHandler* fallback = DefaultHandler();
-        std::lock_guard lock(g_slot_mutex);
+        std::lock_guard lock(slot_mutex());
         handler = g_handler.compare_exchange_strong(expected, fallback) ? fallback : expected;
     }
     std::wstring message;
@@ -67,7 +72,7 @@ rk::DWORD CLogger::RegisterHandler(ILoggingHandler* handler) {
     }
     ILoggingHandler* registered = nullptr;
     {
-        std::lock_guard lock(g_slot_mutex);
+        std::lock_guard lock(slot_mutex());
         registered = g_handler.load(std::memory_order_acquire);
         if (registered == nullptr || registered == handler || registered == DefaultHandler()) {
             g_handler.store(handler, std::memory_order_release);
@@ -89,7 +94,7 @@ rk::DWORD CLogger::UnregisterHandler(ILoggingHandler* handler) {
     }
     ILoggingHandler* registered = nullptr;
     {
-        std::lock_guard lock(g_slot_mutex);
+        std::lock_guard lock(slot_mutex());
         registered = g_handler.load(std::memory_order_acquire);
         if (registered == handler) {
             g_handler.store(nullptr, std::memory_order_release);

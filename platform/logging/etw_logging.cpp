@@ -1,8 +1,5 @@
 #include "platform/logging/etw_logging.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
 
 #include "platform/logging/development_logging.h"
@@ -10,6 +7,7 @@
 #include "platform/logging/etw_record_blob.h"
 #include "platform/logging/logging_errors.h"
 #include "platform/logging/process_facts.h"
+#include "platform/system/descriptor_output.h"
 #include "platform/text/numeric.h"
 #include "platform/text/utf.h"
 
@@ -31,20 +29,6 @@ std::uint32_t cached_thread_id() {
 std::int64_t now_unix_millis() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
-}
-
-void write_all(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return;
-        }
-        done += static_cast<std::size_t>(n);
-    }
 }
 
 // Module file name and version are computed once per process.
@@ -373,7 +357,7 @@ rk::DWORD CETWLogging::LogV_ex(LogLevel level, const wchar_t* file, const wchar_
         }
     }
     if (echo_fd_ >= 0) {
-        write_all(echo_fd_, CDevelopmentLogging::FormatLine(level, safe_file, safe_function, line, message,
+        rk::sys::write_descriptor(echo_fd_, CDevelopmentLogging::FormatLine(level, safe_file, safe_function, line, message,
                                                             process_id_, cached_thread_id(), now_unix_millis()));
     }
     return rk::win::kErrorSuccess;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/logging/etw_trace_writer.h"
+#include "platform/system/environment.h"
 #include "platform/system/program_modules.h"
 #include "platform/system/shared_library.h"
 
@@ -14,6 +15,7 @@ namespace {
 
 constexpr const char* kModuleFile = "librk_etw_lttng.so";
 constexpr const char* kWriterFactory = "rk_etw_lttng_writer";
+constexpr const char* kNoStateDumpVariable = "LTTNG_UST_WITHOUT_BADDR_STATEDUMP";
 
 using WriterFactory = TraceWriterIf* (*)();
 
@@ -21,7 +23,9 @@ WriterFactory load_module() {
     // liblttng-ust reads every mapped library's ELF headers when it is loaded
     // (its base-address state dump, for address-to-symbol analyses we do not
     // record); a variable the operator set is kept.
-    ::setenv("LTTNG_UST_WITHOUT_BADDR_STATEDUMP", "1", 0);
+    if (std::getenv(kNoStateDumpVariable) == nullptr) {
+        rk::sys::set_environment_variable(kNoStateDumpVariable, "1");
+    }
     static rk::sys::SharedLibrary module;
     std::string error;
     // Pinned: LTTng's threads run its code until the process ends.

@@ -1,5 +1,9 @@
 #include "platform/logging/etw_util.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
 #include "platform/system/files.h"
 #include "platform/system/paths.h"
 #include "platform/text/strings.h"
@@ -7,39 +11,51 @@
 namespace ETWUtil {
 namespace {
 
-std::optional<std::wstring> host_text(const std::wstring& path) {
+// The components of a system path's host form; empty ones (a trailing
+// separator) left out.
+std::optional<std::vector<std::filesystem::path>> host_components(const std::wstring& path) {
     const auto host = rk::sys::to_host_path(path);
     if (!host) {
         return std::nullopt;
     }
-    return rk::sys::wide_path(*host);
+    std::vector<std::filesystem::path> parts;
+    for (const auto& part : host->lexically_normal()) {
+        if (!part.empty()) {
+            parts.push_back(part);
+        }
+    }
+    return parts;
+}
+
+bool starts_with_components(const std::vector<std::filesystem::path>& folder,
+                            const std::vector<std::filesystem::path>& base) {
+    return folder.size() >= base.size() &&
+           std::equal(base.begin(), base.end(), folder.begin(), [](const auto& a, const auto& b) {
+               return rk::text::iequals(rk::sys::wide_path(a), rk::sys::wide_path(b));
+           });
 }
 
 }  // namespace
 
 bool IsBelowFolder(const std::wstring& base, const std::wstring& folder) {
-    const auto b = host_text(base);
-    const auto f = host_text(folder);
-    if (!b || !f || f->size() < b->size() || !rk::text::istarts_with(*f, *b)) {
-        return false;
-    }
-    return f->size() == b->size() || (*f)[b->size()] == L'/' || b->back() == L'/';
+    const auto b = host_components(base);
+    const auto f = host_components(folder);
+    return b && f && starts_with_components(*f, *b);
 }
 
 rk::DWORD DeleteReparsePoint(const std::wstring& base, const std::wstring& folder) {
-    const auto b = host_text(base);
-    const auto f = host_text(folder);
-    if (!b || !f || !IsBelowFolder(*b, *f)) {
+    const auto b = host_components(base);
+    const auto f = host_components(folder);
+    if (!b || !f || !starts_with_components(*f, *b)) {
         return rk::win::kErrorInvalidParameter;
     }
-    std::size_t pos = b->size();
-    while (pos < f->size()) {
-        const std::size_t next = f->find(L'/', pos + 1);
-        const std::wstring component = f->substr(0, next);
-        pos = next == std::wstring::npos ? f->size() : next;
-        if (component.size() <= b->size()) {
-            continue;
-        }
+    std::filesystem::path level;
+    for (std::size_t i = 0; i < b->size(); ++i) {
+        level /= (*f)[i];
+    }
+    for (std::size_t i = b->size(); i < f->size(); ++i) {
+        level /= (*f)[i];
+        const std::wstring component = rk::sys::wide_path(level);
         rk::sys::FileStatus status;
         const rk::DWORD err = rk::sys::get_file_status(component, status);
         if (err == rk::win::kErrorFileNotFound || err == rk::win::kErrorPathNotFound) {

@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "platform/system/calendar_time.h"
 #include "platform/text/format.h"
 
 namespace ETWLogging {
@@ -74,16 +75,15 @@ std::optional<std::wstring> FormatFileLogLine(const FileLogLine& line) {
 LineTime LocalLineTime() { return LocalLineTime(static_cast<std::int64_t>(std::time(nullptr))); }
 
 LineTime LocalLineTime(std::int64_t seconds_since_1970) {
-    const auto now = static_cast<std::time_t>(seconds_since_1970);
-    std::tm local{};
-    ::localtime_r(&now, &local);
+    rk::sys::CalendarTime local;
+    rk::sys::local_calendar_time(seconds_since_1970, local);
     LineTime t;
-    t.year = static_cast<unsigned short>(local.tm_year + 1900);
-    t.month = static_cast<unsigned short>(local.tm_mon + 1);
-    t.day = static_cast<unsigned short>(local.tm_mday);
-    t.hour = static_cast<unsigned short>(local.tm_hour);
-    t.minute = static_cast<unsigned short>(local.tm_min);
-    t.second = static_cast<unsigned short>(local.tm_sec);
+    t.year = static_cast<unsigned short>(local.year);
+    t.month = static_cast<unsigned short>(local.month);
+    t.day = static_cast<unsigned short>(local.day);
+    t.hour = static_cast<unsigned short>(local.hour);
+    t.minute = static_cast<unsigned short>(local.minute);
+    t.second = static_cast<unsigned short>(local.second);
     return t;
 }
 

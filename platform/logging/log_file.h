@@ -10,6 +10,8 @@
 #include <string>
 
 #include "platform/errors/win_error.h"
+#include "platform/system/file.h"
+#include "platform/system/folder.h"
 
 namespace ETWLogging::internal {
 
@@ -40,7 +42,7 @@ public:
     // Opens the folder at a system path (paths.h).
     rk::DWORD Open(const std::wstring& path);
     void Close();
-    bool is_open() const { return fd_ >= 0; }
+    bool is_open() const { return folder_.is_open(); }
 
     // The state of `name`: kErrorSuccess (exists may be false) or the error
     // of a failed lookup other than a missing name.
@@ -48,7 +50,7 @@ public:
 
 private:
     friend class LogFile;
-    int fd_ = -1;
+    rk::sys::Folder folder_;
 };
 
 class LogFile {
@@ -75,13 +77,12 @@ public:
     // back to `size_before`, so no half line remains.
     rk::DWORD Append(std::span<const std::uint8_t> bytes, std::uint64_t size_before);
     void Close();
-    bool is_open() const { return fd_ >= 0; }
+    bool is_open() const { return file_.is_open(); }
 
 private:
-    rk::DWORD OpenWith(const LogFolder& folder, const std::string& name, int flags);
-    int fd_ = -1;
-    std::uint64_t device_ = 0;
-    std::uint64_t inode_ = 0;
+    rk::DWORD OpenWith(const LogFolder& folder, const std::string& name, rk::DWORD disposition);
+    rk::sys::File file_;
+    rk::sys::FileIdentity identity_;
 };
 
 }  // namespace ETWLogging::internal

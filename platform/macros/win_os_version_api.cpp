@@ -1,38 +1,19 @@
-#include <sys/utsname.h>
-
-#include <string_view>
-
 #include "platform/macros/win_os_version_api.h"
+
+#include "platform/system/osinfo/os_info.h"
 
 namespace DiraDoro {
 namespace {
 
-// uname's machine names of the Linux ports, mapped to the Windows constants.
-std::uint16_t architecture_of(std::string_view machine) {
-    if (machine == "x86_64" || machine == "amd64") return kProcessorArchitectureAmd64;
-    if (machine == "i386" || machine == "i486" || machine == "i586" || machine == "i686" ||
-        machine == "x86") {
-        return kProcessorArchitectureIntel;
-    }
-    if (machine == "aarch64" || machine == "arm64") return kProcessorArchitectureArm64;
-    if (machine.starts_with("arm")) return kProcessorArchitectureArm;
-    if (machine == "ia64") return kProcessorArchitectureIa64;
-    return kProcessorArchitectureUnknown;
-}
-
-class UnameOSVersionAPI final : public WinOSVersionAPI {
+class SystemOSVersionAPI final : public WinOSVersionAPI {
 public:
     std::uint16_t GetNativeProcessorArchitecture() override {
-        utsname name{};
-        if (uname(&name) != 0) return kProcessorArchitectureUnknown;
-        return architecture_of(name.machine);
+        return rk::sys::system_os_info()->version().processor_architecture;
     }
 };
 
 }  // namespace
 
-std::shared_ptr<WinOSVersionAPI> CreateWinOSVersionAPI() {
-    return std::make_shared<UnameOSVersionAPI>();
-}
+std::shared_ptr<WinOSVersionAPI> CreateWinOSVersionAPI() { return std::make_shared<SystemOSVersionAPI>(); }
 
 }  // namespace DiraDoro

@@ -6,15 +6,17 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/system/osinfo/os_info.h"
+
 namespace DiraDoro {
 
-// PROCESSOR_ARCHITECTURE_* values of the Windows SDK.
-inline constexpr std::uint16_t kProcessorArchitectureIntel = 0;
-inline constexpr std::uint16_t kProcessorArchitectureArm = 5;
-inline constexpr std::uint16_t kProcessorArchitectureIa64 = 6;
-inline constexpr std::uint16_t kProcessorArchitectureAmd64 = 9;
-inline constexpr std::uint16_t kProcessorArchitectureArm64 = 12;
-inline constexpr std::uint16_t kProcessorArchitectureUnknown = 0xFFFF;
+// PROCESSOR_ARCHITECTURE_* values of the Windows SDK (as the seam reports them).
+inline constexpr std::uint16_t kProcessorArchitectureIntel = rk::sys::kProcessorArchitectureIntel;
+inline constexpr std::uint16_t kProcessorArchitectureArm = rk::sys::kProcessorArchitectureArm;
+inline constexpr std::uint16_t kProcessorArchitectureIa64 = rk::sys::kProcessorArchitectureIa64;
+inline constexpr std::uint16_t kProcessorArchitectureAmd64 = rk::sys::kProcessorArchitectureAmd64;
+inline constexpr std::uint16_t kProcessorArchitectureArm64 = rk::sys::kProcessorArchitectureArm64;
+inline constexpr std::uint16_t kProcessorArchitectureUnknown = rk::sys::kProcessorArchitectureUnknown;
 
 class WinOSVersionAPI {
 public:
@@ -28,7 +30,7 @@ public:
     virtual std::uint16_t GetNativeProcessorArchitecture() = 0;
 };
 
-// The real service: on POSIX, uname()'s machine field (see docs/macros.md).
+// The real service: the seam's operating-system facts (see docs/macros.md).
 std::shared_ptr<WinOSVersionAPI> CreateWinOSVersionAPI();
 
 }  // namespace DiraDoro

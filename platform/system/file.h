@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 #include "platform/errors/win_error.h"
@@ -20,6 +21,10 @@ namespace rk::sys {
 // dwDesiredAccess bits.
 inline constexpr DWORD kGenericRead = 0x80000000;
 inline constexpr DWORD kGenericWrite = 0x40000000;
+// FILE_APPEND_DATA: write access where every write goes to the end of the
+// file, wherever the file position is (two writers never overwrite each
+// other's lines).
+inline constexpr DWORD kFileAppendData = 0x4;
 // dwShareMode bits: accepted for the Windows backend; Linux has no share
 // modes, so they restrict nothing here.
 inline constexpr DWORD kFileShareRead = 0x1;
@@ -80,10 +85,15 @@ public:
 
     // ReadFile at the file position; `done` 0 means end of file.
     DWORD read(void* buffer, std::size_t length, std::size_t& done);
+    // ReadFile until the end of the file, appending to `out`; 223
+    // (kErrorFileTooLarge) once more than `max_bytes` would be read, with
+    // `out` then holding the first `max_bytes`.
+    DWORD read_to_end(std::string& out, std::size_t max_bytes);
     // ReadFile with an OVERLAPPED offset; the file position does not move.
     DWORD read_at(std::uint64_t offset, void* buffer, std::size_t length, std::size_t& done) const;
-    // WriteFile until everything is written (112 when the disk is full).
-    DWORD write_all(const void* data, std::size_t length);
+    // WriteFile until everything is written (112 when the disk is full);
+    // `written`, when given, receives how much was written before a failure.
+    DWORD write_all(const void* data, std::size_t length, std::size_t* written = nullptr);
     // SetFilePointerEx from the start: where the next read or write goes
     // (beyond the end, a write extends the file). Appending to a download
     // that resumes starts here.
@@ -103,6 +113,9 @@ public:
     // replace it (metadata are not written).
     DWORD flush_range(std::uint64_t offset, std::uint64_t length, bool wait);
     DWORD identity(FileIdentity& id) const;
+    // GetFileInformationByHandle's nNumberOfLinks: 0 once the file was
+    // deleted or renamed over while open.
+    DWORD link_count(std::uint32_t& links) const;
     // Adds execute permission wherever read permission is set.
     DWORD make_executable();
     // Sets the permission bits (mode & 07777).

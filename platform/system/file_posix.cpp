@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 
@@ -81,8 +82,9 @@ DWORD File::open_host(const std::filesystem::path& host_path, const FileOpenOpti
 DWORD File::open_at(int dir_fd, const char* name, const FileOpenOptions& options, File& out) {
     out.close();
     const bool read = (options.access & kGenericRead) != 0;
-    const bool write = (options.access & kGenericWrite) != 0;
-    int flags = O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+    const bool append = (options.access & kFileAppendData) != 0;
+    const bool write = (options.access & kGenericWrite) != 0 || append;
+    int flags = O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (append ? O_APPEND : 0);
     if (read && write) {
         flags |= O_RDWR;
     } else if (write) {
@@ -171,6 +173,30 @@ DWORD File::read(void* buffer, std::size_t length, std::size_t& done) {
     return win::kErrorSuccess;
 }
 
+DWORD File::read_to_end(std::string& out, std::size_t max_bytes) {
+    constexpr std::size_t kChunk = 64 * 1024;
+    const std::size_t start = out.size();
+    for (;;) {
+        const std::size_t have = out.size() - start;
+        // One byte past the limit tells a file of exactly max_bytes from a larger one.
+        const std::size_t want = std::min(kChunk, max_bytes - have + 1);
+        out.resize(start + have + want);
+        std::size_t done = 0;
+        const DWORD error = read(out.data() + start + have, want, done);
+        out.resize(start + have + done);
+        if (error != win::kErrorSuccess) {
+            return error;
+        }
+        if (done == 0) {
+            return win::kErrorSuccess;
+        }
+        if (out.size() - start > max_bytes) {
+            out.resize(start + max_bytes);
+            return win::kErrorFileTooLarge;
+        }
+    }
+}
+
 DWORD File::seek(std::uint64_t offset) {
     if (offset > static_cast<std::uint64_t>(INT64_MAX)) {
         return win::kErrorInvalidParameter;
@@ -191,20 +217,25 @@ DWORD File::read_at(std::uint64_t offset, void* buffer, std::size_t length, std:
     return win::kErrorSuccess;
 }
 
-DWORD File::write_all(const void* data, std::size_t length) {
+DWORD File::write_all(const void* data, std::size_t length, std::size_t* written) {
     const auto* next = static_cast<const char*>(data);
-    while (length > 0) {
-        const ssize_t put = ::write(fd_, next, length);
-        if (put < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return last_error();
+    std::size_t done = 0;
+    DWORD result = win::kErrorSuccess;
+    while (done < length) {
+        const ssize_t put = ::write(fd_, next + done, length - done);
+        if (put < 0 && errno == EINTR) {
+            continue;
         }
-        next += put;
-        length -= static_cast<std::size_t>(put);
+        if (put <= 0) {
+            result = put < 0 ? last_error() : win::kErrorDiskFull;
+            break;
+        }
+        done += static_cast<std::size_t>(put);
     }
-    return win::kErrorSuccess;
+    if (written != nullptr) {
+        *written = done;
+    }
+    return result;
 }
 
 DWORD File::size(std::uint64_t& bytes) const {
@@ -248,6 +279,15 @@ DWORD File::identity(FileIdentity& id) const {
     id.inode = static_cast<std::uint64_t>(st.st_ino);
     id.size = static_cast<std::uint64_t>(st.st_size);
     id.change_time_ns = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
+    return win::kErrorSuccess;
+}
+
+DWORD File::link_count(std::uint32_t& links) const {
+    struct stat st{};
+    if (::fstat(fd_, &st) != 0) {
+        return last_error();
+    }
+    links = static_cast<std::uint32_t>(st.st_nlink);
     return win::kErrorSuccess;
 }
 

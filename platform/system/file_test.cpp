@@ -142,6 +142,54 @@ TEST_F(FileCapability, ReadWriteSizeTruncateTimesAndIdentity) {
     EXPECT_EQ(file.flush(), 0u);
 }
 
+TEST_F(FileCapability, AppendReadToEndLinkCountAndEntries) {
+    write("d/log", "0123");
+    Folder folder;
+    ASSERT_EQ(Folder::open_host(host("d"), folder), 0u);
+    // Two appending handles never overwrite each other, wherever they seek.
+    File first;
+    File second;
+    ASSERT_EQ(folder.open_file(L"log", {kFileAppendData, 0, kOpenExisting}, first), 0u);
+    ASSERT_EQ(folder.open_file(L"log", {kFileAppendData, 0, kOpenAlways}, second), 0u);
+    ASSERT_EQ(first.write_all("ab", 2), 0u);
+    ASSERT_EQ(second.seek(0), 0u);
+    ASSERT_EQ(second.write_all("cd", 2), 0u);
+    EXPECT_EQ(read("d/log"), "0123abcd");
+
+    // read_to_end: the whole file within the bound, the bound's bytes and 223 beyond it.
+    const struct {
+        std::size_t max_bytes;
+        DWORD error;
+        std::string text;
+    } reads[] = {{8, 0, "0123abcd"}, {100, 0, "0123abcd"}, {7, win::kErrorFileTooLarge, "0123abc"}, {0, 223, ""}};
+    for (const auto& r : reads) {
+        File in;
+        ASSERT_EQ(folder.open_file(L"log", {}, in), 0u);
+        std::string text;
+        EXPECT_EQ(in.read_to_end(text, r.max_bytes), r.error) << r.max_bytes;
+        EXPECT_EQ(text, r.text) << r.max_bytes;
+    }
+
+    FolderEntry entry;
+    ASSERT_EQ(folder.entry(L"log", entry), 0u);
+    FileIdentity id;
+    ASSERT_EQ(first.identity(id), 0u);
+    EXPECT_TRUE(!entry.is_link && !entry.is_folder && entry.size == 8 && entry.inode == id.inode &&
+                entry.device == id.device);
+    fs::create_symlink(host("nowhere"), host("d/link"));
+    ASSERT_EQ(folder.entry(L"link", entry), 0u);
+    EXPECT_TRUE(entry.is_link);
+    EXPECT_EQ(folder.entry(L"missing", entry), win::kErrorFileNotFound);
+    EXPECT_EQ(folder.entry(L"log/below", entry), win::kErrorBadPathname);
+
+    std::uint32_t links = 0;
+    ASSERT_EQ(first.link_count(links), 0u);
+    EXPECT_EQ(links, 1u);
+    ASSERT_EQ(folder.delete_file(L"log"), 0u);
+    ASSERT_EQ(first.link_count(links), 0u);
+    EXPECT_EQ(links, 0u);  // still open, no longer named
+}
+
 TEST_F(FileCapability, LinksAtTheNameAreNeverFollowed) {
     write("target", "keep");
     fs::create_symlink(host("target"), host("link"));

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 #include "platform/errors/win_error.h"
@@ -73,6 +74,10 @@ DWORD delete_tree(std::wstring_view path);
 // CreateDirectoryW: kErrorAlreadyExists when the name exists (whatever it
 // is), kErrorPathNotFound when the parent folder is missing.
 DWORD create_directory(std::wstring_view path);
+
+// GetTempFileNameW: creates a new empty file with a unique name that starts
+// with `prefix` in `folder` (private to this user) and returns its path.
+DWORD create_temp_file(std::wstring_view folder, std::wstring_view prefix, std::wstring& path);
 
 // SHCreateDirectoryEx: creates the folder and its missing parents; success
 // when it already is a folder (a link to one counts), kErrorAlreadyExists

@@ -13,6 +13,7 @@
 #include "platform/errors/errno_map.h"
 #include "platform/system/paths.h"
 #include "platform/system/root_prefix.h"
+#include "platform/text/utf.h"
 
 namespace rk::sys {
 namespace {
@@ -314,6 +315,26 @@ DWORD make_directories(const std::filesystem::path& host_path, unsigned mode) {
         return last_error();
     }
     return S_ISDIR(st.st_mode) ? win::kErrorSuccess : win::kErrorAlreadyExists;
+}
+
+}  // namespace rk::sys
+
+namespace rk::sys {
+
+DWORD create_temp_file(std::wstring_view folder, std::wstring_view prefix, std::wstring& path) {
+    const auto host = to_host_path(folder);
+    const auto name = text::wide_to_utf8_strict(prefix);
+    if (!host || !name || name->find('/') != std::string::npos) {
+        return win::kErrorBadPathname;
+    }
+    std::string pattern = (*host / (*name + "XXXXXX")).native();
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) {
+        return win::from_errno(errno);
+    }
+    ::close(fd);
+    path = wide_path(pattern);
+    return win::kErrorSuccess;
 }
 
 }  // namespace rk::sys

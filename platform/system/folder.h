@@ -36,6 +36,20 @@ enum class FolderCreation {
 // component that is no valid name (NUL, not Unicode).
 DWORD split_relative_path(std::wstring_view relative, std::vector<std::string>& components);
 
+// What a name in a folder stands for now, a link at it described itself
+// (GetFileAttributesExW with FILE_FLAG_OPEN_REPARSE_POINT, plus the file
+// identity): times in nanoseconds since 1970.
+struct FolderEntry {
+    bool is_link = false;
+    bool is_folder = false;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint64_t size = 0;
+    std::int64_t last_write_ns = 0;
+    std::int64_t change_ns = 0;
+    friend bool operator==(const FolderEntry&, const FolderEntry&) = default;
+};
+
 class Folder {
 public:
     Folder() = default;
@@ -64,6 +78,9 @@ public:
 
     // CreateFileW of `name` (one component) in this folder, no-follow.
     DWORD open_file(std::wstring_view name, const FileOpenOptions& options, File& out) const;
+    // The entry `name` (one component) without following a link there: 2
+    // when there is none.
+    DWORD entry(std::wstring_view name, FolderEntry& out) const;
     // DeleteFileW of `name` (a file or link, never a folder).
     DWORD delete_file(std::wstring_view name) const;
     // MoveFileExW(MOVEFILE_REPLACE_EXISTING) between two names of this folder.

@@ -197,6 +197,29 @@ DWORD Folder::open_file(std::wstring_view name, const FileOpenOptions& options, 
     return File::open_at(fd_, entry->c_str(), options, out);
 }
 
+DWORD Folder::entry(std::wstring_view name, FolderEntry& out) const {
+    out = FolderEntry{};
+    const auto entry = component_name(name);
+    if (!entry) {
+        return win::kErrorBadPathname;
+    }
+    struct stat st{};
+    if (::fstatat(fd_, entry->c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        return errno == ENOTDIR ? win::kErrorFileNotFound : last_error();
+    }
+    const auto nanoseconds = [](const timespec& t) {
+        return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+    };
+    out.is_link = S_ISLNK(st.st_mode);
+    out.is_folder = S_ISDIR(st.st_mode);
+    out.device = static_cast<std::uint64_t>(st.st_dev);
+    out.inode = static_cast<std::uint64_t>(st.st_ino);
+    out.size = static_cast<std::uint64_t>(st.st_size);
+    out.last_write_ns = nanoseconds(st.st_mtim);
+    out.change_ns = nanoseconds(st.st_ctim);
+    return win::kErrorSuccess;
+}
+
 DWORD Folder::delete_file(std::wstring_view name) const {
     const auto entry = component_name(name);
     if (!entry) {

@@ -13,6 +13,11 @@ namespace rk::sys {
 // replaced.
 std::wstring own_image_path();
 
+// GetModuleFileNameW of the module (executable or shared library) that
+// holds `address` (GetModuleHandleExW with FROM_ADDRESS); null means the
+// executable. Empty when unknown.
+std::wstring module_path_of(const void* address);
+
 // GetCurrentProcessId / GetCurrentThreadId.
 DWORD current_process_id();
 DWORD current_thread_id();

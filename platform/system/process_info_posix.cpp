@@ -1,5 +1,6 @@
 #include "platform/system/process_info.h"
 
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -25,6 +26,27 @@ std::wstring own_image_path() {
         image.resize(image.size() - kDeletedSuffix.size());
     }
     return wide_path(image);
+}
+
+std::wstring module_path_of(const void* address) {
+    if (address == nullptr) {
+        return own_image_path();
+    }
+    Dl_info info{};
+    if (::dladdr(address, &info) == 0 || info.dli_fname == nullptr || info.dli_fname[0] == '\0') {
+        return {};
+    }
+    // The executable is reported by the name it was started with; its
+    // resolved image path is the one Windows gives.
+    Dl_info self{};
+    if (info.dli_fbase != nullptr && ::dladdr(reinterpret_cast<const void*>(&own_image_path), &self) != 0 &&
+        self.dli_fbase == info.dli_fbase) {
+        std::wstring image = own_image_path();
+        if (!image.empty()) {
+            return image;
+        }
+    }
+    return wide_path(info.dli_fname);
 }
 
 DWORD current_process_id() { return static_cast<DWORD>(::getpid()); }

@@ -366,7 +366,9 @@ std::size_t utf16_length(std::wstring_view wide) {
     } else {
         std::size_t n = 0;
         for (wchar_t c : wide) {
-            n += static_cast<char32_t>(c) >= 0x10000 && static_cast<char32_t>(c) <= 0x10FFFF ? 2 : 1;
+            // Beyond the BMP: 0x10000..0x10FFFF (one unsigned comparison, which
+            // also compiles warning-free where wchar_t has 16 bits).
+            n += static_cast<std::uint32_t>(c) - 0x10000u <= 0xFFFFFu ? 2 : 1;
         }
         return n;
     }

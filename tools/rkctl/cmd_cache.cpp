@@ -8,6 +8,7 @@
 #include <variant>
 #include <vector>
 
+#include "platform/system/paths.h"
 #include "platform/text/utf.h"
 #include "tools/rkctl/bounded_file.h"
 #include "tools/rkctl/command.h"
@@ -42,11 +43,11 @@ int show(const fs::path& given) {
         case BoundedRead::kOk:
             break;
         case BoundedRead::kTooLarge:
-            std::fprintf(stderr, "rkctl cache: %s is larger than %s\n", metadata.c_str(),
+            std::fprintf(stderr, "rkctl cache: %s is larger than %s\n", text::wide_to_utf8(sys::wide_path(metadata)).c_str(),
                          size_text(wc::kMaxMetadataFileBytes).c_str());
             return kExitFailure;
         case BoundedRead::kCannotRead:
-            std::fprintf(stderr, "rkctl cache: cannot open %s\n", metadata.c_str());
+            std::fprintf(stderr, "rkctl cache: cannot open %s\n", text::wide_to_utf8(sys::wide_path(metadata)).c_str());
             return kExitFailure;
     }
     const std::vector<std::uint8_t> bytes(raw.begin(), raw.end());

@@ -1,7 +1,5 @@
 // rkctl log: the logging configuration a process would use, and the file
 // log followed like tail -f.
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -102,7 +100,7 @@ std::wstring log_folder(const Options& o) {
 
 std::string display(const std::wstring& path) {
     const auto host = sys::to_host_path(path);
-    return host ? host->native() : wide_to_utf8(path);
+    return wide_to_utf8(host ? sys::wide_path(*host) : path);
 }
 
 void show_etw(const Options& o) {
@@ -242,7 +240,7 @@ int run_tail(const Options& o) {
     }
     std::optional<fs::path> current = newest_log(*folder);
     if (!current && o.once) {
-        std::fprintf(stderr, "rkctl log tail: no log file in %s\n", folder->c_str());
+        std::fprintf(stderr, "rkctl log tail: no log file in %s\n", wide_to_utf8(sys::wide_path(*folder)).c_str());
         return kExitFailure;
     }
     std::uintmax_t offset = 0;

@@ -3,8 +3,6 @@
 // Events are printed, never sent: the tool has its own copy of the pass's
 // decision table so that a release engineer's dry run cannot reach the
 // analytics path. --dry-run stops before the installer starts.
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -19,6 +17,8 @@
 #include "app/manifest/rk_xml_processor.h"
 #include "app/manifest/updater_environment.h"
 #include "platform/system/download/url_download.h"
+#include "platform/system/environment.h"
+#include "platform/system/files.h"
 #include "platform/system/known_folders.h"
 #include "platform/system/paths.h"
 #include "platform/text/utf.h"
@@ -117,20 +117,17 @@ std::optional<std::wstring> fetch_manifest(const PassOptions& o, const sys::Down
         std::printf("manifest: %zu bytes from %s\n", bytes.size(), o.source.c_str());
         return utf8_to_wide(bytes);
     }
-    std::string temp = wide_to_utf8(sys::temp_dir());
-    std::filesystem::create_directories(temp);
-    temp += "/rkctl-manifest-XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
+    std::wstring temp;
+    if (sys::create_directories(sys::temp_dir()) != 0 ||
+        sys::create_temp_file(sys::temp_dir(), L"rkctl-manifest-", temp) != 0) {
         std::fprintf(stderr, "rkctl pass: cannot create a temporary file\n");
         return std::nullopt;
     }
-    ::close(fd);
     sys::DownloadOptions bounded = download;
     bounded.max_bytes = profile::kManifestMaxBytes;
-    const HRESULT hr = sys::download_url_to_file(utf8_to_wide(o.source), sys::wide_path(temp), bounded);
-    const auto bytes = hr >= 0 ? read_all(temp) : std::nullopt;
-    std::filesystem::remove(temp);
+    const HRESULT hr = sys::download_url_to_file(utf8_to_wide(o.source), temp, bounded);
+    const auto bytes = hr >= 0 ? read_all(sys::to_host_path(temp).value_or(std::filesystem::path())) : std::nullopt;
+    sys::delete_file(temp);
     if (!bytes) {
         std::printf("manifest: fetching %s failed: 0x%x\n", o.source.c_str(), static_cast<unsigned>(hr));
         return std::nullopt;
@@ -186,8 +183,8 @@ int run_pass(const std::vector<std::string>& args) {
     if (o.log) {
         // Read by the process logger's builder on first use. Severity 1 lets
         // every level through: failures are logged at 1 and 5, progress at 6.
-        ::setenv("RK_LOG_STDERR", "1", 1);
-        ::setenv("RK_LOG_SEVERITY", "1", 1);
+        sys::set_environment_variable("RK_LOG_STDERR", "1");
+        sys::set_environment_variable("RK_LOG_SEVERITY", "1");
     }
 
     auto env = std::make_shared<app::UpdaterEnvironment>(app::system_updater_environment());

@@ -1,7 +1,5 @@
 // rkctl reg: query, add, delete, export and import registry keys and values
 // of the store under the root prefix, in the manner of Windows' reg.exe.
-#include <unistd.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +10,7 @@
 #include <vector>
 
 #include "platform/config/obfuscated_reg_key.h"
+#include "platform/system/process_info.h"
 #include "platform/system/registry/registry.h"
 #include "platform/text/format.h"
 #include "platform/text/utf.h"
@@ -385,7 +384,7 @@ int run_export(const Options& o) {
     const auto bytes = regfile::write_reg_file(file, o.utf8 ? regfile::Encoding::kUtf8 : regfile::Encoding::kUtf16Le);
     // Written beside the target and renamed, so a reader never sees half a file.
     std::filesystem::path temp = target;
-    temp += text::format(".tmp-%d", static_cast<int>(::getpid())).c_str();
+    temp += text::format(".tmp-%d", static_cast<int>(sys::current_process_id())).c_str();
     {
         std::ofstream stream(temp, std::ios::binary | std::ios::trunc);
         stream.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

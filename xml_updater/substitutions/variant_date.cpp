@@ -1,12 +1,12 @@
 #include "xml_updater/substitutions/variant_date.h"
 
-#include <time.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
+#include <ctime>
 #include <cwchar>
 #include <vector>
+
+#include "platform/system/calendar_time.h"
 
 namespace XMLUpdater::v2 {
 namespace {
@@ -48,8 +48,8 @@ int days_in_month(int year, int month) {
     return month == 2 && is_leap(year) ? 29 : kDays[month - 1];
 }
 
-std::optional<DateTimeParts> parts_from_tm(const tm& t) {
-    DateTimeParts p{t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
+std::optional<DateTimeParts> parts_from_calendar(const rk::sys::CalendarTime& t) {
+    DateTimeParts p{t.year, t.month, t.day, t.hour, t.minute, t.second};
     if (p.second > 59) {
         p.second = 59;  // a leap second
     }
@@ -106,17 +106,15 @@ std::optional<DateTimeParts> parts_from_variant_date(double date) {
 }
 
 double local_now() {
-    const time_t now = ::time(nullptr);
-    return variant_date_from_epoch(static_cast<std::int64_t>(now)).value_or(0.0);
+    return variant_date_from_epoch(static_cast<std::int64_t>(std::time(nullptr))).value_or(0.0);
 }
 
 std::optional<double> variant_date_from_epoch(std::int64_t seconds) {
-    const auto t = static_cast<time_t>(seconds);
-    tm local{};
-    if (::localtime_r(&t, &local) == nullptr) {
+    rk::sys::CalendarTime local;
+    if (!rk::sys::local_calendar_time(seconds, local)) {
         return std::nullopt;
     }
-    const auto parts = parts_from_tm(local);
+    const auto parts = parts_from_calendar(local);
     return parts ? variant_date_from_parts(*parts) : std::nullopt;
 }
 
@@ -125,20 +123,18 @@ std::optional<std::int64_t> epoch_from_variant_date(double date) {
     if (!parts) {
         return std::nullopt;
     }
-    tm local{};
-    local.tm_year = parts->year - 1900;
-    local.tm_mon = parts->month - 1;
-    local.tm_mday = parts->day;
-    local.tm_hour = parts->hour;
-    local.tm_min = parts->minute;
-    local.tm_sec = parts->second;
-    local.tm_isdst = -1;
-    errno = 0;
-    const time_t t = ::mktime(&local);
-    if (t == static_cast<time_t>(-1) && errno != 0) {
+    rk::sys::CalendarTime local;
+    local.year = parts->year;
+    local.month = parts->month;
+    local.day = parts->day;
+    local.hour = parts->hour;
+    local.minute = parts->minute;
+    local.second = parts->second;
+    std::int64_t seconds = 0;
+    if (!rk::sys::unix_time_of_local(local, seconds)) {
         return std::nullopt;
     }
-    return static_cast<std::int64_t>(t);
+    return seconds;
 }
 
 bool variant_dates_equal(double a, double b) { return std::fabs(a - b) * kSecondsPerDay < 0.5; }
@@ -148,7 +144,7 @@ std::optional<std::wstring> format_variant_date(double date, std::wstring_view f
     if (!parts || !valid_format(format)) {
         return std::nullopt;
     }
-    tm t{};
+    std::tm t{};
     t.tm_year = parts->year - 1900;
     t.tm_mon = parts->month - 1;
     t.tm_mday = parts->day;
@@ -159,15 +155,9 @@ std::optional<std::wstring> format_variant_date(double date, std::wstring_view f
                                               static_cast<unsigned>(parts->day));
     t.tm_wday = static_cast<int>(((days % 7) + 11) % 7);  // 1970-01-01 was a Thursday
     t.tm_yday = static_cast<int>(days - days_from_civil(parts->year, 1, 1));
-    // Time-zone fields (for %z and %Z) from the C library's view of that
-    // local time; the date fields stay ours, so a DST gap cannot move them.
-    tm zone = t;
-    zone.tm_isdst = -1;
-    if (::mktime(&zone) != static_cast<time_t>(-1)) {
-        t.tm_isdst = zone.tm_isdst;
-        t.tm_gmtoff = zone.tm_gmtoff;
-        t.tm_zone = zone.tm_zone;
-    }
+    // Time-zone fields (for %z and %Z) from the system's view of that local
+    // time; the date fields stay ours, so a DST gap cannot move them.
+    rk::sys::set_local_zone_fields(t);
     const std::wstring pattern(format);
     std::vector<wchar_t> buffer(std::max(kMinFormatBuffer, pattern.size() * kFormatCharsPerDirective + 1));
     const std::size_t written = std::wcsftime(buffer.data(), buffer.size(), pattern.c_str(), &t);

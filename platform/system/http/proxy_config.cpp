@@ -1,7 +1,5 @@
 #include "platform/system/http/proxy_config.h"
 
-#include <arpa/inet.h>
-
 #include <cstdlib>
 #include <vector>
 
@@ -81,13 +79,33 @@ bool glob_match(std::wstring_view pattern, std::wstring_view value) {
     return p == pattern.size();
 }
 
+// Dotted decimal as inet_pton(AF_INET) takes it: four numbers 0-255, no
+// leading zeros.
 std::optional<std::uint32_t> parse_ipv4(std::wstring_view text_value) {
-    const std::string narrow = text::wide_to_utf8(text_value);
-    in_addr address{};
-    if (::inet_pton(AF_INET, narrow.c_str(), &address) != 1) {
+    std::uint32_t address = 0;
+    std::size_t i = 0;
+    for (int octet = 0; octet < 4; ++octet) {
+        if (octet > 0) {
+            if (i >= text_value.size() || text_value[i] != L'.') {
+                return std::nullopt;
+            }
+            ++i;
+        }
+        const std::size_t start = i;
+        std::uint32_t value = 0;
+        while (i < text_value.size() && i - start < 3 && text_value[i] >= L'0' && text_value[i] <= L'9') {
+            value = value * 10 + static_cast<std::uint32_t>(text_value[i] - L'0');
+            ++i;
+        }
+        if (i == start || value > 255 || (i - start > 1 && text_value[start] == L'0')) {
+            return std::nullopt;
+        }
+        address = address << 8 | value;
+    }
+    if (i != text_value.size()) {
         return std::nullopt;
     }
-    return ntohl(address.s_addr);
+    return address;
 }
 
 bool cidr_match(std::wstring_view pattern, std::wstring_view host) {

@@ -14,7 +14,7 @@
 
 #include "platform/system/http/proxy_config.h"
 
-namespace XMLUpdater::v2 {
+namespace rk::sys::http {
 
 inline constexpr char kImpersonationNoSession[] = "no active session found";
 inline constexpr char kImpersonationNoProcess[] = "process not found";
@@ -25,6 +25,6 @@ std::optional<bool> RunsAsService(std::string& error);
 
 // The environment of the logged-on user's session, or null with `error`
 // set to one of the texts above (or a system error text).
-rk::sys::http::EnvironmentReader LoggedOnUserEnvironment(std::string& error);
+EnvironmentReader LoggedOnUserEnvironment(std::string& error);
 
-}  // namespace XMLUpdater::v2
+}  // namespace rk::sys::http

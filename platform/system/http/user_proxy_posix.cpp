@@ -1,4 +1,4 @@
-#include "xml_updater/user_proxy.h"
+#include "platform/system/http/user_proxy.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,7 +12,7 @@
 #include <map>
 #include <set>
 
-namespace XMLUpdater::v2 {
+namespace rk::sys::http {
 namespace {
 
 constexpr char kSessionVariable[] = "XDG_SESSION_ID";
@@ -43,7 +43,7 @@ std::optional<bool> RunsAsService(std::string& /*error*/) {
     return ::geteuid() == 0 && std::getenv(kSessionVariable) == nullptr;
 }
 
-rk::sys::http::EnvironmentReader LoggedOnUserEnvironment(std::string& error) {
+EnvironmentReader LoggedOnUserEnvironment(std::string& error) {
     std::error_code ec;
     std::set<long> pids;
     for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
@@ -81,4 +81,4 @@ rk::sys::http::EnvironmentReader LoggedOnUserEnvironment(std::string& error) {
     return nullptr;
 }
 
-}  // namespace XMLUpdater::v2
+}  // namespace rk::sys::http

@@ -5,6 +5,7 @@
 // uname() reports ("6.1.0-18-amd64" gives 6.1, build 0), service pack 0.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -15,6 +16,14 @@ namespace rk::sys {
 
 // VER_PLATFORM_WIN32_NT: the platform identifier every supported system reports.
 inline constexpr DWORD kVerPlatformWin32Nt = 2;
+
+// PROCESSOR_ARCHITECTURE_* values of the Windows SDK.
+inline constexpr std::uint16_t kProcessorArchitectureIntel = 0;
+inline constexpr std::uint16_t kProcessorArchitectureArm = 5;
+inline constexpr std::uint16_t kProcessorArchitectureIa64 = 6;
+inline constexpr std::uint16_t kProcessorArchitectureAmd64 = 9;
+inline constexpr std::uint16_t kProcessorArchitectureArm64 = 12;
+inline constexpr std::uint16_t kProcessorArchitectureUnknown = 0xFFFF;
 
 struct OsVersion {
     DWORD major = 0;
@@ -27,6 +36,9 @@ struct OsVersion {
     std::wstring system_name;    // "Linux"
     std::wstring release;        // "6.1.0-18-amd64"
     std::wstring machine;        // "x86_64"
+    // GetNativeSystemInfo's wProcessorArchitecture: the operating system's,
+    // not this program's.
+    std::uint16_t processor_architecture = kProcessorArchitectureUnknown;
 };
 
 class OsInfo {

@@ -11,6 +11,18 @@ namespace {
 constexpr std::string_view k64BitMachines[] = {"x86_64", "aarch64", "ppc64", "ppc64le", "s390x", "riscv64",
                                                "loongarch64", "mips64", "sparc64", "alpha", "ia64"};
 
+// uname's machine names of the Linux ports.
+std::uint16_t architecture_of(std::string_view machine) {
+    if (machine == "x86_64" || machine == "amd64") return kProcessorArchitectureAmd64;
+    if (machine == "i386" || machine == "i486" || machine == "i586" || machine == "i686" || machine == "x86") {
+        return kProcessorArchitectureIntel;
+    }
+    if (machine == "aarch64" || machine == "arm64") return kProcessorArchitectureArm64;
+    if (machine.starts_with("arm")) return kProcessorArchitectureArm;
+    if (machine == "ia64") return kProcessorArchitectureIa64;
+    return kProcessorArchitectureUnknown;
+}
+
 class UnameOsInfo final : public OsInfo {
 public:
     OsVersion version() const override {
@@ -29,6 +41,7 @@ OsVersion os_version_from_uname(std::string_view system_name, std::string_view r
     version.system_name = text::utf8_to_wide(system_name);
     version.release = text::utf8_to_wide(release);
     version.machine = text::utf8_to_wide(machine);
+    version.processor_architecture = architecture_of(machine);
     for (std::string_view known : k64BitMachines) {
         version.is_64bit |= machine == known;
     }

@@ -35,6 +35,20 @@ TEST(OsVersionFromUname, ReleaseTexts) {
     EXPECT_FALSE(os_version_from_uname("Linux", "6.1", "i686").is_64bit);
 }
 
+TEST(OsVersionFromUname, MachineNamesGiveTheWindowsArchitecture) {
+    const struct {
+        const char* machine;
+        std::uint16_t architecture;
+    } cases[] = {
+        {"x86_64", 9}, {"i686", 0}, {"i386", 0}, {"aarch64", 12}, {"armv7l", 5}, {"ia64", 6},
+        {"riscv64", 0xFFFF}, {"", 0xFFFF},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(os_version_from_uname("Linux", "6.1", c.machine).processor_architecture, c.architecture)
+            << c.machine;
+    }
+}
+
 TEST(IsVersionAtLeast, ComparesMajorMinorServicePackInOrder) {
     struct Case {
         DWORD major, minor, sp;      // running

@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-namespace rk::app {
+namespace rk::sys {
 
 // The variables removed before the program executes itself.
 inline constexpr const char* kLoaderVariables[] = {"LD_PRELOAD", "LD_LIBRARY_PATH", "LD_AUDIT", "GCONV_PATH"};
@@ -42,4 +42,4 @@ std::vector<std::string> LoaderVariablesIn(const char* const* environment);
 // twice.
 bool SecureStart(char* const* argv, const std::function<bool()>& stay_first = {});
 
-}  // namespace rk::app
+}  // namespace rk::sys

@@ -1,4 +1,4 @@
-#include "app/daemon/secure_start.h"
+#include "platform/system/process/secure_start.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -11,7 +11,7 @@
 
 extern char** environ;
 
-namespace rk::app {
+namespace rk::sys {
 namespace {
 
 bool make_standard_descriptors_valid() {
@@ -96,4 +96,4 @@ bool SecureStart(char* const* argv, const std::function<bool()>& stay_first) {
     return false;
 }
 
-}  // namespace rk::app
+}  // namespace rk::sys

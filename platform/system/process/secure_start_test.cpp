@@ -1,11 +1,11 @@
-#include "app/daemon/secure_start.h"
+#include "platform/system/process/secure_start.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-namespace rk::app {
+namespace rk::sys {
 namespace {
 
 TEST(SecureStart, LoaderVariablesAreFoundByExactName) {
@@ -30,4 +30,4 @@ TEST(SecureStart, LoaderVariablesAreFoundByExactName) {
 }
 
 }  // namespace
-}  // namespace rk::app
+}  // namespace rk::sys
