@@ -38,18 +38,27 @@ for lib in rapidxml rapidjson; do
     if [ -d "/usr/include/$lib" ]; then ln -s "/usr/include/$lib" "$shared/$lib"; fi
 done
 
+# The standard library, parsed once: a precompiled header halves the time.
+flags=(-std=c++20 -Wall -Wextra -Wpedantic -Werror -Wno-unknown-pragmas)
+printf '#include <%s>\n' algorithm array atomic chrono condition_variable cstdint cstdio cstdlib cstring ctime \
+    cwchar filesystem fstream functional map memory mutex optional set span sstream string string_view \
+    system_error thread unordered_map variant vector >"$shared/std.h"
+"$cxx" "${flags[@]}" -x c++-header "$shared/std.h" -o "$shared/std.h.gch"
+
 skip_pattern='fatal error: (openssl/|pcre2\.h|curl/|sqlite3\.h|duktape\.h|duk_config\.h|mspack\.h|systemd/|lttng/)'
 
 mapfile -d '' sources < <(git ls-files -z -- '*.cpp' |
     grep -zvE '(_posix|_test|_test_child|_fuzz)\.cpp$|(^|/)test/|^bench/|^tools/demo_server/|^platform/logging/etw_trace_writer_lttng\.cpp$')
 
 export cxx build shared skip_pattern
+export flags_text="${flags[*]}"
 check_one() {
     local out
-    if out=$("$cxx" -std=c++20 -fsyntax-only -Wall -Wextra -Wpedantic -Werror -Wno-unknown-pragmas \
+    # shellcheck disable=SC2086
+    if out=$("$cxx" $flags_text -fsyntax-only -Winvalid-pch -include "$shared/std.h" \
              -I. -I"$build/generated" -isystem "$shared" "$1" 2>&1); then
         echo "ok $1"
-    elif grep -qE "$skip_pattern" <<<"$out"; then
+    elif grep -qE "$skip_pattern" <<<"$out" && [ "$(grep -c 'error:' <<<"$out")" -eq 1 ]; then
         echo "skip $1 ($(grep -oE "$skip_pattern[^:]*" <<<"$out" | head -1 | sed 's/fatal error: //'))"
     else
         echo "FAIL $1"

@@ -7,6 +7,8 @@ set -euo pipefail
 packages=(
   # toolchain
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev lld
+  # portability check of the sources (scripts/check-mingw.sh)
+  g++-mingw-w64-x86-64-posix
   # libraries
   librapidxml-dev libpcre2-dev rapidjson-dev libcurl4-openssl-dev libssl-dev
   libsqlite3-dev libmspack-dev zlib1g-dev duktape-dev libsystemd-dev

@@ -18,8 +18,6 @@ bool variable_is_set(const char* name) {
     return value != nullptr && value[0] != '\0' && std::string_view(value) != "0";
 }
 
-bool given_but_empty(const wchar_t* text) { return text != nullptr && text[0] == L'\0'; }
-
 std::int64_t now_unix_millis() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
@@ -59,15 +57,9 @@ void CDevelopmentLogging::WriteLine(const std::string& line) const {
 
 rk::DWORD CDevelopmentLogging::InitializeCommon(const wchar_t* group, ModuleHandle module, const wchar_t* host,
                                                 std::unique_ptr<LoggingConfigListenerIf> listener) {
-    if (initialized_.load()) {
-        return kErrorAlreadyInitialized;
+    if (const rk::DWORD err = BeginInitialize(group, host); err != rk::win::kErrorSuccess) {
+        return err;
     }
-    if (given_but_empty(group) || given_but_empty(host)) {
-        return rk::win::kErrorInvalidParameter;
-    }
-    group_ = group != nullptr ? group : L"";
-    host_ = host != nullptr ? host : L"";
-    image_name_ = rk::logging::file_name_of(rk::logging::process_image_path());
     module_file_name_ = rk::logging::module_path(module);
     module_base_name_ = rk::logging::strip_extension(rk::logging::file_name_of(module_file_name_));
     BuildModuleKey();
@@ -80,11 +72,7 @@ rk::DWORD CDevelopmentLogging::InitializeCommon(const wchar_t* group, ModuleHand
         SetSeverity(rk::log_level::kDefaultSeverity);
         SetFlags(0);
     }
-    if (const char* severity = std::getenv(kLogSeverityVariable); severity != nullptr) {
-        if (const auto value = rk::text::parse_uint32_exact(rk::text::utf8_to_wide(severity))) {
-            SetSeverity(static_cast<LogLevel>(*value));
-        }
-    }
+    ApplySeverityFromEnvironment();
     initialized_.store(true);
     return rk::win::kErrorSuccess;
 }
@@ -102,16 +90,6 @@ rk::DWORD CDevelopmentLogging::Initialize_ex(const wchar_t* /*applicationName*/,
 
 rk::DWORD CDevelopmentLogging::Start() { return rk::win::kErrorSuccess; }
 
-rk::DWORD CDevelopmentLogging::GetModuleKey(std::wstring& out) const {
-    out = module_key_;
-    return rk::win::kErrorSuccess;
-}
-
-rk::DWORD CDevelopmentLogging::GetGroup(std::wstring& out) const {
-    out = group_;
-    return rk::win::kErrorSuccess;
-}
-
 rk::DWORD CDevelopmentLogging::Uninitialize() {
     if (!initialized_.load()) {
         return kErrorNotInitialized;
@@ -119,49 +97,6 @@ rk::DWORD CDevelopmentLogging::Uninitialize() {
     Shutdown();
     initialized_.store(false);
     return rk::win::kErrorSuccess;
-}
-
-void CDevelopmentLogging::SetEnabled(bool enabled) { enabled_.store(enabled); }
-
-bool CDevelopmentLogging::IsEnabled() const { return enabled_.load(); }
-
-rk::DWORD CDevelopmentLogging::Log(LogLevel level, const wchar_t* file, const wchar_t* function, int line,
-                                   const wchar_t* format, rk::text::FormatArgs args) {
-    if (!IsEnabled() || !IsLevelEnabled(level) || format == nullptr || format[0] == L'\0') {
-        return rk::win::kErrorSuccess;
-    }
-    return LogV_ex(level, file, function, line, format, args);
-}
-
-rk::DWORD CDevelopmentLogging::Write(const wchar_t* file, const wchar_t* function, int line, LogLevel level,
-                                     const wchar_t* message) {
-    return Write_ex(level, file, function, line, message);
-}
-
-bool CDevelopmentLogging::IsLevelEnabled(LogLevel level) const {
-    return rk::log_level::passes_filter(level, severity_.load());
-}
-
-void CDevelopmentLogging::SetMaxEntries(rk::DWORD /*entries*/) {}
-rk::DWORD CDevelopmentLogging::GetMaxEntries() const { return 0; }
-void CDevelopmentLogging::SetMaxSize(rk::DWORD /*bytes*/) {}
-rk::DWORD CDevelopmentLogging::GetMaxSize() const { return 0; }
-
-void CDevelopmentLogging::SetSeverity(LogLevel severity) {
-    severity_.store(rk::log_level::clamp_severity(severity));
-}
-
-LogLevel CDevelopmentLogging::GetSeverity() const { return severity_.load(); }
-
-void CDevelopmentLogging::SetFlags(rk::DWORD flags) { flags_.store(flags); }
-
-rk::DWORD CDevelopmentLogging::AddRef() { return refs_.fetch_add(1) + 1; }
-
-rk::DWORD CDevelopmentLogging::Release() {
-    rk::DWORD current = refs_.load();
-    while (current > 0 && !refs_.compare_exchange_weak(current, current - 1)) {
-    }
-    return current > 0 ? current - 1 : 0;
 }
 
 rk::DWORD CDevelopmentLogging::LogV_ex(LogLevel level, const wchar_t* file, const wchar_t* function, int line,
@@ -197,10 +132,6 @@ rk::DWORD CDevelopmentLogging::GetModuleName(std::wstring& out, ModuleHandle mod
         out = rk::logging::strip_extension(out);
     }
     return rk::win::kErrorSuccess;
-}
-
-void CDevelopmentLogging::BuildModuleKey() {
-    module_key_ = module_base_name_.empty() ? group_ : group_ + L"\\" + module_base_name_;
 }
 
 rk::DWORD CDevelopmentLogging::StopTrace() { return rk::win::kErrorSuccess; }

@@ -18,8 +18,6 @@
 namespace ETWLogging {
 namespace {
 
-bool given_but_empty(const wchar_t* text) { return text != nullptr && text[0] == L'\0'; }
-
 // Thread IDs cost a system call; each thread asks once.
 std::uint32_t cached_thread_id() {
     thread_local const std::uint32_t id = rk::logging::current_thread_id();
@@ -68,20 +66,14 @@ rk::DWORD CETWLogging::Initialize(const wchar_t* group, ModuleHandle module, con
 
 rk::DWORD CETWLogging::Initialize_ex(const wchar_t* applicationName, const wchar_t* group, ModuleHandle module,
                                      const wchar_t* host, std::unique_ptr<LoggingConfigListenerIf> listener) {
-    if (initialized_.load()) {
-        return kErrorAlreadyInitialized;
-    }
-    if (given_but_empty(group) || given_but_empty(host)) {
-        return rk::win::kErrorInvalidParameter;
+    if (const rk::DWORD err = BeginInitialize(group, host); err != rk::win::kErrorSuccess) {
+        return err;
     }
     last_application_name_ = applicationName != nullptr ? applicationName : L"";
-    group_ = group != nullptr ? group : L"";
-    host_ = host != nullptr ? host : L"";
     if (const rk::DWORD err = properties_.Load(applicationName); err != rk::win::kErrorSuccess) {
         return err;
     }
 
-    image_name_ = rk::logging::file_name_of(rk::logging::process_image_path());
     std::wstring base_name;
     GetModuleName(base_name, module, true);
     module_base_name_ = base_name;
@@ -94,11 +86,7 @@ rk::DWORD CETWLogging::Initialize_ex(const wchar_t* applicationName, const wchar
     }
     listener_->Attach(this);
     listener_->OnConfigurationChange(true, rk::log_level::kDefaultSeverity, 0);
-    if (const char* severity = std::getenv(kLogSeverityVariable); severity != nullptr) {
-        if (const auto value = rk::text::parse_uint32_exact(rk::text::utf8_to_wide(severity))) {
-            SetSeverity(static_cast<LogLevel>(*value));
-        }
-    }
+    ApplySeverityFromEnvironment();
 
     process_id_ = rk::logging::current_process_id();
     const ModuleFacts& facts = module_facts(module);
@@ -233,16 +221,6 @@ rk::DWORD CETWLogging::ControlCallback(rk::DWORD requestCode, void* context) {
     }
 }
 
-rk::DWORD CETWLogging::GetModuleKey(std::wstring& out) const {
-    out = module_key_;
-    return rk::win::kErrorSuccess;
-}
-
-rk::DWORD CETWLogging::GetGroup(std::wstring& out) const {
-    out = group_;
-    return rk::win::kErrorSuccess;
-}
-
 rk::DWORD CETWLogging::Uninitialize() {
     if (!initialized_.load()) {
         return kErrorNotInitialized;
@@ -253,48 +231,13 @@ rk::DWORD CETWLogging::Uninitialize() {
     return rk::win::kErrorSuccess;
 }
 
-void CETWLogging::SetEnabled(bool enabled) { enabled_.store(enabled); }
-
-bool CETWLogging::IsEnabled() const { return enabled_.load(); }
-
-rk::DWORD CETWLogging::Log(LogLevel level, const wchar_t* file, const wchar_t* function, int line,
-                           const wchar_t* format, rk::text::FormatArgs args) {
-    if (!IsEnabled() || !IsLevelEnabled(level) || format == nullptr || format[0] == L'\0') {
-        return rk::win::kErrorSuccess;
-    }
-    return LogV_ex(level, file, function, line, format, args);
-}
-
-rk::DWORD CETWLogging::Write(const wchar_t* file, const wchar_t* function, int line, LogLevel level,
-                             const wchar_t* message) {
-    return Write_ex(level, file, function, line, message);
-}
-
 bool CETWLogging::IsLevelEnabled(LogLevel level) const {
-    return rk::log_level::passes_filter(level, severity_.load(std::memory_order_relaxed));
+    return CLoggerBase::IsLevelEnabled(level);
 }
-
-void CETWLogging::SetMaxEntries(rk::DWORD) {}
-rk::DWORD CETWLogging::GetMaxEntries() const { return 0; }
-void CETWLogging::SetMaxSize(rk::DWORD) {}
-rk::DWORD CETWLogging::GetMaxSize() const { return 0; }
-
-void CETWLogging::SetSeverity(LogLevel severity) { severity_.store(rk::log_level::clamp_severity(severity)); }
-
-LogLevel CETWLogging::GetSeverity() const { return severity_.load(); }
 
 void CETWLogging::SetFlags(rk::DWORD flags) {
-    flags_.store(flags);
+    CLoggerBase::SetFlags(flags);
     structured_registered_.store((flags & kFlagStructuredProvider) != 0);
-}
-
-rk::DWORD CETWLogging::AddRef() { return refs_.fetch_add(1) + 1; }
-
-rk::DWORD CETWLogging::Release() {
-    rk::DWORD current = refs_.load();
-    while (current > 0 && !refs_.compare_exchange_weak(current, current - 1)) {
-    }
-    return current > 0 ? current - 1 : 0;
 }
 
 rk::DWORD CETWLogging::LogV_ex(LogLevel level, const wchar_t* file, const wchar_t* function, int line,
@@ -369,10 +312,6 @@ rk::DWORD CETWLogging::GetModuleName(std::wstring& out, ModuleHandle module, boo
     std::wstring name = rk::logging::file_name_of(rk::logging::module_path(module));
     out = stripExtension ? rk::logging::strip_extension(name) : name;
     return rk::win::kErrorSuccess;
-}
-
-void CETWLogging::BuildModuleKey() {
-    module_key_ = module_base_name_.empty() ? group_ : group_ + L"\\" + module_base_name_;
 }
 
 void CETWLogging::FillRecord(const wchar_t* file, const wchar_t* function, int line, LogRecord& record) const {

@@ -27,7 +27,7 @@
 #include "platform/text/guid.h"
 #include "platform/logging/etw_app_properties.h"
 #include "platform/logging/etw_trace_writer.h"
-#include "platform/logging/logging_if_ex.h"
+#include "platform/logging/logger_base.h"
 
 namespace ETWLogging {
 
@@ -61,9 +61,8 @@ inline constexpr std::chrono::milliseconds kSessionPollInterval{100};
 // which stands for the module's version resource.
 const wchar_t* ModuleFileVersion();
 
-class CETWLogging final : public CLoggingIf_ex {
+class CETWLogging final : public CLoggerBase {
 public:
-    using CLoggingIf_ex::Log;
     using CLoggingIf_ex::Log_ex;
 
     CETWLogging();
@@ -74,25 +73,9 @@ public:
 
     rk::DWORD Initialize(const wchar_t* group, ModuleHandle module, const wchar_t* host, rk::DWORD options) override;
     rk::DWORD Start() override;
-    rk::DWORD GetModuleKey(std::wstring& out) const override;
-    rk::DWORD GetGroup(std::wstring& out) const override;
     rk::DWORD Uninitialize() override;
-    void SetEnabled(bool enabled) override;
-    bool IsEnabled() const override;
-    rk::DWORD Log(LogLevel level, const wchar_t* file, const wchar_t* function, int line, const wchar_t* format,
-                  rk::text::FormatArgs args) override;
-    rk::DWORD Write(const wchar_t* file, const wchar_t* function, int line, LogLevel level,
-                    const wchar_t* message) override;
     bool IsLevelEnabled(LogLevel level) const override;
-    void SetMaxEntries(rk::DWORD entries) override;
-    rk::DWORD GetMaxEntries() const override;
-    void SetMaxSize(rk::DWORD bytes) override;
-    rk::DWORD GetMaxSize() const override;
-    void SetSeverity(LogLevel severity) override;
-    LogLevel GetSeverity() const override;
     void SetFlags(rk::DWORD flags) override;
-    rk::DWORD AddRef() override;
-    rk::DWORD Release() override;
 
     rk::DWORD Initialize_ex(const wchar_t* applicationName, const wchar_t* group, ModuleHandle module,
                             const wchar_t* host, std::unique_ptr<LoggingConfigListenerIf> listener) override;
@@ -101,7 +84,6 @@ public:
     rk::DWORD ControlCallback(rk::DWORD requestCode, void* context) override;
     void SetEventClassGuid() override;
     rk::DWORD GetModuleName(std::wstring& out, ModuleHandle module, bool stripExtension) const override;
-    void BuildModuleKey() override;
     rk::DWORD StopTrace() override;
     void FillRecord(const wchar_t* file, const wchar_t* function, int line, LogRecord& record) const override;
 
@@ -123,11 +105,6 @@ private:
     const int echo_fd_;
     const std::chrono::milliseconds poll_interval_;
 
-    std::atomic<bool> initialized_{false};
-    std::atomic<bool> enabled_{true};
-    std::atomic<LogLevel> severity_{rk::log_level::kDefaultSeverity};
-    std::atomic<rk::DWORD> flags_{0};
-    std::atomic<rk::DWORD> refs_{0};
     std::atomic<bool> structured_registered_{false};
     std::atomic<std::uint64_t> trace_logger_handle_{0};
 
@@ -145,17 +122,10 @@ private:
 
     std::uint32_t process_id_ = 0;
     std::wstring last_application_name_;
-    std::wstring group_;
-    std::wstring host_;
-    std::wstring image_name_;
-    std::wstring module_base_name_;
-    std::wstring module_key_;
-    std::wstring module_file_name_;
     std::wstring module_file_version_;
     rk::win::GUID event_class_guid_{};
     // UTF-8 forms of the fields that do not change per line.
     std::string image_utf8_, module_utf8_, version_utf8_, group_utf8_;
-    std::unique_ptr<LoggingConfigListenerIf> listener_;
     internal::ETWAppProperties properties_;
 };
 

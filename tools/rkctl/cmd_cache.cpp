@@ -22,6 +22,9 @@ namespace {
 namespace fs = std::filesystem;
 namespace wc = XMLUpdater::v2::web_cache;
 
+// A host path as UTF-8 for messages.
+std::string shown(const fs::path& path) { return text::wide_to_utf8(sys::wide_path(path)); }
+
 constexpr char kUsage[] =
     "usage: rkctl cache show FILE\n"
     "\n"
@@ -43,11 +46,11 @@ int show(const fs::path& given) {
         case BoundedRead::kOk:
             break;
         case BoundedRead::kTooLarge:
-            std::fprintf(stderr, "rkctl cache: %s is larger than %s\n", text::wide_to_utf8(sys::wide_path(metadata)).c_str(),
+            std::fprintf(stderr, "rkctl cache: %s is larger than %s\n", shown(metadata).c_str(),
                          size_text(wc::kMaxMetadataFileBytes).c_str());
             return kExitFailure;
         case BoundedRead::kCannotRead:
-            std::fprintf(stderr, "rkctl cache: cannot open %s\n", text::wide_to_utf8(sys::wide_path(metadata)).c_str());
+            std::fprintf(stderr, "rkctl cache: cannot open %s\n", shown(metadata).c_str());
             return kExitFailure;
     }
     const std::vector<std::uint8_t> bytes(raw.begin(), raw.end());
@@ -55,13 +58,13 @@ int show(const fs::path& given) {
     try {
         store = wc::decode_metadata(bytes);
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "rkctl cache: %s: %s\n", metadata.c_str(), error.what());
+        std::fprintf(stderr, "rkctl cache: %s: %s\n", shown(metadata).c_str(), error.what());
         return kExitFailure;
     }
     std::error_code ec;
     const std::uint64_t size = fs::exists(data, ec) ? fs::file_size(data, ec) : 0;
-    std::printf("file: %s (%llu bytes on disk)\n", data.c_str(), static_cast<unsigned long long>(size));
-    std::printf("metadata: %s\n", metadata.c_str());
+    std::printf("file: %s (%llu bytes on disk)\n", shown(data).c_str(), static_cast<unsigned long long>(size));
+    std::printf("metadata: %s\n", shown(metadata).c_str());
     for (const auto& [key, value] : store.entries()) {
         const std::string text = std::holds_alternative<std::wstring>(value)
                                      ? text::wide_to_utf8(std::get<std::wstring>(value))
