@@ -58,15 +58,7 @@ std::optional<std::wstring> FormatRecordCreated(std::int64_t seconds) {
     if (!rk::sys::utc_calendar_time(seconds, utc)) {
         return std::nullopt;
     }
-    std::tm parts{};
-    parts.tm_year = utc.year - 1900;
-    parts.tm_mon = utc.month - 1;
-    parts.tm_mday = utc.day;
-    parts.tm_hour = utc.hour;
-    parts.tm_min = utc.minute;
-    parts.tm_sec = utc.second;
-    parts.tm_wday = utc.day_of_week;
-    parts.tm_yday = utc.day_of_year;
+    const std::tm parts = rk::sys::to_tm(utc);
     wchar_t buffer[50];
     const std::size_t n = std::wcsftime(buffer, std::size(buffer), kRecordTimeFormat, &parts);
     if (n == 0) {

@@ -30,8 +30,9 @@ bool CBaseIniReader::Load(const std::wstring& path) {
         error = file.read_to_end(bytes, kIniMaxFileBytes);
     }
     if (error != rk::win::kErrorSuccess) {
-        // A missing file keeps its path: SetString creates it.
-        if (error != rk::win::kErrorFileNotFound && error != rk::win::kErrorPathNotFound) {
+        // A missing file keeps its path: SetString creates it. A missing or
+        // unusable folder (3) does not.
+        if (error != rk::win::kErrorFileNotFound) {
             path_.clear();
         }
         return false;

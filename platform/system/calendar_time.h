@@ -22,6 +22,21 @@ struct CalendarTime {
     friend bool operator==(const CalendarTime&, const CalendarTime&) = default;
 };
 
+// The same fields as struct tm (for wcsftime; no daylight-saving or zone
+// fields set).
+inline std::tm to_tm(const CalendarTime& time) {
+    std::tm parts{};
+    parts.tm_year = time.year - 1900;
+    parts.tm_mon = time.month - 1;
+    parts.tm_mday = time.day;
+    parts.tm_hour = time.hour;
+    parts.tm_min = time.minute;
+    parts.tm_sec = time.second;
+    parts.tm_wday = time.day_of_week;
+    parts.tm_yday = time.day_of_year;
+    return parts;
+}
+
 // UTC calendar time of `unix_seconds`; false outside years 1601-30827,
 // the range SYSTEMTIME holds.
 bool utc_calendar_time(std::int64_t unix_seconds, CalendarTime& out);

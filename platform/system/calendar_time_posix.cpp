@@ -43,13 +43,7 @@ bool local_calendar_time(std::int64_t unix_seconds, CalendarTime& out) {
 }
 
 bool unix_time_of_local(const CalendarTime& local, std::int64_t& unix_seconds) {
-    std::tm parts{};
-    parts.tm_year = local.year - 1900;
-    parts.tm_mon = local.month - 1;
-    parts.tm_mday = local.day;
-    parts.tm_hour = local.hour;
-    parts.tm_min = local.minute;
-    parts.tm_sec = local.second;
+    std::tm parts = to_tm(local);
     parts.tm_isdst = -1;
     // -1 is also the answer for 1969-12-31 23:59:59 UTC: only errno tells.
     errno = 0;
