@@ -16,6 +16,7 @@
 #   sqlite3.h     SQLite (registry store)
 #   duktape.h duk_config.h   Duktape (script engine)
 #   mspack.h      libmspack (cabinets)
+#   zlib.h        zlib (MSZIP cabinet folders)
 #   systemd/      sd-bus (local service IPC)
 #   lttng/        LTTng-UST (trace provider)
 # A source is skipped when the compiler stops at one of these headers
@@ -45,7 +46,7 @@ printf '#include <%s>\n' algorithm array atomic chrono condition_variable cstdin
     system_error thread unordered_map variant vector >"$shared/std.h"
 "$cxx" "${flags[@]}" -x c++-header "$shared/std.h" -o "$shared/std.h.gch"
 
-skip_pattern='fatal error: (openssl/|pcre2\.h|curl/|sqlite3\.h|duktape\.h|duk_config\.h|mspack\.h|systemd/|lttng/)'
+skip_pattern='fatal error: (openssl/|pcre2\.h|curl/|sqlite3\.h|duktape\.h|duk_config\.h|mspack\.h|zlib\.h|systemd/|lttng/)'
 
 mapfile -d '' sources < <(git ls-files -z -- '*.cpp' |
     grep -zvE '(_posix|_test|_test_child|_fuzz)\.cpp$|(^|/)test/|^bench/|^tools/demo_server/|^platform/logging/etw_trace_writer_lttng\.cpp$')
