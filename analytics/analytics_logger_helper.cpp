@@ -1,10 +1,12 @@
 #include "analytics/analytics_logger_helper.h"
 
 #include <chrono>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <ostream>
+#include <streambuf>
+#include <utility>
 
 #include "analytics/analytics_log.h"
 #include "analytics/record_json.h"
@@ -13,7 +15,6 @@
 #include "platform/macros/common_replacements.h"
 #include "platform/system/files.h"
 #include "platform/system/folder.h"
-#include "platform/system/paths.h"
 
 namespace Halden::Analytics {
 namespace {
@@ -21,14 +22,43 @@ namespace {
 constexpr wchar_t kFile[] = L"AnalyticsLoggerHelper.cpp";
 using log::kFailure;
 
-struct OpenLog {
-    std::ofstream file;
-    LogStream stream;
+// An open log file as an output stream: unbuffered, so each line the logger
+// writes is one append.
+class FileOutput final : public std::streambuf {
+public:
+    explicit FileOutput(rk::sys::File file) : file_(std::move(file)) {}
+
+protected:
+    int_type overflow(int_type c) override {
+        if (traits_type::eq_int_type(c, traits_type::eof())) {
+            return traits_type::not_eof(c);
+        }
+        const char byte = traits_type::to_char_type(c);
+        return file_.write_all(&byte, 1) == 0 ? c : traits_type::eof();
+    }
+    std::streamsize xsputn(const char* data, std::streamsize size) override {
+        return file_.write_all(data, static_cast<std::size_t>(size)) == 0 ? size : 0;
+    }
+
+private:
+    rk::sys::File file_;
 };
 
-// The process's log streams by kind, and the mutex every writer takes.
+// A file that could not be opened stays a stream that is not open.
+struct OpenLog {
+    explicit OpenLog(rk::sys::File file) : open(file.is_open()), output(std::move(file)), stream(&output) {}
+    bool open;
+    FileOutput output;
+    std::ostream stream;
+    LogStream log_stream{open, &stream};
+};
+
+// The process's log streams by kind, the log folder they are opened in
+// (checked once, then held open: a link swapped in for it later is never
+// followed) and the mutex every writer takes.
 struct Streams {
     std::mutex mutex;
+    rk::sys::Folder folder;
     std::map<int, std::unique_ptr<OpenLog>> open;
 };
 
@@ -46,48 +76,48 @@ const wchar_t* file_name_of(int type) {
     return nullptr;
 }
 
-// The log folder, created when missing; a link in its place is removed
-// first so nothing is written through it. Empty when it cannot be had.
-std::wstring prepare_folder() {
+// The log folder, created when missing and held open; a link in its place,
+// or on the way below its known folder, is removed first so nothing is
+// written through it, and ".." may not leave that folder (folder.h). Not
+// open when it cannot be had.
+const rk::sys::Folder& log_folder() {
     constexpr wchar_t kFunction[] = L"CAnalyticsLoggerHelper::GetLogFolder";
+    rk::sys::Folder& prepared = streams().folder;
+    if (prepared.is_open()) {
+        return prepared;
+    }
     std::wstring folder = kLoggerFolder;
     DiraDoro::CommonReplacements().Replace(folder);
     if (folder.find(L"$(") != std::wstring::npos) {
         log::Write(kFailure, kFile, kFunction, __LINE__, L"Couldn't resolve place holder for: %s", kLoggerFolder);
-        return {};
+        return prepared;
     }
-    // Links on the way below its known folder and at it are removed too,
-    // and ".." may not leave that folder (folder.h).
     const bool existed = rk::sys::is_directory(folder) && !rk::sys::is_reparse_point(folder);
-    rk::sys::Folder prepared;
     const rk::DWORD result = rk::sys::prepare_folder_at(folder, rk::sys::FolderCreation::kAll, prepared);
     if (!existed) {
         log::Write(log::kProgress, kFile, kFunction, __LINE__, L"CreateDirectory for %s, result: %d", folder, result);
     }
-    return result == 0 ? folder : std::wstring();
+    return prepared;
 }
 
-// The stream of a kind, opened on first use; null when it cannot be.
+// The stream of a kind, opened on first use relative to the held folder,
+// never through a link at its name; null without a folder.
 LogStream* stream_of(int type, const wchar_t* name) {
     auto& slot = streams().open[type];
     if (!slot) {
-        const std::wstring folder = prepare_folder();
-        if (folder.empty()) {
+        const rk::sys::Folder& folder = log_folder();
+        if (!folder.is_open()) {
             return nullptr;
         }
-        const std::wstring path = folder + L"\\" + name;
-        if (rk::sys::is_reparse_point(path)) {
-            rk::sys::delete_file(path);
-        }
-        const auto host = rk::sys::to_host_path(path);
-        if (!host) {
-            return nullptr;
-        }
-        slot = std::make_unique<OpenLog>();
-        slot->file.open(*host, std::ios::binary | std::ios::app);
-        slot->stream = LogStream{slot->file.is_open(), &slot->file};
+        rk::sys::FileOpenOptions options;
+        options.access = rk::sys::kFileAppendData;
+        options.share = rk::sys::kFileShareRead | rk::sys::kFileShareWrite;
+        options.disposition = rk::sys::kOpenAlways;
+        rk::sys::File file;
+        folder.open_own_file(name, options, file);
+        slot = std::make_unique<OpenLog>(std::move(file));
     }
-    return &slot->stream;
+    return &slot->log_stream;
 }
 
 }  // namespace
@@ -166,6 +196,7 @@ void CAnalyticsLoggerHelper::WriteAutomationError(const std::wstring& unique_id,
 void CAnalyticsLoggerHelper::CloseStreams() {
     const std::lock_guard lock(streams().mutex);
     streams().open.clear();
+    streams().folder = rk::sys::Folder();
 }
 
 }  // namespace Halden::Analytics

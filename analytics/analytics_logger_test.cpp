@@ -112,6 +112,33 @@ TEST_F(AnalyticsLogger, ALinkInPlaceOfTheFolderIsRemovedNotFollowed) {
     EXPECT_TRUE(fs::is_empty(elsewhere));
 }
 
+// Nothing is written through a link: one planted at a log file is removed
+// and a real file made; once the folder was checked, a link swapped in for
+// it (the real folder moved away) is never followed by files opened later.
+TEST_F(AnalyticsLogger, LinksAtTheFileAndSwappedInForTheFolderAreNotFollowed) {
+    const fs::path elsewhere = root_.path() / "elsewhere";
+    fs::create_directories(elsewhere);
+    fs::create_directories(folder_);
+    std::ofstream(elsewhere / "target.txt") << "keep";
+    fs::create_symlink(elsewhere / "target.txt", folder_ / "RawTrackLog.txt");
+    const rk::DWORD on = 1;
+    set_switch(&on);
+    CAnalyticsLoggerHelper helper;
+    helper.WriteRawTrack(L"first", L"x");
+    EXPECT_FALSE(fs::is_symlink(folder_ / "RawTrackLog.txt"));
+    EXPECT_NE(read(folder_ / "RawTrackLog.txt").find("\"uniqueId\":\"first\""), std::string::npos);
+
+    const fs::path moved = root_.path() / "moved";
+    fs::rename(folder_, moved);
+    fs::create_directory_symlink(elsewhere, folder_);
+    helper.WriteTransports(L"second", L"RESTclient", true, L"x");
+    helper.WriteRawTrack(L"third", L"x");
+    EXPECT_EQ(read(elsewhere / "target.txt"), "keep");
+    EXPECT_EQ(std::distance(fs::directory_iterator(elsewhere), fs::directory_iterator()), 1);
+    EXPECT_NE(read(moved / "TransportsLog.txt").find("\"uniqueId\":\"second\""), std::string::npos);
+    EXPECT_NE(read(moved / "RawTrackLog.txt").find("\"uniqueId\":\"third\""), std::string::npos);
+}
+
 TEST(AnalyticsLoggerText, StatusAndStreamStates) {
     ScopedLogCapture capture;
     const std::pair<int, const wchar_t*> statuses[] = {{0, L"Fail"}, {1, L"Success"}, {2, L"Unprocessed"}, {3, L"Error"}, {-1, L"Error"}};

@@ -58,12 +58,7 @@ void append_to_file(const wchar_t* file, const wchar_t* function, int line, cons
     options.share = rk::sys::kFileShareRead | rk::sys::kFileShareWrite;
     options.disposition = rk::sys::kOpenAlways;
     rk::sys::File out;
-    rk::DWORD error = folder.open_file(kXmlLogFileName, options, out);
-    if (error == rk::win::kErrorCantResolveFilename) {  // a link at the log's name
-        folder.delete_file(kXmlLogFileName);
-        error = folder.open_file(kXmlLogFileName, options, out);
-    }
-    if (error != 0) {
+    if (folder.open_own_file(kXmlLogFileName, options, out) != 0) {
         return;
     }
     std::wstring entry = rk::text::format(kXmlLogLineHeader, tick_count(), file != nullptr ? file : L"",

@@ -78,6 +78,10 @@ public:
 
     // CreateFileW of `name` (one component) in this folder, no-follow.
     DWORD open_file(std::wstring_view name, const FileOpenOptions& options, File& out) const;
+    // open_file() for a writer's own file (a log): a link at `name` is
+    // removed, as links at folders are, and the name opened again, so
+    // nothing is ever written through it.
+    DWORD open_own_file(std::wstring_view name, const FileOpenOptions& options, File& out) const;
     // The entry `name` (one component) without following a link there: 2
     // when there is none.
     DWORD entry(std::wstring_view name, FolderEntry& out) const;

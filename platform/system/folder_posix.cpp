@@ -197,6 +197,17 @@ DWORD Folder::open_file(std::wstring_view name, const FileOpenOptions& options, 
     return File::open_at(fd_, entry->c_str(), options, out);
 }
 
+DWORD Folder::open_own_file(std::wstring_view name, const FileOpenOptions& options, File& out) const {
+    DWORD error = open_file(name, options, out);
+    if (error == win::kErrorCantResolveFilename) {
+        error = delete_file(name);
+        if (error == win::kErrorSuccess || error == win::kErrorFileNotFound) {
+            error = open_file(name, options, out);
+        }
+    }
+    return error;
+}
+
 DWORD Folder::entry(std::wstring_view name, FolderEntry& out) const {
     out = FolderEntry{};
     const auto entry = component_name(name);
