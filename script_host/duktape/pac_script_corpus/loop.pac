@@ -1,0 +1,1 @@
+function FindProxyForURL(u, h) { while (true) {} }
