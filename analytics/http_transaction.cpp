@@ -5,6 +5,7 @@
 #include <span>
 #include <vector>
 
+#include "platform/system/http/auto_proxy.h"
 #include "platform/system/http/url_parts.h"
 
 namespace Halden {
@@ -96,12 +97,28 @@ bool HttpTransaction::Connect(const std::wstring& host, unsigned port, const Htt
         return fail(!session_ ? win::kErrorInvalidHandle : kWinHttpErrorIncorrectHandleState);
     }
     if (proxy != nullptr) {
-        // Neither WPAD nor proxy scripts exist here (see docs/analytics.md);
-        // a fixed list applies as given.
         if (!proxy->proxy.empty()) {
             session_->set_proxy(http::ProxySettings{http::AccessType::kNamedProxy, proxy->proxy, proxy->bypass});
         } else if (proxy->auto_detect || !proxy->auto_config_url.empty()) {
-            last_error_ = proxy->auto_detect ? kWinHttpErrorAutodetectionFailed : kWinHttpErrorUnableToDownloadScript;
+            // A failed resolution is kept for GetLastError() and the
+            // connection goes on with the session's proxy.
+            http::AutoProxyContext context;
+            {
+                const std::lock_guard lock(anchors().mutex);
+                context.ca_file = anchors().ca_file;
+            }
+            http::AutoProxyOptions options;
+            options.flags = (proxy->auto_detect ? http::kAutoProxyAutoDetect : 0) |
+                            (proxy->auto_config_url.empty() ? 0 : http::kAutoProxyConfigUrl);
+            options.auto_detect_flags = http::kAutoDetectTypeDhcp | http::kAutoDetectTypeDnsA;
+            options.auto_config_url = proxy->auto_config_url;
+            http::ProxyInfo info;
+            if (const DWORD error = http::get_proxy_for_url(http::connection_url(host, port), options, context, info);
+                error != 0) {
+                last_error_ = error;
+            } else {
+                session_->set_proxy(http::ProxySettings{info.access, info.proxy, info.bypass});
+            }
         }
     }
     DWORD error = 0;

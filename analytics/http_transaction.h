@@ -26,17 +26,15 @@ inline constexpr DWORD kWinHttpErrorHeaderNotFound = 12150;   // ERROR_WINHTTP_H
 inline constexpr DWORD kWinHttpErrorIncorrectHandleState = 12019;
 inline constexpr DWORD kWinHttpErrorCannotConnect = 12029;
 inline constexpr DWORD kWinHttpErrorConnectionError = 12030;
-inline constexpr DWORD kWinHttpErrorAutodetectionFailed = 12180;
-inline constexpr DWORD kWinHttpErrorUnableToDownloadScript = 12167;
 
 // The verbs of OpenRequest by number (0 to 7).
 enum class HttpVerb : DWORD { kGet, kPost, kPut, kDelete, kHead, kTrace, kOptions, kConnect };
 inline constexpr const wchar_t* kHttpVerbs[] = {L"GET",   L"POST",    L"PUT",     L"DELETE",
                                                 L"HEAD",  L"TRACE",   L"OPTIONS", L"CONNECT"};
 
-// Proxy settings of Connect: automatic detection or a configuration URL
-// (resolved per URL, which Linux cannot do: 12180 / 12167, then the lists
-// apply), or a fixed proxy list with its bypass list.
+// Proxy settings of Connect: a fixed proxy list with its bypass list, or
+// else automatic detection and/or a configuration URL, resolved for the
+// connection's host and port (rk::sys::http::get_proxy_for_url).
 struct HttpProxySettings {
     bool auto_detect = false;
     std::wstring auto_config_url;

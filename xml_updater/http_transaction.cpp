@@ -5,6 +5,7 @@
 #include <mutex>
 #include <span>
 
+#include "platform/system/http/auto_proxy.h"
 #include "xml_updater/xml_updater_log.h"
 
 namespace XMLUpdater::v2::NHttp {
@@ -63,13 +64,31 @@ bool CHttpTransaction::Connect(const std::wstring& host, unsigned port, const Pr
     }
     if (proxy != nullptr) {
         bool resolved = false;
+        const std::wstring url = http::connection_url(host, port);
+        http::AutoProxyContext context;
+        context.ca_file = TrustAnchors();
+        const auto resolve = [&](const http::AutoProxyOptions& options) {
+            http::ProxyInfo info;
+            const rk::DWORD error = http::get_proxy_for_url(url, options, context, info);
+            if (error == 0) {
+                session_->set_proxy(http::ProxySettings{info.access, info.proxy, info.bypass});
+                resolved = true;
+            }
+            return error;
+        };
         if (proxy->auto_detect) {
-            XmlUpdaterLog(kXmlLogInformation, kFile, kFunction, __LINE__, L"# SetAutoProxy: Can't get proxy. Err: %d",
-                          kErrorAutodetectionFailed);
+            if (const rk::DWORD error = resolve(
+                    {http::kAutoProxyAutoDetect, http::kAutoDetectTypeDhcp | http::kAutoDetectTypeDnsA, {}});
+                error != 0) {
+                XmlUpdaterLog(kXmlLogInformation, kFile, kFunction, __LINE__, L"# SetAutoProxy: Can't get proxy. Err: %d",
+                              error);
+            }
         }
         if (proxy->use_auto_config_url && proxy->auto_config_url && !proxy->auto_config_url->empty()) {
-            XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"# SetAutoProxyUrl: Can't get proxy. Err: %d",
-                          kErrorUnableToDownloadScript);
+            if (const rk::DWORD error = resolve({http::kAutoProxyConfigUrl, 0, *proxy->auto_config_url}); error != 0) {
+                XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"# SetAutoProxyUrl: Can't get proxy. Err: %d",
+                              error);
+            }
         }
         const bool lists_empty = proxy->proxy.value_or(L"").empty() && proxy->bypass.value_or(L"").empty();
         if (!resolved && !lists_empty) {

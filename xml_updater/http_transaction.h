@@ -19,12 +19,6 @@ namespace XMLUpdater::v2::NHttp {
 // The user agent of both download paths.
 inline constexpr wchar_t kAgent[] = L"SA";
 
-// ERROR_WINHTTP_AUTODETECTION_FAILED and ERROR_WINHTTP_UNABLE_TO_DOWNLOAD_SCRIPT:
-// Linux has no WPAD and no proxy script engine, so both resolutions fail
-// with these numbers and the lists of the settings apply.
-inline constexpr rk::DWORD kErrorAutodetectionFailed = 12180;
-inline constexpr rk::DWORD kErrorUnableToDownloadScript = 12167;
-
 // Trust anchors (PEM file) for the engine's HTTPS sessions; empty (the
 // default) uses the system store. Process-wide; for tests and the operator
 // tool, which talk to servers of the development certificate authority.

@@ -8,6 +8,7 @@
 #include "platform/system/file.h"
 #include "platform/system/files.h"
 #include "platform/system/folder.h"
+#include "platform/system/http/auto_proxy.h"
 #include "platform/system/http/proxy_config.h"
 #include "platform/system/http/user_proxy.h"
 #include "platform/system/paths.h"
@@ -17,6 +18,7 @@
 #include "xml_updater/commands/download_command.h"
 #include "xml_updater/commands/download_ex_command.h"
 #include "xml_updater/download_file.h"
+#include "xml_updater/http_transaction.h"
 #include "xml_updater/hound.h"
 #include "xml_updater/precondition_manager.h"
 #include "xml_updater/redirect_handler.h"
@@ -409,7 +411,7 @@ bool CUpdater::SetProxySettings(const WINHTTP_CURRENT_USER_IE_PROXY_CONFIG* conf
     return true;
 }
 
-bool CUpdater::fill_proxy_data_for_specific_url(const std::wstring& /*url*/, WINHTTP_CURRENT_USER_IE_PROXY_CONFIG& out) {
+bool CUpdater::fill_proxy_data_for_specific_url(const std::wstring& url, WINHTTP_CURRENT_USER_IE_PROXY_CONFIG& out) {
     constexpr wchar_t kFunction[] = L"CUpdater::fill_proxy_data_for_specific_url";
     GlobalFreeString(out.lpszAutoConfigUrl);
     GlobalFreeString(out.lpszProxy);
@@ -441,8 +443,25 @@ bool CUpdater::fill_proxy_data_for_specific_url(const std::wstring& /*url*/, WIN
     if (!config.auto_detect && config.auto_config_url.empty()) {
         return true;
     }
-    // Automatic resolution (WPAD or a proxy script) has no Linux backend.
-    return false;
+    rk::sys::http::AutoProxyOptions options;
+    if (!config.auto_config_url.empty()) {
+        options.flags = rk::sys::http::kAutoProxyConfigUrl;
+        options.auto_config_url = config.auto_config_url;
+    } else {
+        options.flags = rk::sys::http::kAutoProxyAutoDetect;
+        options.auto_detect_flags = rk::sys::http::kAutoDetectTypeDhcp | rk::sys::http::kAutoDetectTypeDnsA;
+    }
+    rk::sys::http::AutoProxyContext context;
+    context.ca_file = NHttp::TrustAnchors();
+    rk::sys::http::ProxyInfo info;
+    if (rk::sys::http::get_proxy_for_url(url, options, context, info) != 0) {
+        return false;
+    }
+    if (info.access == rk::sys::http::AccessType::kNamedProxy) {
+        out.lpszProxy = GlobalAllocString(info.proxy);
+        out.lpszProxyBypass = info.bypass.empty() ? nullptr : GlobalAllocString(info.bypass);
+    }
+    return true;
 }
 
 }  // namespace XMLUpdater::v2

@@ -98,6 +98,53 @@ TEST_F(Online, UpdateFromUrlAndRedirectChains) {
     EXPECT_EQ(exit_code, -9);
 }
 
+// A proxy script (fetched over https) names the proxy of the document
+// download and of the per-URL query; the proxy carries the request.
+TEST_F(Online, ProxyScriptNamesTheProxy) {
+    TestServer proxy(TestServer::Mode::kPlain);
+    ASSERT_TRUE(proxy.running());
+    const std::string address = "127.0.0.1:" + std::to_string(proxy.port());
+    server_.serve("/proxy.pac", "function FindProxyForURL(url, host) {\n"
+                                "  return dnsDomainIs(host, '.example.invalid') ? 'PROXY " + address + "; DIRECT' : 'DIRECT';\n"
+                                "}\n");
+    proxy.serve("http://updates.example.invalid/doc.xml", commands("<SETVAR Key=\"via\" Value=\"proxy\"/>"));
+    const std::wstring pac = server_.wide_url("/proxy.pac");
+    WINHTTP_CURRENT_USER_IE_PROXY_CONFIG config;
+    config.lpszAutoConfigUrl = const_cast<wchar_t*>(pac.c_str());
+    ASSERT_TRUE(updater_.SetProxySettings(&config));
+
+    int exit_code = 0;
+    ASSERT_TRUE(updater_.Update(L"http://updates.example.invalid/doc.xml", exit_code));
+    EXPECT_EQ(Var(L"via"), L"proxy");
+    ASSERT_EQ(proxy.request_count(), 1u);
+    EXPECT_EQ(proxy.requests()[0].target, "http://updates.example.invalid/doc.xml");
+
+    rk::sys::test::ScopedEnv http("http_proxy", std::nullopt);
+    rk::sys::test::ScopedEnv https("https_proxy", std::nullopt);
+    rk::sys::test::ScopedEnv all("all_proxy", std::nullopt);
+    rk::sys::test::ScopedEnv automatic("auto_proxy", rk::text::wide_to_utf8(pac));
+    WINHTTP_CURRENT_USER_IE_PROXY_CONFIG out;
+    ASSERT_TRUE(updater_.fill_proxy_data_for_specific_url(L"https://cdn.example.invalid/x", out));
+    ASSERT_NE(out.lpszProxy, nullptr);
+    EXPECT_EQ(std::wstring(out.lpszProxy), rk::text::utf8_to_wide(address));
+    GlobalFreeString(out.lpszProxy);
+    out.lpszProxy = nullptr;
+    WINHTTP_CURRENT_USER_IE_PROXY_CONFIG direct;
+    ASSERT_TRUE(updater_.fill_proxy_data_for_specific_url(L"https://other.test/x", direct));
+    EXPECT_EQ(direct.lpszProxy, nullptr);
+
+    // A script that cannot be fetched is logged with WinHTTP's number and
+    // the download goes on without it (and fails: the name does not resolve).
+    const std::wstring missing = server_.wide_url("/missing.pac");
+    config.lpszAutoConfigUrl = const_cast<wchar_t*>(missing.c_str());
+    ASSERT_TRUE(updater_.SetProxySettings(&config));
+    EXPECT_FALSE(updater_.Update(L"http://updates.example.invalid/doc.xml", exit_code));
+    EXPECT_TRUE(logger_->Contains(L"# SetAutoProxyUrl: Can't get proxy. Err: 12167"));
+    EXPECT_EQ(proxy.request_count(), 1u);
+    rk::sys::test::ScopedEnv unfetchable("auto_proxy", rk::text::wide_to_utf8(missing));
+    EXPECT_FALSE(updater_.fill_proxy_data_for_specific_url(L"https://cdn.example.invalid/x", out));
+}
+
 TEST_F(Online, ServerAnswersThatFailTheDownload) {
     server_.handle("GET", "/304", [](const httplib::Request&, httplib::Response& r) { r.status = 304; });
     server_.handle("GET", "/206", [](const httplib::Request&, httplib::Response& r) {

@@ -121,6 +121,14 @@ DWORD detect_script(const NameResolver& resolver, const AutoProxyContext& contex
 
 }  // namespace
 
+std::wstring connection_url(std::wstring_view host, unsigned port) {
+    const bool literal6 = host.find(L':') != std::wstring_view::npos;
+    std::wstring url = port == kDefaultHttpsPort ? L"https://" : L"http://";
+    url += literal6 ? L"[" + std::wstring(host) + L"]" : std::wstring(host);
+    url += L":" + std::to_wstring(port) + L"/";
+    return url;
+}
+
 std::vector<std::string> wpad_names(const std::vector<std::string>& domains, std::size_t limit) {
     std::vector<std::string> names;
     for (const auto& domain : domains) {

@@ -78,6 +78,11 @@ struct AutoProxyContext {
 DWORD get_proxy_for_url(std::wstring_view url, const AutoProxyOptions& options, const AutoProxyContext& context,
                         ProxyInfo& info);
 
+// The URL resolved for a connection to `host`:`port` before any request
+// exists (WinHttpConnect knows no scheme or path): https for port 443, http
+// otherwise, path "/".
+std::wstring connection_url(std::wstring_view host, unsigned port);
+
 // The names DNS auto-detection asks for: wpad.<domain> for each search
 // domain, then for each parent domain that still has two labels
 // (a.corp.example.com: wpad.a.corp.example.com, wpad.corp.example.com,

@@ -13,6 +13,7 @@ namespace {
 
 constexpr std::wstring_view kLocalPattern = L"<local>";
 constexpr std::wstring_view kSchemeSeparator = L"://";
+constexpr std::wstring_view kAutoDetectWord = L"wpad";
 
 std::vector<std::wstring_view> split_list(std::wstring_view list, std::wstring_view separators) {
     std::vector<std::wstring_view> items;
@@ -180,6 +181,14 @@ ProxyConfig proxy_config_from_environment(const EnvironmentReader& read) {
                 config.bypass += L';';
             }
             config.bypass += pattern;
+        }
+    }
+    if (const auto automatic = read_variable(read, kEnvAutoProxy)) {
+        const std::wstring value = text::utf8_to_wide(text::trim(*automatic));
+        if (text::to_lower(value) == kAutoDetectWord) {
+            config.auto_detect = true;
+        } else {
+            config.auto_config_url = value;
         }
     }
     return config;

@@ -3,8 +3,8 @@
 //
 // On Linux the configuration comes from the standard environment variables:
 // http_proxy, https_proxy, all_proxy and no_proxy; each lower-case name wins
-// over its upper-case form. There is no automatic detection and no
-// configuration script.
+// over its upper-case form. auto_proxy asks for automatic resolution: the
+// URL of a proxy script, or the word "wpad" for auto-detection.
 #pragma once
 
 #include <functional>
@@ -26,6 +26,7 @@ inline constexpr char kEnvHttpProxy[] = "http_proxy";
 inline constexpr char kEnvHttpsProxy[] = "https_proxy";
 inline constexpr char kEnvAllProxy[] = "all_proxy";
 inline constexpr char kEnvNoProxy[] = "no_proxy";
+inline constexpr char kEnvAutoProxy[] = "auto_proxy";
 
 // Reads one environment variable; nullopt when unset.
 using EnvironmentReader = std::function<std::optional<std::string>(const std::string& name)>;
@@ -36,6 +37,8 @@ using EnvironmentReader = std::function<std::optional<std::string>(const std::st
 // own. no_proxy entries (comma or blank separated) become bypass patterns:
 // "example.com" and ".example.com" both give "example.com;*.example.com",
 // "*" gives "*", an address or an IPv4 block ("10.0.0.0/8") is kept.
+// auto_proxy "wpad" (without case) sets auto_detect; any other value is the
+// auto_config_url.
 ProxyConfig proxy_config_from_environment(const EnvironmentReader& read);
 
 // The same for the process environment.
