@@ -25,19 +25,26 @@ function(rk_library name)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
 endfunction()
 
-# rk_test(name SOURCES ... [DEPS ...] [LABELS ...]): a GoogleTest executable
-# whose cases ctest discovers one by one.
+# rk_test(name SOURCES ... [DEPS ...] [LABELS ...] [RESOURCE_LOCK name]): a
+# GoogleTest executable whose cases ctest discovers one by one; cases that
+# hold the same lock (a fixed port) never run at the same time.
 function(rk_test name)
   if(NOT RK_BUILD_TESTS)
     return()
   endif()
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "RESOURCE_LOCK" "SOURCES;DEPS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   rk_apply_settings(${name})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gmock GTest::gtest GTest::gtest_main)
   set(props "")
   if(ARG_LABELS)
-    set(props PROPERTIES LABELS "${ARG_LABELS}")
+    list(APPEND props LABELS "${ARG_LABELS}")
+  endif()
+  if(ARG_RESOURCE_LOCK)
+    list(APPEND props RESOURCE_LOCK "${ARG_RESOURCE_LOCK}")
+  endif()
+  if(props)
+    list(PREPEND props PROPERTIES)
   endif()
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 ${props})
 endfunction()

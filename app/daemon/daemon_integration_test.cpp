@@ -3,9 +3,11 @@
 // address): one pass downloads and runs the signed demo installer, every
 // event of the pass reaches the demo collector as an analytics record
 // (through the engine, its content update and the demo content script), and
-// a second daemon in the same session exits 0 at once.
+// a second daemon in the same session exits 0 at once. A manifest body
+// that never ends costs the daemon no more than the manifest bound.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <httplib.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -14,7 +16,9 @@
 #include <rapidjson/document.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -282,6 +286,69 @@ TEST(RkUpdaterModuleDaemon, InstallsFromTheDemoServerAndRefusesASecondInstance) 
 
     ::kill(daemon.pid(), SIGTERM);
     EXPECT_EQ(daemon.wait_for(std::chrono::seconds(10)), 128 + SIGTERM);
+}
+
+// Peak resident size of a process (VmHWM), in bytes; 0 when unknown.
+std::uint64_t peak_resident_bytes(pid_t pid) {
+    std::istringstream status(read_file("/proc/" + std::to_string(pid) + "/status"));
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmHWM:", 0) == 0) {
+            return std::stoull(line.substr(6)) * 1024;  // "VmHWM:   12345 kB"
+        }
+    }
+    return 0;
+}
+
+// A manifest server that answers 200 with no Content-Length and a body that
+// never ends: the daemon reads at most the profile's manifest bound (1 MiB),
+// fails the attempt with 12184 and goes to its usual retry wait, its peak
+// resident size growing by little more than the bound meanwhile.
+TEST(RkUpdaterModuleDaemon, AnEndlessManifestBodyFailsTheAttemptWithinTheBound) {
+    rk::sys::test::TempRoot root;
+    const fs::path work = root.path() / "work";
+    fs::create_directories(work);
+    fs::create_directories(root.path() / "var/lib");
+    std::atomic<pid_t> daemon_pid{0};
+    std::atomic<std::uint64_t> peak_at_request{0};
+    std::atomic<std::uint64_t> sent{0};
+    httplib::SSLServer server((kKeys / "tls.crt").c_str(), (kKeys / "tls.key.pem").c_str());
+    server.Get("/xml/lmrupdate.xml", [&](const httplib::Request&, httplib::Response& response) {
+        peak_at_request = peak_resident_bytes(daemon_pid);
+        response.set_chunked_content_provider("text/xml", [&](std::size_t, httplib::DataSink& sink) {
+            static const std::string block(64 * 1024, '<');
+            sent += block.size();
+            return sink.write(block.data(), block.size());
+        });
+    });
+    ASSERT_TRUE(server.bind_to_port("127.0.0.1", 8443)) << "is another server running on 127.0.0.1:8443?";
+    std::thread serving([&server] { server.listen_after_bind(); });
+    struct Stop {
+        httplib::SSLServer& server;
+        std::thread& thread;
+        ~Stop() {
+            server.stop();
+            thread.join();
+        }
+    } stop{server, serving};
+
+    Child daemon({RKUPDATERMODULE_PATH}, {"RK_LOG_STDERR=1", "RK_LOG_SEVERITY=1"}, work / "daemon.log");
+    ASSERT_GT(daemon.pid(), 0);
+    daemon_pid = daemon.pid();
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
+    while (Clock::now() < deadline &&
+           read_file(work / "daemon.log").find("Going to wait for 5minutes") == std::string::npos) {
+        ASSERT_EQ(daemon.wait_for(std::chrono::milliseconds(50)), -1) << read_file(work / "daemon.log");
+    }
+    const std::uint64_t peak = peak_resident_bytes(daemon.pid());
+    const std::string log = read_file(work / "daemon.log");
+    ::kill(daemon.pid(), SIGKILL);
+    EXPECT_NE(log.find("Failed in WinHttpReadData with error 12184"), std::string::npos) << log;
+    EXPECT_NE(log.find("Going to wait for 5minutes"), std::string::npos) << log;
+    ASSERT_GT(peak_at_request.load(), 0u);
+    EXPECT_GE(sent.load(), 1u << 20);
+    // The bound (1 MiB) and what reading and failing it costs besides.
+    EXPECT_LT(peak - peak_at_request, std::uint64_t{4} << 20)
+        << "peak " << peak << " at the request " << peak_at_request << "\n" << log;
 }
 
 }  // namespace
