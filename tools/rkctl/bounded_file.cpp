@@ -5,20 +5,30 @@
 
 namespace rk::ctl {
 
-BoundedRead read_bounded_file(const std::filesystem::path& path, std::uintmax_t limit, std::string& out) {
-    out.clear();
+BoundedRead open_bounded_file(const std::filesystem::path& path, std::uintmax_t limit, std::ifstream& in,
+                              std::uintmax_t& size) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) {
         return BoundedRead::kCannotRead;
     }
-    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    size = std::filesystem::file_size(path, ec);
     if (ec) {
         return BoundedRead::kCannotRead;
     }
     if (size > limit) {
         return BoundedRead::kTooLarge;
     }
-    std::ifstream in(path, std::ios::binary);
+    in.open(path, std::ios::binary);
+    return in ? BoundedRead::kOk : BoundedRead::kCannotRead;
+}
+
+BoundedRead read_bounded_file(const std::filesystem::path& path, std::uintmax_t limit, std::string& out) {
+    out.clear();
+    std::ifstream in;
+    std::uintmax_t size = 0;
+    if (const BoundedRead opened = open_bounded_file(path, limit, in, size); opened != BoundedRead::kOk) {
+        return opened;
+    }
     out.resize(static_cast<std::size_t>(size));
     in.read(out.data(), static_cast<std::streamsize>(out.size()));
     if (!in || in.gcount() != static_cast<std::streamsize>(out.size())) {

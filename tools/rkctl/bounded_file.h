@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace rk::ctl {
@@ -18,6 +19,11 @@ enum class BoundedRead { kOk, kCannotRead, kTooLarge };
 // before anything is read, and the bytes are read once into a buffer of
 // exactly that size (no growth by doubling), so memory is the file's size.
 BoundedRead read_bounded_file(const std::filesystem::path& path, std::uintmax_t limit, std::string& out);
+
+// Opens a regular file of at most `limit` bytes to be read in pieces (the
+// size is checked before anything is read; `size` receives it).
+BoundedRead open_bounded_file(const std::filesystem::path& path, std::uintmax_t limit, std::ifstream& in,
+                              std::uintmax_t& size);
 
 // "64 MiB" and the like, for messages.
 std::string size_text(std::uintmax_t bytes);

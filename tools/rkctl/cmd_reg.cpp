@@ -1,5 +1,7 @@
 // rkctl reg: query, add, delete, export and import registry keys and values
 // of the store under the root prefix, in the manner of Windows' reg.exe.
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -408,8 +410,9 @@ int run_import(const Options& o) {
     }
     const std::wstring& shown = o.positional[0];
     const std::filesystem::path source(text::wide_to_utf8(shown));
-    std::string data;
-    switch (read_bounded_file(source, kMaxRegImportBytes, data)) {
+    std::ifstream in;
+    std::uintmax_t left = 0;
+    switch (open_bounded_file(source, kMaxRegImportBytes, in, left)) {
         case BoundedRead::kOk:
             break;
         case BoundedRead::kTooLarge:
@@ -417,8 +420,17 @@ int run_import(const Options& o) {
         case BoundedRead::kCannotRead:
             return failure(o, L"cannot read " + shown);
     }
-    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(data.data()), data.size());
-    const auto parsed = regfile::parse_reg_file(bytes);
+    // Read as it is parsed, up to the size that was checked (a file that
+    // grows meanwhile is taken as it was); one cut short cannot be read.
+    const auto parsed = regfile::parse_reg_file([&in, &left](std::uint8_t* data, std::size_t size) -> std::ptrdiff_t {
+        const auto wanted = static_cast<std::streamsize>(std::min<std::uintmax_t>(size, left));
+        if (wanted == 0) return 0;
+        in.read(reinterpret_cast<char*>(data), wanted);
+        const std::streamsize got = in.gcount();
+        if (got == 0) return -1;
+        left -= static_cast<std::uintmax_t>(got);
+        return got;
+    });
     if (!parsed.ok()) return failure(o, text::format(L"%ls:%d: %ls", shown, parsed.error.line, parsed.error.message));
     ImportFailure why;
     if (RegImporter(o.view).apply(*parsed.file, why) != 0) {

@@ -1,9 +1,12 @@
 #include "tools/rkctl/reg_file_parser.h"
 
+#include <algorithm>
 #include <deque>
+#include <initializer_list>
 #include <optional>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "platform/text/numeric.h"
 #include "platform/text/strings.h"
@@ -38,29 +41,24 @@ void check_no_nul(const std::wstring& s, int number) {
     if (s.find(L'\0') != std::wstring::npos) fail(number, L"NUL character in line");
 }
 
-// The file's lines, decoded one at a time as the parser reaches them and
-// forgotten once it has passed them: memory holds the file's bytes and the
-// lines in use, never a wide copy of the whole file.
+// The file's lines, read and decoded one at a time as the parser reaches
+// them and forgotten once it has passed them: memory holds the lines in use
+// and the bytes of the line being read, never the whole file.
 class Lines {
 public:
-    explicit Lines(std::span<const std::uint8_t> bytes) {
-        if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+    explicit Lines(const ByteSource& source) : source_(source) {
+        while (buffer_.size() < 3 && fill()) {
+        }
+        const auto starts_with = [this](std::initializer_list<std::uint8_t> prefix) {
+            return buffer_.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), buffer_.begin());
+        };
+        if (starts_with({0xFF, 0xFE})) {
             utf16_ = true;
-            bytes_ = bytes.subspan(2);
-            if (bytes_.size() % 2 != 0) {
-                // Locate the line of the odd byte for the message.
-                int line = 1;
-                for (std::size_t i = 0; i + 1 < bytes_.size(); i += 2) {
-                    if (bytes_[i] == '\n' && bytes_[i + 1] == 0) ++line;
-                }
-                fail(line, L"UTF-16LE text with an odd number of bytes");
-            }
-        } else if (bytes.size() >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF) {
+            pos_ = 2;
+        } else if (starts_with({0xFE, 0xFF})) {
             fail(1, L"UTF-16 big-endian files are not supported");
-        } else if (bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
-            bytes_ = bytes.subspan(3);
-        } else {
-            bytes_ = bytes;
+        } else if (starts_with({0xEF, 0xBB, 0xBF})) {
+            pos_ = 3;
         }
     }
 
@@ -83,31 +81,62 @@ public:
     }
 
 private:
+    static constexpr std::size_t kReadSize = 1u << 20;
+
+    // Appends the next bytes of the file; false at its end.
+    bool fill() {
+        if (end_of_file_) return false;
+        const std::size_t had = buffer_.size();
+        buffer_.resize(had + kReadSize);
+        const std::ptrdiff_t got = source_(buffer_.data() + had, kReadSize);
+        if (got < 0) fail(std::max(number_, 1), L"cannot read the file");
+        buffer_.resize(had + static_cast<std::size_t>(got));
+        end_of_file_ = got == 0;
+        return !end_of_file_;
+    }
+
+    // The end of the line that starts at pos_ (its '\n' unit, or the end of
+    // the file), reading more of the file as needed.
+    std::size_t line_end(int number) {
+        const std::size_t unit = utf16_ ? 2 : 1;
+        std::size_t end = pos_;
+        for (;;) {
+            while (end + unit <= buffer_.size()) {
+                if (buffer_[end] == '\n' && (!utf16_ || buffer_[end + 1] == 0)) return end;
+                end += unit;
+            }
+            check_length(end - pos_, number);
+            // Only the line being read is kept.
+            buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(pos_));
+            end -= pos_;
+            pos_ = 0;
+            if (!fill()) {
+                if (buffer_.size() % unit != 0) fail(number, L"UTF-16LE text with an odd number of bytes");
+                return buffer_.size();
+            }
+        }
+    }
+
     void decode_next() {
         const int number = ++number_;
+        const std::size_t end = line_end(number);
+        check_length(end - pos_, number);
         std::optional<std::wstring> wide;
         if (utf16_) {
-            std::size_t end = pos_;
-            while (end + 1 < bytes_.size() && !(bytes_[end] == '\n' && bytes_[end + 1] == 0)) end += 2;
-            check_length(end - pos_, number);
             std::u16string units((end - pos_) / 2, u'\0');
             for (std::size_t i = 0; i < units.size(); ++i) {
-                units[i] = static_cast<char16_t>(bytes_[pos_ + 2 * i] | (bytes_[pos_ + 2 * i + 1] << 8));
+                units[i] = static_cast<char16_t>(buffer_[pos_ + 2 * i] | (buffer_[pos_ + 2 * i + 1] << 8));
             }
             wide = text::utf16_to_wide_strict(units);
             if (!wide) fail(number, L"invalid UTF-16LE text");
-            done_ = end + 1 >= bytes_.size();
             pos_ = end + 2;
         } else {
-            std::size_t end = pos_;
-            while (end < bytes_.size() && bytes_[end] != '\n') ++end;
-            check_length(end - pos_, number);
             wide = text::utf8_to_wide_strict(
-                std::string_view(reinterpret_cast<const char*>(bytes_.data()) + pos_, end - pos_));
+                std::string_view(reinterpret_cast<const char*>(buffer_.data()) + pos_, end - pos_));
             if (!wide) fail(number, L"invalid UTF-8 text");
-            done_ = end >= bytes_.size();
             pos_ = end + 1;
         }
+        done_ = end >= buffer_.size();
         strip_cr(*wide);
         check_no_nul(*wide, number);
         lines_.push_back({number, std::move(*wide)});
@@ -117,16 +146,17 @@ private:
         if (bytes > kMaxLineBytes) fail(number, L"line longer than 4 MiB");
     }
 
-    std::span<const std::uint8_t> bytes_;
+    const ByteSource& source_;
+    std::vector<std::uint8_t> buffer_;
+    bool end_of_file_ = false;
     bool utf16_ = false;
-    std::size_t pos_ = 0;
+    std::size_t pos_ = 0;  // start of the next line in buffer_
     int number_ = 0;
     bool done_ = false;
     std::deque<Line> lines_;
     std::size_t first_ = 0;  // index of lines_.front()
 };
 
-// At most this much of a line is quoted back in a message.
 std::wstring quoted(std::wstring_view text) {
     constexpr std::size_t kMaxQuoted = 80;
     return text.size() <= kMaxQuoted ? std::wstring(text) : std::wstring(text.substr(0, kMaxQuoted)) + L"...";
@@ -186,7 +216,7 @@ int hex_digit(wchar_t ch) {
 
 class Parser {
 public:
-    explicit Parser(std::span<const std::uint8_t> bytes) : lines_(bytes) {}
+    explicit Parser(const ByteSource& source) : lines_(source) {}
 
     RegFile run() {
         std::size_t i = 0;
@@ -378,9 +408,18 @@ private:
 }  // namespace
 
 ParseResult parse_reg_file(std::span<const std::uint8_t> bytes) {
+    return parse_reg_file([&bytes](std::uint8_t* data, std::size_t size) {
+        const std::size_t n = std::min(size, bytes.size());
+        std::copy_n(bytes.begin(), n, data);
+        bytes = bytes.subspan(n);
+        return static_cast<std::ptrdiff_t>(n);
+    });
+}
+
+ParseResult parse_reg_file(const ByteSource& source) {
     ParseResult result;
     try {
-        result.file = Parser(bytes).run();
+        result.file = Parser(source).run();
     } catch (const Failure& f) {
         result.error = {f.line, f.message};
     } catch (const std::exception&) {

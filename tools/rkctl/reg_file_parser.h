@@ -14,7 +14,9 @@
 // continues a hex list on the next line, as regedit wraps long values.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -24,8 +26,8 @@
 namespace rk::regfile {
 
 // The longest line, in the file's bytes, refused before it is decoded: a
-// line is decoded whole (4 bytes a character), so this bounds the memory a
-// parse needs beyond the file and its model. regedit wraps hex lists at 80
+// line is read and decoded whole (4 bytes a character), so this bounds the
+// memory a parse needs beyond its model. regedit wraps hex lists at 80
 // columns; only a string value makes a long line.
 inline constexpr std::size_t kMaxLineBytes = 4u << 20;
 
@@ -40,7 +42,15 @@ struct ParseResult {
     bool ok() const { return file.has_value(); }
 };
 
-// Parses a whole file. Never throws; never reads outside `bytes`.
+// Where a parse reads a file from, in order: fills up to `size` bytes at
+// `data` and returns how many, 0 at the end, -1 when the file cannot be
+// read.
+using ByteSource = std::function<std::ptrdiff_t(std::uint8_t* data, std::size_t size)>;
+
+// Parses a whole file, reading it as it goes (memory holds the model and
+// the lines in use, not the file). Never throws.
+ParseResult parse_reg_file(const ByteSource& source);
+// The same for a file in memory; never reads outside `bytes`.
 ParseResult parse_reg_file(std::span<const std::uint8_t> bytes);
 
 }  // namespace rk::regfile

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -263,6 +265,8 @@ RegFile every_kind_of_value() {
     return f;
 }
 
+// Also when the file arrives in pieces that split characters, UTF-16 units
+// and line ends; a read error names the line being read.
 TEST(RegFileWriter, EveryValueRoundTripsByteForByte) {
     const RegFile f = every_kind_of_value();
     for (const auto encoding : {Encoding::kUtf16Le, Encoding::kUtf8}) {
@@ -270,6 +274,30 @@ TEST(RegFileWriter, EveryValueRoundTripsByteForByte) {
         const auto r = parse_reg_file(bytes);
         ASSERT_TRUE(r.ok()) << r.error.line << ": " << text::wide_to_utf8(r.error.message);
         EXPECT_EQ(*r.file, f);
+        for (const std::size_t piece : {1u, 3u}) {
+            std::size_t at = 0;
+            const auto pieces = parse_reg_file([&](std::uint8_t* data, std::size_t size) -> std::ptrdiff_t {
+                const std::size_t n = std::min({size, piece, bytes.size() - at});
+                std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(at), n, data);
+                at += n;
+                return static_cast<std::ptrdiff_t>(n);
+            });
+            ASSERT_TRUE(pieces.ok()) << piece << ": " << pieces.error.line << ": "
+                                     << text::wide_to_utf8(pieces.error.message);
+            EXPECT_EQ(*pieces.file, f);
+        }
+        // The file cannot be read past the first line's end.
+        const auto first_end = std::find(bytes.begin(), bytes.end(), '\n') - bytes.begin();
+        const std::size_t readable = static_cast<std::size_t>(first_end) + (encoding == Encoding::kUtf8 ? 1 : 2);
+        std::size_t at = 0;
+        const auto cut = parse_reg_file([&](std::uint8_t* data, std::size_t) -> std::ptrdiff_t {
+            if (at == readable) return -1;
+            data[0] = bytes[at++];
+            return 1;
+        });
+        ASSERT_FALSE(cut.ok());
+        EXPECT_EQ(cut.error.message, L"cannot read the file");
+        EXPECT_EQ(cut.error.line, 2);
     }
 }
 
