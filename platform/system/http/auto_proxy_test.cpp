@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -12,6 +14,7 @@
 #include "platform/system/http/http_session.h"
 #include "platform/system/http/proxy_result.h"
 #include "platform/system/http/test/test_server.h"
+#include "platform/system/test/temp_root.h"
 #include "platform/text/utf.h"
 
 namespace rk::sys::http {
@@ -98,6 +101,23 @@ TEST(WpadSearch, NamesFromResolvConf) {
     for (const auto& c : cases) {
         EXPECT_EQ(wpad_names(search_domains_from_resolv_conf(c.resolv_conf), 8), c.names) << c.resolv_conf;
     }
+}
+
+// The machine's resolver: search domains from <root>/etc/resolv.conf read
+// through a link (as systemd-resolved installs it), literal addresses,
+// names that do not resolve, and an own address.
+TEST(WpadSearch, SystemResolver) {
+    rk::sys::test::TempRoot root;
+    std::filesystem::create_directories(root.path() / "etc");
+    std::ofstream(root.path() / "etc" / "stub-resolv.conf") << "nameserver 127.0.0.53\nsearch Corp.Example\n";
+    std::filesystem::create_symlink("stub-resolv.conf", root.path() / "etc" / "resolv.conf");
+    const NameResolver& resolver = system_name_resolver();
+    EXPECT_EQ(resolver.search_domains(), std::vector<std::string>{"corp.example"});
+    EXPECT_EQ(resolver.resolve_ipv4("127.0.0.1"), std::vector<std::string>{"127.0.0.1"});
+    EXPECT_TRUE(resolver.resolve_ipv4("wpad.nowhere.invalid").empty());
+    EXPECT_TRUE(resolver.resolve_ipv4(std::string_view("a\0b", 3)).empty());
+    const std::string own = resolver.local_ipv4();
+    EXPECT_EQ(resolver.resolve_ipv4(own), std::vector<std::string>{own});
 }
 
 // The script's proxy carries the request: the proxy server sees the

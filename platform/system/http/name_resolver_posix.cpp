@@ -1,13 +1,13 @@
 #include "platform/system/http/name_resolver.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cstring>
+#include <algorithm>
+#include <fstream>
 
 #include "platform/system/root_prefix.h"
 #include "platform/text/strings.h"
@@ -23,39 +23,13 @@ constexpr char kLoopback[] = "127.0.0.1";
 constexpr char kProbeAddress[] = "192.0.2.1";
 constexpr unsigned short kProbePort = 53;
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
+// resolv.conf is usually a link (to the stub of systemd-resolved or
+// resolvconf's file), which the seam's File never follows: a plain stream.
 std::string read_bounded(const std::filesystem::path& path) {
-    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    std::string text;
-    if (fd.get() < 0) {
-        return text;
-    }
-    char buffer[4096];
-    while (text.size() < kResolvConfMaxBytes) {
-        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
-        if (got <= 0) {
-            break;
-        }
-        text.append(buffer, static_cast<std::size_t>(got));
-    }
-    if (text.size() > kResolvConfMaxBytes) {
-        text.resize(kResolvConfMaxBytes);
-    }
+    std::ifstream in(path, std::ios::binary);
+    std::string text(kResolvConfMaxBytes, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
     return text;
 }
 
@@ -85,25 +59,22 @@ public:
     }
 
     std::string local_ipv4() const override {
-        Descriptor fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
-        if (fd.get() < 0) {
+        const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        if (fd < 0) {
             return kLoopback;
         }
         sockaddr_in probe{};
         probe.sin_family = AF_INET;
         probe.sin_port = htons(kProbePort);
         ::inet_pton(AF_INET, kProbeAddress, &probe.sin_addr);
-        if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&probe), sizeof probe) != 0) {
-            return kLoopback;
-        }
         sockaddr_in local{};
         socklen_t length = sizeof local;
         char text[INET_ADDRSTRLEN] = {};
-        if (::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&local), &length) != 0 ||
-            ::inet_ntop(AF_INET, &local.sin_addr, text, sizeof text) == nullptr) {
-            return kLoopback;
-        }
-        return text;
+        const bool found = ::connect(fd, reinterpret_cast<const sockaddr*>(&probe), sizeof probe) == 0 &&
+                           ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) == 0 &&
+                           ::inet_ntop(AF_INET, &local.sin_addr, text, sizeof text) != nullptr;
+        ::close(fd);
+        return found ? std::string(text) : std::string(kLoopback);
     }
 
     std::vector<std::string> search_domains() const override {
