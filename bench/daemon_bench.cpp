@@ -10,7 +10,8 @@
 // included, goal <= 12), anon_mib = RssAnon (the process's own memory, goal
 // <= 2), and from smaps_rollup private_mib (pages no other process shares)
 // and pss_mib (shared pages divided among their users). RK_BENCH_SMAPS=FILE
-// keeps the sleeping daemon's /proc/PID/smaps.
+// keeps the sleeping daemon's /proc/PID/smaps, RK_BENCH_HOLD=SECONDS keeps it
+// sleeping that long before it is stopped.
 // BM_SecondDaemonExits: a second rkupdatermodule started while the first
 // runs, from start to exit (it finds the first and leaves); counter ms is the
 // median (goal <= 30).
@@ -22,6 +23,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -212,6 +214,11 @@ void BM_DaemonResidentWhileSleeping(benchmark::State& state) {
         // RK_BENCH_SMAPS=FILE keeps the daemon's mappings for a closer look.
         if (const char* keep = std::getenv("RK_BENCH_SMAPS")) {
             std::ofstream(keep) << read_file("/proc/" + std::to_string(pid) + "/smaps");
+        }
+        // RK_BENCH_HOLD=SECONDS leaves it sleeping that long (to attach a tool).
+        if (const char* hold = std::getenv("RK_BENCH_HOLD")) {
+            std::fprintf(stderr, "daemon %d sleeping\n", static_cast<int>(pid));
+            std::this_thread::sleep_for(std::chrono::seconds(std::atoi(hold)));
         }
         ::kill(pid, SIGTERM);
         ::waitpid(pid, nullptr, 0);

@@ -12,6 +12,7 @@
 #include "app/manifest/updater_environment.h"
 #include "analytics/http_transaction.h"
 #include "platform/system/download/url_download.h"
+#include "platform/system/http/http_session.h"
 #include "platform/system/named_mutex.h"
 #include "platform/system/pending_deletes.h"
 #include "platform/system/process_memory.h"
@@ -21,6 +22,7 @@
 
 int main(int /*argc*/, char** argv) {
     using namespace rk::app;
+    rk::sys::use_one_heap();
     UpdaterModuleParts parts;
     // A copy already running in this session is found before the secure
     // re-execution, so a second start costs one program start, not two. The
@@ -57,6 +59,7 @@ int main(int /*argc*/, char** argv) {
         // back first (docs/performance.md).
         auto release = [client] {
             client->ReleaseSession();
+            rk::sys::http::unload_http_stack();
             rk::sys::reg::release_cached_memory();
             rk::sys::compact_heaps();
             rk::sys::empty_working_set();

@@ -48,6 +48,8 @@ void compact_heaps() { ::malloc_trim(0); }
 // Setting the threshold turns glibc's dynamic adjustment of it off.
 void return_large_blocks_to_system() { ::mallopt(M_MMAP_THRESHOLD, kOwnMappingBytes); }
 
+void use_one_heap() { ::mallopt(M_ARENA_MAX, 1); }
+
 std::size_t empty_working_set() {
     // Only mappings of files that the process cannot write and whose pages
     // all still match the file (no private copy: "Anonymous: 0", e.g. not the

@@ -7,6 +7,7 @@
 #include <curl/curl.h>
 #include <dlfcn.h>
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdlib>
 #include <mutex>
@@ -43,8 +44,12 @@ struct CurlApi {
 #undef RK_CURL_MEMBER
 };
 
+// Loading and unloading take the mutex; a forwarder reads the table
+// without it: it runs inside a session, which keeps the library loaded.
+std::mutex g_mutex;
+void* g_library = nullptr;
 CurlApi g_api;
-bool g_loaded = false;
+std::atomic<bool> g_loaded{false};
 
 bool load() {
     void* library = ::dlopen(kCurlLibrary, RTLD_NOW | RTLD_LOCAL);
@@ -63,6 +68,7 @@ bool load() {
         return false;
     }
     g_api = api;
+    g_library = library;
     return true;
 }
 
@@ -78,9 +84,25 @@ const CurlApi& api() {
 }  // namespace
 
 bool load_curl_library() {
-    static std::once_flag once;
-    std::call_once(once, [] { g_loaded = load(); });
-    return g_loaded;
+    if (g_loaded.load(std::memory_order_acquire)) {
+        return true;
+    }
+    const std::lock_guard lock(g_mutex);
+    if (!g_loaded.load(std::memory_order_relaxed) && load()) {
+        g_loaded.store(true, std::memory_order_release);
+    }
+    return g_loaded.load(std::memory_order_relaxed);
+}
+
+void unload_curl_library() {
+    const std::lock_guard lock(g_mutex);
+    if (!g_loaded.load(std::memory_order_relaxed)) {
+        return;
+    }
+    g_loaded.store(false, std::memory_order_release);
+    g_api = CurlApi{};
+    ::dlclose(g_library);
+    g_library = nullptr;
 }
 
 }  // namespace rk::sys::http

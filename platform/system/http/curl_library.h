@@ -13,7 +13,12 @@
 
 namespace rk::sys::http {
 
-// Opens libcurl (once per process); false when it cannot be loaded.
+// Opens libcurl unless it is open; false when it cannot be loaded.
 bool load_curl_library();
+
+// Closes libcurl (and the libraries it pulled in) after
+// curl_global_cleanup, when no libcurl object is left; the next
+// load_curl_library opens it again.
+void unload_curl_library();
 
 }  // namespace rk::sys::http

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "platform/system/http/curl_request.h"
+#include "platform/system/http/curl_support.h"
 #include "platform/system/http/http_session.h"
 #include "platform/system/http/session_core.h"
 #include "platform/text/utf.h"
@@ -126,5 +127,7 @@ std::unique_ptr<HttpSession> open_http_session(const SessionOptions& options, DW
     }
     return std::make_unique<CurlSession>(std::move(core));
 }
+
+bool unload_http_stack() { return unload_curl_when_unused(); }
 
 }  // namespace rk::sys::http

@@ -1,5 +1,6 @@
 #include "platform/system/http/curl_support.h"
 
+#include <cstddef>
 #include <mutex>
 
 #include "platform/system/http/curl_library.h"
@@ -8,11 +9,47 @@
 
 namespace rk::sys::http {
 
-bool ensure_curl_initialized() {
-    static std::once_flag once;
-    static bool ok = false;
-    std::call_once(once, [] { ok = load_curl_library() && curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
-    return ok;
+namespace {
+
+// Sessions alive and whether curl_global_init holds, under one mutex.
+std::mutex g_users_mutex;
+std::size_t g_users = 0;
+bool g_initialized = false;
+
+}  // namespace
+
+bool acquire_curl() {
+    const std::lock_guard lock(g_users_mutex);
+    if (!g_initialized) {
+        if (!load_curl_library()) {
+            return false;
+        }
+        if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
+            unload_curl_library();
+            return false;
+        }
+        g_initialized = true;
+    }
+    ++g_users;
+    return true;
+}
+
+void release_curl() {
+    const std::lock_guard lock(g_users_mutex);
+    --g_users;
+}
+
+bool unload_curl_when_unused() {
+    const std::lock_guard lock(g_users_mutex);
+    if (g_users != 0) {
+        return false;
+    }
+    if (g_initialized) {
+        curl_global_cleanup();
+        unload_curl_library();
+        g_initialized = false;
+    }
+    return true;
 }
 
 DWORD winhttp_error_from_curl(CURLcode code) {

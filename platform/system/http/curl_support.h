@@ -1,5 +1,5 @@
-// libcurl plumbing shared by the HTTP and download capabilities: one-time
-// library set-up, owners of curl handles, the error table and the TLS
+// libcurl plumbing shared by the HTTP and download capabilities: the
+// library's set-up and release, owners of curl handles, the error table and the TLS
 // version range.
 #pragma once
 
@@ -12,8 +12,13 @@
 
 namespace rk::sys::http {
 
-// curl_global_init, once per process; false when it failed.
-bool ensure_curl_initialized();
+// A session's hold on libcurl: the first loads it and runs
+// curl_global_init; false (and no hold) when either fails.
+bool acquire_curl();
+void release_curl();
+// With no hold left: curl_global_cleanup and the library closed (true);
+// false while a session holds it.
+bool unload_curl_when_unused();
 
 struct CurlEasyDeleter {
     void operator()(CURL* easy) const { curl_easy_cleanup(easy); }

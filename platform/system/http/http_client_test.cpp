@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -380,6 +381,36 @@ TEST(HttpClient, ConnectionsAreReusedWithinASessionOnly) {
     ASSERT_EQ(log.size(), 3u);
     EXPECT_EQ(log[0].remote_port, log[1].remote_port);
     EXPECT_NE(log[0].remote_port, log[2].remote_port);
+}
+
+// Whether libcurl is mapped into this process.
+bool curl_mapped() {
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    while (std::getline(maps, line)) {
+        if (line.find("libcurl.so") != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST(HttpClient, TheStackUnloadsOnlyWhenNothingUsesItAndLoadsAgain) {
+    TestServer server(TestServer::Mode::kTls);
+    server.serve("/u", "unload");
+    {
+        auto session = make_session(direct());
+        const auto ex = perform(*session, server.url("/u"));
+        session.reset();
+        // The open request keeps it, and keeps working.
+        EXPECT_FALSE(unload_http_stack());
+        EXPECT_EQ(ex.body(), "unload");
+    }
+    EXPECT_TRUE(unload_http_stack());
+    EXPECT_FALSE(curl_mapped());
+    auto session = make_session(direct());
+    EXPECT_EQ(perform(*session, server.url("/u")).body(), "unload");
+    EXPECT_TRUE(curl_mapped());
 }
 
 TEST(HttpClient, HeadersMethodsAndRequestBodies) {

@@ -40,4 +40,11 @@ public:
 // cannot be set up.
 std::unique_ptr<HttpSession> open_http_session(const SessionOptions& options, DWORD& error);
 
+// Unloads the HTTP stack (libcurl and the TLS, name-lookup and protocol
+// libraries it pulled in, with their global state) once no session, request
+// or connection is left: a process about to idle gives that memory back.
+// The next open_http_session loads it again. False, changing nothing, while
+// any of them is alive. (Windows keeps WinHTTP loaded: there it only reports.)
+bool unload_http_stack();
+
 }  // namespace rk::sys::http

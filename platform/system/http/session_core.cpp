@@ -6,11 +6,12 @@ namespace rk::sys::http {
 
 std::shared_ptr<SessionCore> SessionCore::create(const SessionOptions& options, DWORD& error) {
     error = win::kErrorSuccess;
-    if (!ensure_curl_initialized()) {
+    if (!acquire_curl()) {
         error = win::kWinHttpErrorInternalError;
         return nullptr;
     }
     std::shared_ptr<SessionCore> core(new SessionCore());
+    core->holds_curl_ = true;
     core->share_ = curl_share_init();
     if (core->share_ == nullptr) {
         error = win::kErrorNotEnoughMemory;
@@ -30,6 +31,9 @@ std::shared_ptr<SessionCore> SessionCore::create(const SessionOptions& options, 
 SessionCore::~SessionCore() {
     if (share_ != nullptr) {
         curl_share_cleanup(share_);
+    }
+    if (holds_curl_) {
+        release_curl();
     }
 }
 

@@ -43,6 +43,7 @@ private:
     static void lock(CURL* handle, curl_lock_data data, curl_lock_access access, void* self);
     static void unlock(CURL* handle, curl_lock_data data, void* self);
 
+    bool holds_curl_ = false;  // acquire_curl, released last
     CURLSH* share_ = nullptr;
     std::array<std::mutex, CURL_LOCK_DATA_LAST> locks_;
     mutable std::mutex options_mutex_;
