@@ -22,7 +22,10 @@
 
 int main(int /*argc*/, char** argv) {
     using namespace rk::app;
+    // Memory the daemon frees between rounds can all go back to the system
+    // (docs/performance.md).
     rk::sys::use_one_heap();
+    rk::sys::lean_allocator_in_next_image();
     UpdaterModuleParts parts;
     // A copy already running in this session is found before the secure
     // re-execution, so a second start costs one program start, not two. The
@@ -36,6 +39,7 @@ int main(int /*argc*/, char** argv) {
         }
         return other_copy != nullptr;
     });
+    rk::sys::clear_allocator_settings();
     parts.run_pending_deletes = [] {
         rk::sys::PendingDeletes().run();
         rk::sys::clean_interrupted_downloads();
@@ -61,8 +65,8 @@ int main(int /*argc*/, char** argv) {
             client->ReleaseSession();
             rk::sys::http::unload_http_stack();
             rk::sys::reg::release_cached_memory();
-            rk::sys::compact_heaps();
             rk::sys::empty_working_set();
+            rk::sys::compact_heaps();  // last: what the steps above freed goes too
         };
         return UpdaterLoopParts{client, std::wstring(rk::profile::kManifestUrl),
                                 [shared_environment] { return MakeRkXMLProcessor(shared_environment); },

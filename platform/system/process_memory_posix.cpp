@@ -15,6 +15,10 @@ namespace {
 // Blocks from this size on get mappings of their own.
 constexpr int kOwnMappingBytes = 256 * 1024;
 
+// glibc reads its tunables from the environment when an image starts.
+constexpr char kTunables[] = "GLIBC_TUNABLES";
+constexpr char kLeanTunables[] = "glibc.malloc.tcache_count=0:glibc.pthread.stack_cache_size=0";
+
 struct Mapping {
     std::uintptr_t start = 0;
     std::uintptr_t end = 0;
@@ -49,6 +53,10 @@ void compact_heaps() { ::malloc_trim(0); }
 void return_large_blocks_to_system() { ::mallopt(M_MMAP_THRESHOLD, kOwnMappingBytes); }
 
 void use_one_heap() { ::mallopt(M_ARENA_MAX, 1); }
+
+void lean_allocator_in_next_image() { ::setenv(kTunables, kLeanTunables, 1); }
+
+void clear_allocator_settings() { ::unsetenv(kTunables); }
 
 std::size_t empty_working_set() {
     // Only mappings of files that the process cannot write and whose pages
