@@ -86,11 +86,10 @@ private:
     // Appends the next bytes of the file; false at its end.
     bool fill() {
         if (end_of_file_) return false;
-        const std::size_t had = buffer_.size();
-        buffer_.resize(had + kReadSize);
-        const std::ptrdiff_t got = source_(buffer_.data() + had, kReadSize);
+        piece_.resize(kReadSize);
+        const std::ptrdiff_t got = source_(piece_.data(), piece_.size());
         if (got < 0) fail(std::max(number_, 1), L"cannot read the file");
-        buffer_.resize(had + static_cast<std::size_t>(got));
+        buffer_.insert(buffer_.end(), piece_.begin(), piece_.begin() + got);
         end_of_file_ = got == 0;
         return !end_of_file_;
     }
@@ -147,7 +146,8 @@ private:
     }
 
     const ByteSource& source_;
-    std::vector<std::uint8_t> buffer_;
+    std::vector<std::uint8_t> piece_;   // what one read returns
+    std::vector<std::uint8_t> buffer_;  // the line being read and what follows it
     bool end_of_file_ = false;
     bool utf16_ = false;
     std::size_t pos_ = 0;  // start of the next line in buffer_
