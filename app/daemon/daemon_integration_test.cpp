@@ -288,6 +288,15 @@ TEST(RkUpdaterModuleDaemon, InstallsFromTheDemoServerAndRefusesASecondInstance) 
     EXPECT_EQ(daemon.wait_for(std::chrono::seconds(10)), 128 + SIGTERM);
 }
 
+// What reading an endless manifest body to the bound (1 MiB) may add to the
+// daemon's peak resident size: the doubling buffer and a read chunk. ASan
+// keeps freed blocks in quarantine and adds shadow memory (7.2 MiB measured).
+#if defined(__SANITIZE_ADDRESS__)  // GCC and recent clang, as the asan preset builds
+constexpr std::uint64_t kEndlessBodyGrowth = std::uint64_t{16} << 20;
+#else
+constexpr std::uint64_t kEndlessBodyGrowth = std::uint64_t{4} << 20;
+#endif
+
 // Peak resident size of a process (VmHWM), in bytes; 0 when unknown.
 std::uint64_t peak_resident_bytes(pid_t pid) {
     std::istringstream status(read_file("/proc/" + std::to_string(pid) + "/status"));
@@ -346,8 +355,7 @@ TEST(RkUpdaterModuleDaemon, AnEndlessManifestBodyFailsTheAttemptWithinTheBound) 
     EXPECT_NE(log.find("Going to wait for 5minutes"), std::string::npos) << log;
     ASSERT_GT(peak_at_request.load(), 0u);
     EXPECT_GE(sent.load(), 1u << 20);
-    // The bound (1 MiB) and what reading and failing it costs besides.
-    EXPECT_LT(peak - peak_at_request, std::uint64_t{4} << 20)
+    EXPECT_LT(peak - peak_at_request, kEndlessBodyGrowth)
         << "peak " << peak << " at the request " << peak_at_request << "\n" << log;
 }
 
