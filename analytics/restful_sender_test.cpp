@@ -209,5 +209,34 @@ TEST_F(RestfulSender, TransactionHandlesAndQueries) {
     EXPECT_EQ(server_.requests().back().target, "/collect?q=1");
 }
 
+// Connect with a configuration URL: the script (fetched over https) names
+// the proxy that carries the request; a script that cannot be fetched is
+// kept as the error and the connection goes on.
+TEST_F(RestfulSender, ProxyScriptNamesTheProxyOfTheConnection) {
+    TestServer proxy(TestServer::Mode::kPlain);
+    ASSERT_TRUE(proxy.running());
+    server_.serve("/proxy.pac", "function FindProxyForURL(url, host) { return 'PROXY 127.0.0.1:" +
+                                    std::to_string(proxy.port()) + "'; }");
+    proxy.serve("http://collector.example.invalid/collect", "via proxy", "text/plain");
+    HttpProxySettings settings;
+    settings.auto_config_url = url("/proxy.pac");
+
+    HttpTransaction t;
+    ASSERT_TRUE(t.Open(L"agent", 0));
+    ASSERT_TRUE(t.Connect(L"collector.example.invalid", 80, &settings));
+    ASSERT_TRUE(t.OpenRequest(HttpVerb::kGet, L"/collect", nullptr, nullptr, nullptr, 0));
+    ASSERT_TRUE(t.SendRequest(nullptr, 0));
+    ASSERT_TRUE(t.ReceiveResponse());
+    EXPECT_EQ(t.GetStatusCode(), 200u);
+    ASSERT_EQ(proxy.request_count(), 1u);
+    EXPECT_EQ(proxy.requests()[0].target, "http://collector.example.invalid/collect");
+
+    settings.auto_config_url = url("/missing.pac");
+    HttpTransaction unfetched;
+    ASSERT_TRUE(unfetched.Open(L"agent", 0));
+    EXPECT_TRUE(unfetched.Connect(L"127.0.0.1", static_cast<unsigned>(server_.port()), &settings));
+    EXPECT_EQ(unfetched.GetLastError(), 12167u);
+}
+
 }  // namespace
 }  // namespace Halden::Analytics
