@@ -33,7 +33,7 @@ constexpr std::uint32_t kHiddenMark = 0x40000000u;
 constexpr std::uint32_t kHiddenLowByte = 'A';
 
 // Low bytes rapidxml reads as plain text in every context.
-bool harmless_low_byte(std::uint32_t code) {
+[[maybe_unused]] bool harmless_low_byte(std::uint32_t code) {
     const std::uint32_t low = code & 0xFFu;
     return low >= 0x80u || (low >= '0' && low <= '9') || (low >= 'A' && low <= 'Z') || (low >= 'a' && low <= 'z');
 }
