@@ -11,6 +11,7 @@
 #include "analytics/record_json.h"
 #include "analytics/rk_ale_engine_controller.h"
 #include "analytics/sdk_connector.h"
+#include "platform/system/environment.h"
 #include "platform/text/utf.h"
 #include "profile/profile_data.h"
 #include "telemetry/rk_updater_module_events.h"
@@ -63,8 +64,8 @@ int run_event(const std::vector<std::string>& args) {
     }
     const std::wstring detail = positional.size() > 1 ? text::utf8_to_wide(positional[1]) : std::wstring();
     // Read by the process logger's builder on first use.
-    ::setenv("RK_LOG_STDERR", "1", 1);
-    ::setenv("RK_LOG_SEVERITY", "1", 1);
+    sys::set_environment_variable("RK_LOG_STDERR", "1");
+    sys::set_environment_variable("RK_LOG_SEVERITY", "1");
     Halden::HttpTransaction::SetTrustAnchors(ca_file);
     XMLUpdater::v2::NHttp::SetTrustAnchors(ca_file);
     Halden::Analytics::CRkALEEngineController::SetEngineOptions(options);

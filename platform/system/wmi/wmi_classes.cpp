@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <array>
-#include <ctime>
 #include <functional>
 #include <map>
 #include <set>
 #include <string>
 
+#include "platform/system/calendar_time.h"
 #include "platform/system/osinfo/machine_facts.h"
 #include "platform/system/paths.h"
 #include "platform/system/wmi/machine_files.h"
@@ -80,12 +80,11 @@ WbemValue boot_datetime(std::optional<std::uint64_t> seconds) {
     if (!seconds) {
         return std::monostate{};
     }
-    const auto t = static_cast<std::time_t>(*seconds);
-    std::tm utc{};
-    if (::gmtime_r(&t, &utc) == nullptr) {
+    CalendarTime utc;
+    if (*seconds > INT64_MAX || !utc_calendar_time(static_cast<std::int64_t>(*seconds), utc)) {
         return std::monostate{};
     }
-    return cim_datetime(utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
+    return cim_datetime(utc.year, utc.month, utc.day, utc.hour, utc.minute, utc.second);
 }
 
 // DMI dates are MM/DD/YYYY.
@@ -351,7 +350,7 @@ std::vector<Values> logical_disks(const MachineSource& source) {
     // "C:" is the disk holding the drive root of the path layer.
     std::string drive_root = "/";
     if (const auto host = to_host_path(L"C:\\")) {
-        drive_root = host->native();
+        drive_root = text::wide_to_utf8(wide_path(*host));
     }
     std::string c_mount;
     for (const auto& [point, mount] : disks) {
