@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/text/le_bytes.h"
+
 namespace rk::sys::cabinet {
 namespace {
 
@@ -17,34 +19,17 @@ constexpr std::uint16_t kFirstContinuedIndex = 0xFFFD;
 // CB_MAX_FILENAME plus its terminating NUL.
 constexpr std::size_t kMaxNameBytes = 257;
 
-class Reader {
-  public:
-    explicit Reader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
-    bool has(std::uint64_t at, std::uint64_t count) const {
-        return at <= bytes_.size() && count <= bytes_.size() - at;
-    }
-    std::uint16_t u16(std::uint64_t at) const {
-        return static_cast<std::uint16_t>(bytes_[at] | bytes_[at + 1] << 8);
-    }
-    std::uint32_t u32(std::uint64_t at) const {
-        return u16(at) | static_cast<std::uint32_t>(u16(at + 2)) << 16;
-    }
-    std::uint8_t u8(std::uint64_t at) const { return bytes_[at]; }
-    // The offset after the NUL that ends the name at `at`; 0 when none does.
-    std::uint64_t after_name(std::uint64_t at) const {
-        const std::uint64_t limit = std::min<std::uint64_t>(bytes_.size() - at, kMaxNameBytes);
-        const void* nul = std::memchr(bytes_.data() + at, 0, limit);
-        return nul == nullptr ? 0 : static_cast<const std::uint8_t*>(nul) - bytes_.data() + 1;
-    }
-
-  private:
-    std::span<const std::uint8_t> bytes_;
-};
+// The offset after the NUL that ends the name at `at`; 0 when none does.
+std::uint64_t after_name(std::span<const std::uint8_t> bytes, std::uint64_t at) {
+    const std::uint64_t limit = std::min<std::uint64_t>(bytes.size() - at, kMaxNameBytes);
+    const void* nul = std::memchr(bytes.data() + at, 0, limit);
+    return nul == nullptr ? 0 : static_cast<const std::uint8_t*>(nul) - bytes.data() + 1;
+}
 
 }  // namespace
 
 std::optional<CabinetLayout> read_cabinet_layout(std::span<const std::uint8_t> cabinet) {
-    const Reader r(cabinet);
+    const text::LeBytes r(cabinet);
     if (!r.has(0, kHeaderBytes) || std::memcmp(cabinet.data(), "MSCF", 4) != 0) {
         return std::nullopt;
     }
@@ -77,7 +62,7 @@ std::optional<CabinetLayout> read_cabinet_layout(std::span<const std::uint8_t> c
         if (!r.has(at, kFileEntryBytes + 1) || r.u16(at + 8) >= kFirstContinuedIndex) {
             return std::nullopt;
         }
-        at = r.after_name(at + kFileEntryBytes);
+        at = after_name(cabinet, at + kFileEntryBytes);
         if (at == 0) {
             return std::nullopt;
         }

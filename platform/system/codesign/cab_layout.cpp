@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/system/codesign/der_reader.h"
-#include "platform/system/codesign/le_bytes.h"
+#include "platform/text/le_bytes.h"
 
 namespace rk::sys::codesign::cab {
 namespace {
@@ -34,7 +34,7 @@ bool looks_like_cab(std::span<const std::uint8_t> file) {
 }
 
 SignedLayout parse_layout(std::span<const std::uint8_t> file) {
-    const LeBytes b(file);
+    const text::LeBytes b(file);
     if (!looks_like_cab(file) || !b.has(0, kFixedHeader)) {
         return malformed("not a cabinet");
     }

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/system/codesign/der_reader.h"
-#include "platform/system/codesign/le_bytes.h"
+#include "platform/text/le_bytes.h"
 
 namespace rk::sys::codesign {
 
@@ -23,7 +23,7 @@ SignedLayout malformed(std::string why) {
 }  // namespace
 
 bool looks_like_pe(std::span<const std::uint8_t> file) {
-    const LeBytes b(file);
+    const text::LeBytes b(file);
     if (!b.has(0, 64) || file[0] != 'M' || file[1] != 'Z') {
         return false;
     }
@@ -35,7 +35,7 @@ SignedLayout parse_layout(std::span<const std::uint8_t> file) {
     if (!looks_like_pe(file)) {
         return malformed("not a PE image");
     }
-    const LeBytes b(file);
+    const text::LeBytes b(file);
     const std::uint64_t size = file.size();
     const std::uint64_t coff = b.u32(kLfanewOffset) + 4;
     if (!b.has(coff, kCoffSize)) {

@@ -2,6 +2,8 @@
 
 #include <optional>
 
+#include "platform/text/le_bytes.h"
+
 namespace rk::sys {
 namespace {
 
@@ -22,29 +24,7 @@ constexpr std::size_t kFixedFileVersionMsOffset = 8;
 // "VS_VERSION_INFO" and its terminator, in UTF-16 code units.
 constexpr std::size_t kVersionInfoKeyUnits = 16;
 
-class Reader {
-public:
-    explicit Reader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
-
-    std::optional<std::uint16_t> u16(std::uint64_t offset) const {
-        if (offset > bytes_.size() || bytes_.size() - offset < 2) {
-            return std::nullopt;
-        }
-        return static_cast<std::uint16_t>(bytes_[offset] | (bytes_[offset + 1] << 8));
-    }
-    std::optional<std::uint32_t> u32(std::uint64_t offset) const {
-        const auto lo = u16(offset);
-        const auto hi = u16(offset + 2);
-        if (!lo || !hi) {
-            return std::nullopt;
-        }
-        return static_cast<std::uint32_t>(*lo) | (static_cast<std::uint32_t>(*hi) << 16);
-    }
-    std::size_t size() const { return bytes_.size(); }
-
-private:
-    std::span<const std::uint8_t> bytes_;
-};
+using Reader = text::LeBytes;
 
 struct Section {
     std::uint32_t virtual_address = 0;
@@ -59,18 +39,18 @@ struct Image {
 };
 
 std::optional<Image> parse_headers(const Reader& r) {
-    if (r.u16(0) != std::optional<std::uint16_t>(0x5A4D)) {  // "MZ"
+    if (r.try_u16(0) != std::optional<std::uint16_t>(0x5A4D)) {  // "MZ"
         return std::nullopt;
     }
-    const auto pe = r.u32(0x3C);
-    if (!pe || r.u32(*pe) != std::optional<std::uint32_t>(kPeSignature)) {
+    const auto pe = r.try_u32(0x3C);
+    if (!pe || r.try_u32(*pe) != std::optional<std::uint32_t>(kPeSignature)) {
         return std::nullopt;
     }
     const std::uint64_t coff = std::uint64_t{*pe} + 4;
-    const auto sections = r.u16(coff + 2);
-    const auto optional_size = r.u16(coff + 16);
+    const auto sections = r.try_u16(coff + 2);
+    const auto optional_size = r.try_u16(coff + 16);
     const std::uint64_t opt = coff + kCoffHeaderSize;
-    const auto magic = r.u16(opt);
+    const auto magic = r.try_u16(opt);
     if (!sections || !optional_size || !magic) {
         return std::nullopt;
     }
@@ -82,12 +62,12 @@ std::optional<Image> parse_headers(const Reader& r) {
     } else {
         return std::nullopt;
     }
-    const auto directories = r.u32(opt + count_offset);
+    const auto directories = r.try_u32(opt + count_offset);
     if (!directories || *directories <= kResourceDirectoryIndex ||
         count_offset + 4 + 8 * (kResourceDirectoryIndex + 1) > *optional_size) {
         return std::nullopt;
     }
-    const auto rva = r.u32(opt + count_offset + 4 + 8 * kResourceDirectoryIndex);
+    const auto rva = r.try_u32(opt + count_offset + 4 + 8 * kResourceDirectoryIndex);
     if (!rva || *rva == 0) {
         return std::nullopt;
     }
@@ -102,9 +82,9 @@ std::optional<Image> parse_headers(const Reader& r) {
 std::optional<std::uint64_t> file_offset(const Reader& r, const Image& image, std::uint32_t rva) {
     for (std::uint32_t i = 0; i < image.section_count; ++i) {
         const std::uint64_t h = std::uint64_t{image.sections_offset} + i * kSectionHeaderSize;
-        const auto va = r.u32(h + 12);
-        const auto raw_size = r.u32(h + 16);
-        const auto raw_pointer = r.u32(h + 20);
+        const auto va = r.try_u32(h + 12);
+        const auto raw_size = r.try_u32(h + 16);
+        const auto raw_pointer = r.try_u32(h + 20);
         if (!va || !raw_size || !raw_pointer) {
             return std::nullopt;
         }
@@ -119,8 +99,8 @@ std::optional<std::uint64_t> file_offset(const Reader& r, const Image& image, st
 // entry when `wanted` is absent (or, with `fallback_first`, not found).
 std::optional<std::uint32_t> find_entry(const Reader& r, std::uint64_t directory, std::optional<std::uint32_t> wanted,
                                         bool fallback_first) {
-    const auto named = r.u16(directory + 12);
-    const auto ids = r.u16(directory + 14);
+    const auto named = r.try_u16(directory + 12);
+    const auto ids = r.try_u16(directory + 14);
     if (!named || !ids) {
         return std::nullopt;
     }
@@ -128,8 +108,8 @@ std::optional<std::uint32_t> find_entry(const Reader& r, std::uint64_t directory
     std::optional<std::uint32_t> first;
     for (std::uint32_t i = 0; i < total; ++i) {
         const std::uint64_t e = directory + kResourceDirectorySize + std::uint64_t{i} * kResourceEntrySize;
-        const auto name = r.u32(e);
-        const auto target = r.u32(e + 4);
+        const auto name = r.try_u32(e);
+        const auto target = r.try_u32(e + 4);
         if (!name || !target) {
             return std::nullopt;
         }
@@ -172,8 +152,8 @@ VersionInfoStatus read_file_version(std::span<const std::uint8_t> bytes, FixedFi
     if (!language || (*language & kSubdirectoryFlag) != 0) {
         return VersionInfoStatus::NoVersionInfo;
     }
-    const auto data_rva = r.u32(*root + *language);
-    const auto data_size = r.u32(*root + *language + 4);
+    const auto data_rva = r.try_u32(*root + *language);
+    const auto data_size = r.try_u32(*root + *language + 4);
     if (!data_rva || !data_size || *data_size == 0) {
         return VersionInfoStatus::NoVersionInfo;
     }
@@ -183,8 +163,8 @@ VersionInfoStatus read_file_version(std::span<const std::uint8_t> bytes, FixedFi
     }
 
     // VS_VERSIONINFO: wLength, wValueLength, wType, szKey, padding to 4, Value.
-    const auto length = r.u16(*data);
-    const auto value_length = r.u16(*data + 2);
+    const auto length = r.try_u16(*data);
+    const auto value_length = r.try_u16(*data + 2);
     constexpr std::uint64_t kValueOffset = (6 + kVersionInfoKeyUnits * 2 + 3) / 4 * 4;
     if (!length || !value_length || *length > *data_size || *length < kValueOffset) {
         return VersionInfoStatus::QueryFailed;
@@ -196,8 +176,8 @@ VersionInfoStatus read_file_version(std::span<const std::uint8_t> bytes, FixedFi
         return VersionInfoStatus::QueryFailed;
     }
     const std::uint64_t fixed = *data + kValueOffset;
-    version.file_version_ms = r.u32(fixed + kFixedFileVersionMsOffset).value_or(0);
-    version.file_version_ls = r.u32(fixed + kFixedFileVersionMsOffset + 4).value_or(0);
+    version.file_version_ms = r.try_u32(fixed + kFixedFileVersionMsOffset).value_or(0);
+    version.file_version_ls = r.try_u32(fixed + kFixedFileVersionMsOffset + 4).value_or(0);
     return VersionInfoStatus::Ok;
 }
 
