@@ -1,52 +1,16 @@
 #include "platform/system/udp_sender.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
 
+#include "platform/system/test/udp_receiver.h"
+
 namespace rk::sys {
 namespace {
 
-// A UDP socket on 127.0.0.1 and an ephemeral port.
-class Receiver {
-public:
-    Receiver() : fd_(::socket(AF_INET, SOCK_DGRAM, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-            port_ = ntohs(address.sin_port);
-        }
-    }
-    Receiver(const Receiver&) = delete;
-    Receiver& operator=(const Receiver&) = delete;
-    ~Receiver() { ::close(fd_); }
-
-    std::uint16_t port() const { return port_; }
-
-    // The next datagram, or nullopt after 5 s.
-    std::optional<std::string> receive() const {
-        pollfd p{fd_, POLLIN, 0};
-        if (::poll(&p, 1, 5000) != 1) {
-            return std::nullopt;
-        }
-        std::vector<char> buffer(70000);
-        const ssize_t n = ::recv(fd_, buffer.data(), buffer.size(), 0);
-        return n < 0 ? std::nullopt : std::optional<std::string>(std::string(buffer.data(), static_cast<std::size_t>(n)));
-    }
-
-private:
-    int fd_;
-    std::uint16_t port_ = 0;
-};
+using Receiver = test::UdpReceiver;
 
 std::span<const std::uint8_t> bytes(const std::string& text) {
     return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};

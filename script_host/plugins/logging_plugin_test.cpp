@@ -1,15 +1,11 @@
 #include "script_host/plugins/logging_plugin.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <sstream>
 
 #include "platform/logging/test/scoped_process_logger.h"
+#include "platform/system/test/udp_receiver.h"
 #include "script_host/plugins/test/plugin_calls.h"
 
 namespace Corvane::Script {
@@ -21,39 +17,8 @@ using test::error_of;
 using test::I;
 using test::S;
 
-// The syslog service of a test: a UDP socket on 127.0.0.1 and a port of its own.
-class SyslogReceiver {
-public:
-    SyslogReceiver() : fd_(::socket(AF_INET, SOCK_DGRAM, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-            port_ = ntohs(address.sin_port);
-        }
-    }
-    SyslogReceiver(const SyslogReceiver&) = delete;
-    SyslogReceiver& operator=(const SyslogReceiver&) = delete;
-    ~SyslogReceiver() { ::close(fd_); }
-
-    std::uint16_t port() const { return port_; }
-    // The next datagram; "(none)" when nothing arrives within `ms`.
-    std::string receive(int ms = 5000) const {
-        pollfd p{fd_, POLLIN, 0};
-        if (::poll(&p, 1, ms) != 1) {
-            return "(none)";
-        }
-        char buffer[4096];
-        const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
-        return n < 0 ? "(none)" : std::string(buffer, static_cast<std::size_t>(n));
-    }
-
-private:
-    int fd_;
-    std::uint16_t port_ = 0;
-};
+// The syslog service of a test.
+using SyslogReceiver = rk::sys::test::UdpReceiver;
 
 class LoggingPlugin : public ::testing::Test {
 protected:
@@ -87,12 +52,12 @@ TEST_F(LoggingPlugin, SyslogPrefixes) {
     }
     // 2048 bytes with the prefix fit; one more does not.
     EXPECT_EQ(call(plugin_, L"WriteToSyslog", {S(L"info"), S(std::wstring(2043, L'a'))}), B(true));
-    EXPECT_EQ(syslog_.receive().size(), 2048u);
+    EXPECT_EQ(syslog_.receive().value_or("").size(), 2048u);
     EXPECT_EQ(error_of(plugin_, L"WriteToSyslog", {S(L"info"), S(std::wstring(2044, L'a'))}),
               "Destination buffer is too small");
     EXPECT_EQ(error_of(plugin_, L"WriteToSyslog", {S(L"info"), S(std::wstring(1100, L'\u00e9'))}),
               "Destination buffer is too small");
-    EXPECT_EQ(syslog_.receive(50), "(none)");
+    EXPECT_EQ(syslog_.receive(50), std::nullopt);
     EXPECT_TRUE(log_.logger().Messages().empty());
 }
 
