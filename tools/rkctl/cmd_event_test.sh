@@ -4,31 +4,12 @@
 #   cmd_event_test.sh RKCTL
 set -uo pipefail
 rkctl=$1
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-cd "$tmp"
+source "$(dirname "$0")/test/checks.sh"
 export RK_ROOT="$tmp/root"
 mkdir -p "$RK_ROOT/var/lib/Corvane Lumora"
 printf '[Brightscan]\r\nInstallSource=ops\r\n' >"$RK_ROOT/var/lib/Corvane Lumora/lbstate.ini"
 # Nothing listens on port 1: the content update fails at once.
 content=(--content-url https://127.0.0.1:1/products/lumora/Win/update_product.xml --delay 1)
-fails=0
-passes=0
-expect() { # code description command...
-  local want=$1 what=$2; shift 2
-  "$@" >out.txt 2>err.txt
-  local got=$?
-  if [ "$got" -eq "$want" ]; then passes=$((passes+1)); else
-    fails=$((fails+1)); echo "FAIL: $what: exit $got, want $want"; cat out.txt err.txt; fi
-}
-has() { # file text description
-  if grep -qF -- "$2" "$1"; then passes=$((passes+1)); else
-    fails=$((fails+1)); echo "FAIL: $3: '$2' not in $1"; cat out.txt err.txt; fi
-}
-hasnt() { # file text description
-  if ! grep -qF -- "$2" "$1"; then passes=$((passes+1)); else
-    fails=$((fails+1)); echo "FAIL: $3: '$2' in $1"; cat out.txt err.txt; fi
-}
 
 expect 0 "event 67 with its detail" "$rkctl" event 67 preconditionsuccess "${content[@]}"
 has out.txt '"Event.Action":"Precondition Check Success","Event.Category":"Life","Event.Label":"RkUpdaterModule","Hit.Label.1":"errcode:preconditionsuccess","Tracker.Type":"event","UniqueIdentifier":"lumora_rkupdater_precond_check_success"' "the record"
@@ -51,5 +32,4 @@ expect 2 "not a number" "$rkctl" event sixty-seven
 expect 2 "too many words" "$rkctl" event 67 a b
 expect 2 "unknown option" "$rkctl" event 67 --fast
 
-echo "$passes passed, $fails failed"
-[ "$fails" -eq 0 ]
+finish

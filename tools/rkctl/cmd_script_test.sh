@@ -5,22 +5,7 @@ set -uo pipefail
 rkctl=$1
 src=$2
 key="$src/profile/dev-keys/script.key.pem"
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-cd "$tmp"
-fails=0
-passes=0
-expect() { # code description command...
-  local want=$1 what=$2; shift 2
-  "$@" >out.txt 2>err.txt
-  local got=$?
-  if [ "$got" -eq "$want" ]; then passes=$((passes+1)); else
-    fails=$((fails+1)); echo "FAIL: $what: exit $got, want $want"; cat out.txt err.txt; fi
-}
-has() { # file text description
-  if grep -qF -- "$2" "$1"; then passes=$((passes+1)); else
-    fails=$((fails+1)); echo "FAIL: $3: '$2' not in $1"; cat out.txt err.txt; fi
-}
+source "$(dirname "$0")/test/checks.sh"
 signed() { # name text
   printf '%s' "$2" > "$1.src"
   "$rkctl" sign-script --key "$key" --out "$1" "$1.src" || { echo "cannot sign $1"; exit 1; }
@@ -58,5 +43,4 @@ expect 2 "bad time-out" "$rkctl" script --timeout soon timers.js
 expect 2 "unknown option" "$rkctl" script --fast timers.js
 expect 2 "no file" "$rkctl" script
 
-echo "rkctl script: $passes passed, $fails failed"
-[ "$fails" -eq 0 ]
+finish "rkctl script"

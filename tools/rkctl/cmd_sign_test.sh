@@ -4,18 +4,7 @@
 set -uo pipefail
 rkctl=$1
 src=$2
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-cd "$tmp"
-fails=0
-passes=0
-expect() { # code description command...
-  local want=$1 what=$2; shift 2
-  "$@" >out.txt 2>err.txt
-  local got=$?
-  if [ "$got" -eq "$want" ]; then passes=$((passes+1)); else
-    fails=$((fails+1)); echo "FAIL: $what: exit $got, want $want"; cat out.txt err.txt; fi
-}
+source "$(dirname "$0")/test/checks.sh"
 
 printf 'function f() { return 1; }\r\n' > s.js
 printf '<?xml version="1.0"?>\r\n<UpdateArray/>' > d.xml
@@ -65,5 +54,4 @@ for c in keygen sign-script sign-doc verify-script verify-doc; do
   expect 0 "$c --help" "$rkctl" $c --help
 done
 
-echo "$passes passed, $fails failed"
-[ "$fails" -eq 0 ]
+finish
