@@ -23,6 +23,30 @@ const WbemValue kNull{};
 WbemValue text(const wchar_t* value) { return std::wstring(value); }
 WbemValue number(std::int32_t value) { return value; }
 
+// The two processors of the machine files differ only in these.
+Row processor(const wchar_t* id, std::int32_t current_mhz, std::int32_t max_mhz) {
+    return {{L"DeviceID", text(id)},
+            {L"Name", text(L"Intel(R) Xeon(R) CPU E5-2680 v4 @ 2.40GHz")},
+            {L"Manufacturer", text(L"GenuineIntel")},
+            {L"NumberOfCores", number(2)},
+            {L"NumberOfLogicalProcessors", number(2)},
+            {L"CurrentClockSpeed", number(current_mhz)},
+            {L"MaxClockSpeed", number(max_mhz)},
+            {L"Architecture", number(9)},
+            {L"AddressWidth", number(64)}};
+}
+
+// A disk is a network share exactly when it has a provider.
+Row disk(const wchar_t* id, const wchar_t* file_system, const WbemValue& provider, const std::wstring& size) {
+    const bool network = provider != kNull;
+    return {{L"DeviceID", text(id)},
+            {L"Description", text(network ? L"Network Connection" : L"Local Fixed Disk")},
+            {L"DriveType", number(network ? 4 : 3)},
+            {L"FileSystem", text(file_system)},
+            {L"ProviderName", provider},
+            {L"Size", size}};
+}
+
 class WbemServicesTest : public ::testing::Test {
 protected:
     // Runs the query; the rows in enumeration order, or the failure.
@@ -88,25 +112,7 @@ TEST_F(WbemServicesTest, EveryClassFromTheMachineFiles) {
            {L"TotalPhysicalMemory", text(L"16694312960")},
            {L"NumberOfProcessors", number(2)},
            {L"NumberOfLogicalProcessors", number(4)}}}},
-        {L"SELECT * FROM Win32_Processor",
-         {{{L"DeviceID", text(L"CPU0")},
-           {L"Name", text(L"Intel(R) Xeon(R) CPU E5-2680 v4 @ 2.40GHz")},
-           {L"Manufacturer", text(L"GenuineIntel")},
-           {L"NumberOfCores", number(2)},
-           {L"NumberOfLogicalProcessors", number(2)},
-           {L"CurrentClockSpeed", number(2399)},
-           {L"MaxClockSpeed", number(3300)},
-           {L"Architecture", number(9)},
-           {L"AddressWidth", number(64)}},
-          {{L"DeviceID", text(L"CPU1")},
-           {L"Name", text(L"Intel(R) Xeon(R) CPU E5-2680 v4 @ 2.40GHz")},
-           {L"Manufacturer", text(L"GenuineIntel")},
-           {L"NumberOfCores", number(2)},
-           {L"NumberOfLogicalProcessors", number(2)},
-           {L"CurrentClockSpeed", number(2400)},
-           {L"MaxClockSpeed", number(2400)},
-           {L"Architecture", number(9)},
-           {L"AddressWidth", number(64)}}}},
+        {L"SELECT * FROM Win32_Processor", {processor(L"CPU0", 2399, 3300), processor(L"CPU1", 2400, 2400)}},
         {L"SELECT * FROM Win32_BIOS",
          {{{L"Manufacturer", text(L"SeaBIOS")},
            {L"Name", text(L"rel-1.16.2-0-gea1b7a073390-prebuilt.qemu.org")},
@@ -117,24 +123,8 @@ TEST_F(WbemServicesTest, EveryClassFromTheMachineFiles) {
         // Pseudo file systems are no disks; the tmpfs over /mnt/with blank
         // hides the disk mounted there before.
         {L"SELECT DeviceID, Description, DriveType, FileSystem, ProviderName, Size FROM Win32_LogicalDisk",
-         {{{L"DeviceID", text(L"C:")},
-           {L"Description", text(L"Local Fixed Disk")},
-           {L"DriveType", number(3)},
-           {L"FileSystem", text(L"ext4")},
-           {L"ProviderName", kNull},
-           {L"Size", size}},
-          {{L"DeviceID", text(L"/data")},
-           {L"Description", text(L"Local Fixed Disk")},
-           {L"DriveType", number(3)},
-           {L"FileSystem", text(L"xfs")},
-           {L"ProviderName", kNull},
-           {L"Size", size}},
-          {{L"DeviceID", text(L"/home/share")},
-           {L"Description", text(L"Network Connection")},
-           {L"DriveType", number(4)},
-           {L"FileSystem", text(L"nfs4")},
-           {L"ProviderName", text(L"server:/export")},
-           {L"Size", size}}}},
+         {disk(L"C:", L"ext4", kNull, size), disk(L"/data", L"xfs", kNull, size),
+          disk(L"/home/share", L"nfs4", text(L"server:/export"), size)}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(rows_of(c.wql), c.expected) << c.wql;
