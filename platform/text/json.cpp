@@ -30,6 +30,8 @@ std::optional<std::wstring> string_member(const rapidjson::Value& value, const c
     return utf8_to_wide(std::string_view(m->GetString(), m->GetStringLength()));
 }
 
+// Callers here name it json::quoted: with a std::string argument, lookup
+// would also find std::quoted.
 std::string quoted(std::string_view utf8) {
     std::string out = "\"";
     for (const char c : utf8) {
@@ -59,13 +61,13 @@ void ObjectWriter::key(std::string_view name) {
     if (text_.size() > 1) {
         text_ += ',';
     }
-    text_ += quoted(name);
+    text_ += json::quoted(name);
     text_ += ':';
 }
 
 ObjectWriter& ObjectWriter::add(std::string_view name, std::wstring_view value) {
     key(name);
-    text_ += quoted(wide_to_utf8(value));
+    text_ += json::quoted(wide_to_utf8(value));
     return *this;
 }
 
@@ -88,7 +90,7 @@ ObjectWriter& ObjectWriter::add(std::string_view name, const std::vector<std::ws
         if (i > 0) {
             text_ += ',';
         }
-        text_ += quoted(wide_to_utf8(values[i]));
+        text_ += json::quoted(wide_to_utf8(values[i]));
     }
     text_ += ']';
     return *this;
