@@ -61,11 +61,7 @@ long long elapsed_ms(Clock::time_point start) {
 }
 
 std::wstring closed_port_url(const char* path) {
-    const int port = [] {
-        rk::sys::http::test::SilentListener listener;
-        return listener.port();
-    }();
-    return L"https://127.0.0.1:" + std::to_wstring(port) + rk::text::utf8_to_wide(path);
+    return L"https://127.0.0.1:" + std::to_wstring(rk::sys::http::test::closed_port()) + rk::text::utf8_to_wide(path);
 }
 
 class Engine : public ::testing::Test {

@@ -49,11 +49,8 @@ long rss_anon_bytes() {
 }
 
 std::wstring closed_port_url() {
-    const int port = [] {
-        rk::sys::http::test::SilentListener listener;
-        return listener.port();
-    }();
-    return L"https://127.0.0.1:" + std::to_wstring(port) + rk::text::utf8_to_wide(kContentPath);
+    return L"https://127.0.0.1:" + std::to_wstring(rk::sys::http::test::closed_port()) +
+           rk::text::utf8_to_wide(kContentPath);
 }
 
 void use_content_url(const std::wstring& url, const wchar_t* delay = L"0") {

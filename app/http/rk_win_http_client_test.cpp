@@ -3,9 +3,6 @@
 #include "app/http/rk_win_http_client.h"
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -17,6 +14,7 @@
 namespace rk::app {
 namespace {
 
+using sys::http::test::closed_port;
 using sys::http::test::RawServer;
 using sys::http::test::SilentListener;
 using sys::http::test::TestServer;
@@ -30,19 +28,6 @@ std::unique_ptr<RkWinHttpClient> client_for(int port, const std::string& url) {
     client->SetServerPort(static_cast<unsigned>(port));
     client->SetUrl(wide(url));
     return client;
-}
-
-// A port on 127.0.0.1 where nothing listens.
-int closed_port() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-    socklen_t length = sizeof(address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
 }
 
 TEST(RkWinHttpClient, StatusesEndWithErrorZeroAndTheServersAnswer) {

@@ -447,7 +447,7 @@ TEST_F(DownloadEx, RkctlDrawsProgressOnlyOnATerminalAndNotWhenQuiet) {
 
 TEST_F(DownloadEx, RefusedConnectionsRunTheRetryScheduleThenFail) {
     const std::string location =
-        "https://127.0.0.1:" + std::to_string(web_cache::test::closed_port()) + "/file.bin";
+        "https://127.0.0.1:" + std::to_string(rk::sys::http::test::closed_port()) + "/file.bin";
     auto progress = std::make_shared<RecordingProgress>();
     EXPECT_FALSE(run(document("Location=\"" + location + "\" id=\"r\" " + dest_attr()), progress));
     EXPECT_EQ(clock_->sleeps, (std::vector<std::chrono::milliseconds>{std::chrono::milliseconds(5000),

@@ -193,7 +193,7 @@ TEST_F(FetcherTest, FaultyAnswersEndInTheWholeFileOrAClearError) {
 }
 
 TEST_F(FetcherTest, RefusedConnectionsUseTheWholeSchedule) {
-    const std::string host = "127.0.0.1:" + std::to_string(test::closed_port());
+    const std::string host = "127.0.0.1:" + std::to_string(rk::sys::http::test::closed_port());
     FakeClock clock;
     std::string what;
     EXPECT_EQ(fetch(host, clock, &what), std::error_code(12029, winhttp_category()));
@@ -202,7 +202,7 @@ TEST_F(FetcherTest, RefusedConnectionsUseTheWholeSchedule) {
 }
 
 TEST_F(FetcherTest, RealScheduleTakesFifteenSeconds) {
-    const std::string host = "127.0.0.1:" + std::to_string(test::closed_port());
+    const std::string host = "127.0.0.1:" + std::to_string(rk::sys::http::test::closed_port());
     Cached_object object(dir(), L"file.bin", rk::text::utf8_to_wide(host), L"/file.bin");
     HttpFetcher fetcher;
     const auto start = std::chrono::steady_clock::now();

@@ -19,6 +19,7 @@
 namespace rk::sys::http {
 namespace {
 
+using test::closed_port;
 using test::RawServer;
 using test::SilentListener;
 using test::TestServer;
@@ -106,12 +107,6 @@ std::string pattern_body(std::size_t size) {
         body[i] = static_cast<char>('a' + (i * 7 + i / 251) % 26);
     }
     return body;
-}
-
-// A port on 127.0.0.1 where nothing listens.
-int closed_port() {
-    SilentListener listener;
-    return listener.port();
 }
 
 long long elapsed_ms(Clock::time_point start) {

@@ -175,13 +175,4 @@ void FaultServer::serve(int client) {
     ::shutdown(client, SHUT_RDWR);
 }
 
-int closed_port() {
-    int port = 0;
-    const int fd = bind_loopback(0, port);
-    if (fd >= 0) {
-        ::close(fd);
-    }
-    return port;
-}
-
 }  // namespace XMLUpdater::v2::web_cache::test

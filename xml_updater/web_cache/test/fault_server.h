@@ -66,7 +66,4 @@ private:
     std::vector<FaultRequest> requests_;
 };
 
-// A port on 127.0.0.1 where nothing listens (connections are refused).
-int closed_port();
-
 }  // namespace XMLUpdater::v2::web_cache::test

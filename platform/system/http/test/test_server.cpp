@@ -389,4 +389,9 @@ bool SilentListener::fill_backlog() {
     return false;
 }
 
+int closed_port() {
+    SilentListener listener;
+    return listener.port();
+}
+
 }  // namespace rk::sys::http::test

@@ -141,4 +141,7 @@ private:
     std::vector<int> fillers_;
 };
 
+// A port on 127.0.0.1 where nothing listens (connections are refused).
+int closed_port();
+
 }  // namespace rk::sys::http::test
