@@ -77,7 +77,7 @@ protected:
     CSubstitutionManager manager_{machine()};
 };
 
-TEST_F(StoreSubstitutions, ValuesAndTypes) {
+TEST_F(StoreSubstitutions, ValuesTypesViewsAndScrambling) {
     const struct {
         const wchar_t* token;
         std::wstring expected;
@@ -97,42 +97,24 @@ TEST_F(StoreSubstitutions, ValuesAndTypes) {
         {L"[REG:HKCU|Software\\Corvane@Name]", L"user"},
         {L"[REGISTRY:HKCU|Software\\Corvane@Name]", L"user"},
         {L"[REG:hkcu|Software\\Corvane@Name]", L"!UNKNOWN"},     // hive names are case-sensitive
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(expand(c.token), c.expected) << c.token << L"\n" << log_.Dump();
-    }
-    EXPECT_EQ(log_.Level(L"registry key exists"), 4);
-}
-
-TEST_F(StoreSubstitutions, Views) {
-    const struct {
-        const wchar_t* keyword;
-        const wchar_t* expected;
-    } cases[] = {
-        {L"REG", L"wow"},      {L"REG32", L"wow"},   {L"REG64", L"native"}, {L"REGISTRY", L"native"},
-        {L"RGO", L"!UNKNOWN"}, {L"RGO64", L"!UNKNOWN"},  // plain values are refused by the scrambled keys
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(expand(std::wstring(L"[") + c.keyword + L":SOFTWARE\\Corvane\\Test@Name]"), c.expected)
-            << c.keyword;
-    }
-}
-
-TEST_F(StoreSubstitutions, ScrambledFamily) {
-    const struct {
-        const wchar_t* token;
-        const wchar_t* expected;
-    } cases[] = {
+        // Views: REG and REG32 read the 32-bit view, REG64 and REGISTRY the native one.
+        {L"[REG32:SOFTWARE\\Corvane\\Test@Name]", L"wow"},
+        {L"[REG64:SOFTWARE\\Corvane\\Test@Name]", L"native"},
+        {L"[REGISTRY:SOFTWARE\\Corvane\\Test@Name]", L"native"},
+        // The scrambled family reads scrambled values only.
+        {L"[RGO:SOFTWARE\\Corvane\\Test@Name]", L"!UNKNOWN"},
+        {L"[RGO64:SOFTWARE\\Corvane\\Test@Name]", L"!UNKNOWN"},
         {L"[RGO:SOFTWARE\\Corvane\\Scrambled@Name]", L"hidden"},
         {L"[RGO32:SOFTWARE\\Corvane\\Scrambled@Name]", L"hidden"},
         {L"[RGO:SOFTWARE\\Corvane\\Scrambled@Count]", L"7"},
-        {L"[RGO64:SOFTWARE\\Corvane\\Scrambled@Name]", L"!UNKNOWN"},      // written in the 32-bit view
+        {L"[RGO64:SOFTWARE\\Corvane\\Scrambled@Name]", L"!UNKNOWN"},  // written in the 32-bit view
         {L"[OREGISTRY:SOFTWARE\\WOW6432Node\\Corvane\\Scrambled@Name]", L"hidden"},
         {L"[RGO:SOFTWARE\\Corvane\\Scrambled@]", L""},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(expand(c.token), c.expected) << c.token << L"\n" << log_.Dump();
     }
+    EXPECT_EQ(log_.Level(L"registry key exists"), 4);
     // Read plainly, the scrambled bytes are REG_BINARY: a number, not the text.
     const std::wstring plain = expand(L"[REG:SOFTWARE\\Corvane\\Scrambled@Name]");
     EXPECT_NE(plain, L"hidden");
