@@ -146,11 +146,13 @@ TEST_F(Preconditions, NumberOperators) {
     EXPECT_EQ(log_.Level(L"Unknown comparison operator: eq"), 1);
 }
 
-TEST_F(Preconditions, NumberOfAMissingValueIsFalseForEveryOperator) {
+TEST_F(Preconditions, NumberOrVersionOfAMissingValueIsFalseForEveryOperator) {
     for (const wchar_t* op : {L"EQ", L"NEQ", L"LT", L"GT", L"LE", L"GE"}) {
-        check({{L"NUM", L"[REG:SOFTWARE\\Missing@X]", op, L"1", false}, {L"NUM", nullptr, op, L"1", false}});
+        check({{L"NUM", L"[REG:SOFTWARE\\Missing@X]", op, L"1", false}, {L"NUM", nullptr, op, L"1", false},
+               {L"VER", L"[REG:SOFTWARE\\Missing@X]", op, L"1.0", false}, {L"VER", nullptr, op, L"1.0", false}});
     }
     EXPECT_EQ(log_.Level(L"Unable to convert !UNKNOWN and 1 to integers since the key does not exist"), 3);
+    EXPECT_EQ(log_.Level(L"Unable to convert !UNKNOWN and 1.0 to integers since the key does not exist"), 3);
 }
 
 TEST_F(Preconditions, VersionOperators) {
@@ -186,13 +188,6 @@ TEST_F(Preconditions, VersionOperators) {
         {L"VER", L"1.0", L"RE", L"1.0", false},
     });
     EXPECT_EQ(log_.Level(L"Unknown comparison operator: XX"), 1);
-}
-
-TEST_F(Preconditions, VersionOfAMissingValueIsFalseForEveryOperator) {
-    for (const wchar_t* op : {L"EQ", L"NEQ", L"LT", L"GT", L"LE", L"GE"}) {
-        check({{L"VER", L"[REG:SOFTWARE\\Missing@X]", op, L"1.0", false}, {L"VER", nullptr, op, L"1.0", false}});
-    }
-    EXPECT_EQ(log_.Level(L"Unable to convert !UNKNOWN and 1.0 to integers since the key does not exist"), 3);
 }
 
 TEST_F(Preconditions, DateOperators) {
