@@ -17,6 +17,7 @@
 #include "platform/system/http/test/test_server.h"
 #include "platform/system/paths.h"
 #include "platform/system/registry/registry.h"
+#include "platform/system/test/command.h"
 #include "platform/system/test/temp_root.h"
 #include "platform/text/utf.h"
 #include "profile/profile_data.h"
@@ -198,16 +199,10 @@ TEST_F(ManifestPass, OperatorToolDryRun) {
     std::ofstream(manifest_file) << rk::text::wide_to_utf8(manifest(false));
     server_.serve("/xml/lmrupdate.xml", rk::text::wide_to_utf8(manifest(false)));
     for (const std::string& source : {manifest_file.native(), server_.url("/xml/lmrupdate.xml")}) {
-        const std::string command = std::string(RKCTL_PATH) + " pass '" + source + "' --dry-run --ca-file '" +
-                                    http_test::dev_root_ca().native() + "' 2>&1";
-        FILE* pipe = ::popen(command.c_str(), "r");
-        ASSERT_NE(pipe, nullptr);
-        std::string out;
-        char buffer[512];
-        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-            out += buffer;
-        }
-        EXPECT_EQ(::pclose(pipe), 0) << out;
+        const auto [status, out] = rk::sys::test::run_command(std::string(RKCTL_PATH) + " pass '" + source +
+                                                               "' --dry-run --ca-file '" +
+                                                               http_test::dev_root_ca().native() + "'");
+        EXPECT_EQ(status, 0) << out;
         for (const char* line : {"parse: xmlparsingsuccess\n", "event 66 PrecondCheckStarted detail=\"\" payload=\"\"\n",
                                  "registry: LMRA_AFFID = \"AFF\"\n", "precondition: preconditionsuccess\n",
                                  "event 67 PrecondCheckSuccess detail=\"preconditionsuccess\" "
@@ -234,16 +229,10 @@ TEST_F(ManifestPass, TrustContentListingAnotherMakerRefusesTheInstaller) {
               "");
     server_.serve("/dl/affiliates//AFF/setup", signed_installer());
     server_.serve("/xml/lmrupdate.xml", rk::text::wide_to_utf8(manifest(false)));
-    const std::string command = std::string(RKCTL_PATH) + " pass '" + server_.url("/xml/lmrupdate.xml") +
-                                "' --log --ca-file '" + http_test::dev_root_ca().native() + "' 2>&1";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string out;
-    char buffer[1024];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-        out += buffer;
-    }
-    EXPECT_NE(::pclose(pipe), 0) << out;
+    const auto [status, out] = rk::sys::test::run_command(std::string(RKCTL_PATH) + " pass '" +
+                                                           server_.url("/xml/lmrupdate.xml") + "' --log --ca-file '" +
+                                                           http_test::dev_root_ca().native() + "'");
+    EXPECT_NE(status, 0) << out;
     // --log shows every level: the refusal is a level-1 line.
     for (const char* text : {"IsCorvaneSigned failed for : ", "[trust] parsed content version 1 from file 'rk-av-trust.bin' (1/1)",
                              "using lib, result: 5 [[embedded_signed][chained]]", "event 70 DwnldExecuteFailed detail=\"signaturevalidationfailed\""}) {

@@ -14,6 +14,7 @@
 
 #include "platform/logging/etw_trace_writer.h"
 #include "platform/system/process/process.h"
+#include "platform/system/test/command.h"
 #include "platform/system/test/temp_root.h"
 #include "platform/text/utf.h"
 
@@ -21,25 +22,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct CommandResult {
-    int status = -1;
-    std::string output;
-};
-
-CommandResult run(const std::string& command) {
-    CommandResult result;
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (pipe == nullptr) {
-        return result;
-    }
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-        result.output.append(buffer, n);
-    }
-    const int status = ::pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
+using rk::sys::test::CommandResult;
+const auto run = rk::sys::test::run_command;
 
 bool have(const char* tool) { return run(std::string("command -v ") + tool + " >/dev/null").status == 0; }
 

@@ -21,6 +21,7 @@
 
 #include "platform/system/http/test/test_server.h"
 #include "platform/system/paths.h"
+#include "platform/system/test/command.h"
 #include "platform/system/test/temp_root.h"
 #include "platform/text/utf.h"
 #include "xml_updater/http_transaction.h"
@@ -222,20 +223,8 @@ TEST_F(DownloadEx, KilledMidTransferResumesByteIdentical) {
     ASSERT_LT(cut, content.size());
 
     // What an operator sees before the rerun, and for a damaged store.
-    const auto show = [&](int& code) {
-        const std::string command = std::string(RKCTL_PATH) + " cache show '" + data.string() + "' 2>&1";
-        std::string text;
-        if (FILE* pipe = ::popen(command.c_str(), "r")) {
-            char buffer[512];
-            while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-                text += buffer;
-            }
-            code = WEXITSTATUS(::pclose(pipe));
-        }
-        return text;
-    };
-    int code = -1;
-    const std::string shown = show(code);
+    const std::string show = std::string(RKCTL_PATH) + " cache show '" + data.string() + "'";
+    const auto [code, shown] = rk::sys::test::run_command(show);
     EXPECT_EQ(code, 0);
     EXPECT_NE(shown.find("next fetch: resumes at byte " + std::to_string(cut) + " of " +
                          std::to_string(content.size())),
@@ -254,8 +243,8 @@ TEST_F(DownloadEx, KilledMidTransferResumesByteIdentical) {
     EXPECT_EQ(log[1].body_bytes, content.size() - cut);
 
     fs::resize_file(data.string() + ".skvs", 40);
-    const std::string damaged = show(code);
-    EXPECT_EQ(code, 1);
+    const auto [damaged_code, damaged] = rk::sys::test::run_command(show);
+    EXPECT_EQ(damaged_code, 1);
     EXPECT_NE(damaged.find("Serialization version number incorrect (possible i/o error or corrupt file)"),
               std::string::npos)
         << damaged;
