@@ -148,18 +148,6 @@ TEST(ProcessLoggerTest, ReadyArgumentListFormEqualsVariadicForm) {
     EXPECT_EQ(messages[1], messages[0]);
 }
 
-TEST(ProcessLoggerTest, SeverityFiveStillPassesLevelThreeButNotFour) {
-    // The development logger stands in for the ETW logger and shares its filter.
-    auto owned = std::make_unique<ETWLogging::CDevelopmentLogging>(-1);
-    ASSERT_EQ(owned->Initialize(L"_no_group", nullptr, L"_no_host", 0), 0u);
-    owned->SetSeverity(5);
-    ScopedProcessLogger scope(std::move(owned));
-    const bool expected[] = {false, false, false, true, false, true, true, true};
-    for (LogLevel level = 0; level <= 7; ++level) {
-        EXPECT_EQ(IsLogLevelEnabled(level), expected[level]) << level;
-    }
-}
-
 TEST(ProcessLoggerTest, HolderRoutesDiraDoroMessagesIntoTheInstalledLogger) {
     ASSERT_TRUE(GetProcessLogger().RoutesDiraDoro());
     ScopedLogCapture capture;
