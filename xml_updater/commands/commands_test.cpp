@@ -123,22 +123,11 @@ TEST_F(Commands, RegistryCommandsWriteExpandedValues) {
     EXPECT_EQ(QueryString(reg::HKEY_LOCAL_MACHINE, L"SOFTWARE\\WOW6432Node\\V", L""), L"32");
     EXPECT_EQ(QueryString(reg::HKEY_LOCAL_MACHINE, L"SOFTWARE\\V", L""), L"64");
 
-    const struct {
-        AttributeMap attributes;
-        const wchar_t* log;
-    } failures[] = {
-        {{{L"Key", L"K"}, {L"Type", L"STR"}}, L"Unable to read Key or Type or Value attribute of REGISTRY command"},
-        {{{L"Key", L"K"}, {L"Type", L"BIN"}, {L"Value", L"0G"}}, L"Unable to convert 0G to hex"},
-        {{{L"Key", L"K"}, {L"Type", L"DWORD"}, {L"Value", L"4294967296"}},
-         L"Unable to convert 4294967296 to an integer type"},
-    };
-    for (const auto& f : failures) {
-        logger_.lines.clear();
-        EXPECT_FALSE(Run(manager, L"REGISTRY", f.attributes));
-        if (f.log != nullptr) {
-            EXPECT_TRUE(logger_.Contains(f.log)) << logger_.Dump();
-        }
-    }
+    // A missing attribute, and a value the conversions above refuse.
+    EXPECT_FALSE(Run(manager, L"REGISTRY", {{L"Key", L"K"}, {L"Type", L"STR"}}));
+    EXPECT_TRUE(logger_.Contains(L"Unable to read Key or Type or Value attribute of REGISTRY command"));
+    EXPECT_FALSE(Run(manager, L"REGISTRY", {{L"Key", L"K"}, {L"Type", L"BIN"}, {L"Value", L"0G"}}));
+    EXPECT_EQ(QueryString(reg::HKEY_LOCAL_MACHINE, L"K", L""), L"<no key>");
 }
 
 TEST_F(Commands, LogLevels) {
