@@ -1,11 +1,6 @@
 // The built-in plug-ins seen from real scripts in the real host: creation by
 // name, results as script values, failures as script errors.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -13,6 +8,7 @@
 
 #include "platform/logging/test/scoped_process_logger.h"
 #include "platform/system/test/temp_root.h"
+#include "platform/system/test/udp_receiver.h"
 #include "script_host/async_script_host.h"
 #include "script_host/plugin_factory.h"
 #include "script_host/plugins/builtin_plugins.h"
@@ -25,33 +21,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A UDP socket on 127.0.0.1 standing for the syslog service.
-class Receiver {
-public:
-    Receiver() : fd_(::socket(AF_INET, SOCK_DGRAM, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-    }
-    Receiver(const Receiver&) = delete;
-    Receiver& operator=(const Receiver&) = delete;
-    ~Receiver() { ::close(fd_); }
-    std::uint16_t port() const { return port_; }
-    std::string receive() const {
-        pollfd p{fd_, POLLIN, 0};
-        char buffer[512];
-        const ssize_t n = ::poll(&p, 1, 5000) == 1 ? ::recv(fd_, buffer, sizeof buffer, 0) : -1;
-        return n < 0 ? "(none)" : std::string(buffer, static_cast<std::size_t>(n));
-    }
-
-private:
-    int fd_;
-    std::uint16_t port_ = 0;
-};
+// The syslog service.
+using Receiver = rk::sys::test::UdpReceiver;
 
 class PluginsInScripts : public ::testing::Test {
 protected:
