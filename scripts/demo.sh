@@ -40,6 +40,8 @@ trap cleanup EXIT
 # The server's files: the manifest and the signed installer, the signed
 # content update document and the signed content script.
 mkdir -p "$work/serve" "$work/root/var/lib"
+# The machine's temporary folder: trust content is unpacked there.
+mkdir -p -m 1777 "$work/root/tmp"
 cp testdata/demo/lmrupdate.xml "$work/serve/"
 cat "$keys/intermediate.crt" "$keys/root.crt" >"$work/chain.pem"
 "$bin/tools/rkctl/rkctl" sign-file testdata/demo/installer.sh --cert "$keys/codesign.crt" \
