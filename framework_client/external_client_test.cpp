@@ -283,7 +283,8 @@ TEST_F(ExternalClientTest, StopWithQueuedWork) {
             return client->invoke_rpc(L"service.sleep", L"{\"ms\":" + std::to_wstring(ms) + L"}", hr, result, 20s);
         });
     };
-    auto busy = rpc(400);
+    // The first call outlasts the set-up below even on a loaded machine.
+    auto busy = rpc(1000);
     ASSERT_TRUE(eventually([&] { return capture_.logger().Contains(L"[framework] (+ 1) invoke_rpc"); }));
     std::this_thread::sleep_for(50ms);
     auto second = rpc(3000);
@@ -291,6 +292,7 @@ TEST_F(ExternalClientTest, StopWithQueuedWork) {
     ASSERT_TRUE(eventually([&] { return count(capture_.logger(), L"[framework] (+ 1) invoke_rpc") >= 2; }));
     std::this_thread::sleep_for(50ms);
     auto set = std::async(std::launch::async, [&] { return client->set_setting(L"k", L"v", 20s); });
+    ASSERT_TRUE(eventually([&] { return capture_.logger().Contains(L"[framework] (+ 1) set setting"); }));
     std::this_thread::sleep_for(50ms);
     auto stopper = std::async(std::launch::async, [&] { client->stop(); });
     // The service dies while the drain waits for the second call.
