@@ -7,6 +7,8 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <span>
+#include <string_view>
 
 #include "platform/system/registry/change_monitor.h"
 #include "platform/system/registry/registry.h"
@@ -72,32 +74,40 @@ OpenStores& open_stores() {
 
 std::shared_ptr<RegistryStore> store_for(StoreKind kind) {
     auto& [mutex, stores] = open_stores();
-    // The store files follow RK_ROOT (and the XDG variables for HKCU); the
-    // last answer per kind is kept while those have not changed.
+    // The store files follow RK_ROOT (and for HKCU the XDG variables and
+    // HOME); the last answer per kind is kept while those have not changed.
+    static constexpr const char* kMachineInputs[] = {"RK_ROOT"};
+    static constexpr const char* kUserInputs[] = {"RK_ROOT", "XDG_CONFIG_HOME", "HOME", "XDG_RUNTIME_DIR"};
     struct Recent {
-        std::string environment;
+        std::string values[std::size(kUserInputs)];
         std::shared_ptr<RegistryStore> store;
     };
     static Recent recent[2];
-    std::string environment;
-    for (const char* name : {"RK_ROOT", "XDG_CONFIG_HOME", "HOME", "XDG_RUNTIME_DIR"}) {
-        const char* v = std::getenv(name);
-        environment += v != nullptr ? v : "";
-        environment += '\0';
-    }
-    Recent& last = recent[kind == StoreKind::kMachine ? 0 : 1];
+    const bool machine = kind == StoreKind::kMachine;
+    const std::span<const char* const> inputs =
+        machine ? std::span<const char* const>(kMachineInputs) : std::span<const char* const>(kUserInputs);
+    Recent& last = recent[machine ? 0 : 1];
     std::lock_guard lock(mutex);
-    if (last.store && last.environment == environment) {
+    bool same = last.store != nullptr;
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        const char* v = std::getenv(inputs[i]);
+        const std::string_view value = v != nullptr ? v : "";
+        if (value != last.values[i]) {
+            last.values[i] = value;
+            same = false;
+        }
+    }
+    if (same) {
         return last.store;
     }
-    const std::filesystem::path main = kind == StoreKind::kMachine ? machine_store_file() : user_store_file();
+    last.store.reset();
+    const std::filesystem::path main = machine ? machine_store_file() : user_store_file();
     auto& slot = stores[main.string()];
     if (!slot) {
-        slot = std::make_shared<RegistryStore>(
-            main, kind == StoreKind::kMachine ? machine_volatile_file() : user_volatile_file(),
-            kind == StoreKind::kMachine ? machine_roots() : user_roots());
+        slot = std::make_shared<RegistryStore>(main, machine ? machine_volatile_file() : user_volatile_file(),
+                                               machine ? machine_roots() : user_roots());
     }
-    last = Recent{std::move(environment), slot};
+    last.store = slot;
     return slot;
 }
 
@@ -159,6 +169,7 @@ struct Target {
     bool predefined = false;
 
     std::wstring path() const { return open ? open->path : std::wstring(base); }
+    std::wstring_view path_view() const { return open ? std::wstring_view(open->path) : std::wstring_view(base); }
     const std::wstring& open_path() const { return open->path; }
 };
 
@@ -225,27 +236,35 @@ LONG resolve_key(HKEY key, REGSAM right, Target& t, KeyRef& ref) {
 }
 
 // Joins `sub` to `base` and applies the registry view.
-LONG full_path(const std::wstring& base, const wchar_t* sub, REGSAM view, std::wstring& out) {
-    std::wstring s = sub != nullptr ? std::wstring(sub) : std::wstring();
+LONG full_path(std::wstring_view base, const wchar_t* sub, REGSAM view, std::wstring& out) {
+    std::wstring_view s = sub != nullptr ? std::wstring_view(sub) : std::wstring_view();
     if (!s.empty() && s.back() == L'\\') {
-        s.pop_back();
+        s.remove_suffix(1);
     }
-    std::wstring path = base;
     if (!s.empty()) {
         if (s.front() == L'\\') {
             return kBadPathname;
         }
-        for (const auto& part : text::split(s, L'\\')) {
-            if (part.empty()) {
+        for (std::size_t start = 0; start <= s.size();) {
+            const std::size_t end = std::min(s.find(L'\\', start), s.size());
+            if (end == start) {
                 return kBadPathname;
             }
-            if (text::utf16_length(part) > kMaxKeyNameLength) {
+            if (text::utf16_length(s.substr(start, end - start)) > kMaxKeyNameLength) {
                 return kInvalidParameter;
             }
+            start = end + 1;
         }
-        path += L"\\" + s;
     }
-    out = redirect_for_view(path, view);
+    out.reserve(base.size() + 1 + s.size());
+    out.assign(base);
+    if (!s.empty()) {
+        out += L'\\';
+        out += s;
+    }
+    if ((view & KEY_WOW64_32KEY) != 0) {
+        out = redirect_for_view(out, view);
+    }
     return kOk;
 }
 
@@ -256,7 +275,7 @@ LONG resolve_subkey(HKEY key, const wchar_t* sub, REGSAM sam, Target& t, std::ws
         err = resolve(key, t);
     }
     if (err == kOk) {
-        err = full_path(t.path(), sub, sam, path);
+        err = full_path(t.path_view(), sub, sam, path);
     }
     return err;
 }
@@ -386,7 +405,7 @@ LONG RegOpenKeyExW(HKEY key, const wchar_t* subKey, DWORD options, REGSAM samDes
     if (const LONG err = resolve_subkey(key, subKey, samDesired, t, path); err != kOk) {
         return err;
     }
-    if (t.predefined && path == t.path()) {
+    if (t.predefined && path == t.path_view()) {
         *result = key;
         return kOk;
     }
@@ -443,8 +462,10 @@ LONG RegQueryValueExW(HKEY key, const wchar_t* valueName, DWORD* reserved, DWORD
         return err;
     }
     DWORD stored_type = 0;
-    std::vector<std::uint8_t> bytes;
-    if (const LONG err = t.store->query_value(ref, value_name(valueName), stored_type, bytes); err != kOk) {
+    BYTE* buffer = cbData != nullptr ? data : nullptr;
+    DWORD size = buffer != nullptr ? *cbData : 0;
+    if (const LONG err = t.store->query_value(ref, valueName != nullptr ? valueName : L"", stored_type, buffer, size);
+        err != kOk) {
         return err;
     }
     if (type != nullptr) {
@@ -453,18 +474,9 @@ LONG RegQueryValueExW(HKEY key, const wchar_t* valueName, DWORD* reserved, DWORD
     if (cbData == nullptr) {
         return kOk;
     }
-    const auto size = static_cast<DWORD>(bytes.size());
-    if (data != nullptr) {
-        if (*cbData < size) {
-            *cbData = size;
-            return kMoreData;
-        }
-        if (size != 0) {
-            std::memcpy(data, bytes.data(), size);
-        }
-    }
+    const DWORD room = *cbData;
     *cbData = size;
-    return kOk;
+    return data != nullptr && room < size ? kMoreData : kOk;
 }
 
 LONG RegSetValueExW(HKEY key, const wchar_t* valueName, DWORD reserved, DWORD type, const BYTE* data,

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <new>
 
 #include "platform/system/registry/registry.h"
@@ -42,7 +43,31 @@ LONG map_sqlite(int rc) {
 }
 
 std::string utf8(const std::wstring& s) { return text::wide_to_utf8(s); }
-std::string upper(const std::wstring& s) { return text::wide_to_utf8(text::to_upper(s)); }
+
+// The upper-cased UTF-8 form of `s` in `out`, whose buffer is reused; ASCII
+// (every path and name the updater uses) without the general case folding.
+void upper_into(std::wstring_view s, std::string& out) {
+    out.resize(s.size());
+    char* p = out.data();
+    std::size_t i = 0;
+    for (; i < s.size(); ++i) {
+        const auto c = static_cast<std::uint32_t>(s[i]);
+        if (c >= 0x80) {
+            break;
+        }
+        p[i] = static_cast<char>(c >= 'a' && c <= 'z' ? c - ('a' - 'A') : c);
+    }
+    if (i < s.size()) {
+        out.resize(i);
+        text::append_wide_to_utf8(out, text::to_upper(s.substr(i)));
+    }
+}
+
+std::string upper(std::wstring_view s) {
+    std::string out;
+    upper_into(s, out);
+    return out;
+}
 
 std::string parent_of(const std::string& upath) {
     const auto pos = upath.rfind('\\');
@@ -82,6 +107,11 @@ public:
 
     Use& bind(int i, const std::string& v) {
         sqlite3_bind_text(s_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+        return *this;
+    }
+    // `v` outlives the use (no copy).
+    Use& bind_static(int i, const std::string& v) {
+        sqlite3_bind_text(s_, i, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
         return *this;
     }
     Use& bind(int i, std::int64_t v) {
@@ -379,6 +409,26 @@ LONG RegistryStore::run(bool write, F&& body, bool uses_volatile) {
     }
 }
 
+template <typename F>
+LONG RegistryStore::read_one(F&& body, bool uses_volatile) {
+    std::lock_guard lock(mutex_);
+    if (const LONG err = ensure_open(); err != 0) {
+        return err;
+    }
+    try {
+        if (uses_volatile && tx_depth_ == 0) {
+            check_volatile();
+        }
+        return body();
+    } catch (const RegFail& f) {
+        return f.code;
+    } catch (const SqlFail& f) {
+        return map_sqlite(f.rc);
+    } catch (const std::bad_alloc&) {
+        return static_cast<LONG>(win::kErrorOutOfMemory);
+    }
+}
+
 LONG RegistryStore::transact(const std::function<LONG()>& body) {
     std::lock_guard lock(mutex_);
     if (const LONG err = ensure_open(); err != 0) {
@@ -464,8 +514,9 @@ void RegistryStore::log_change(const std::string& upath, DWORD kind) {
 }
 
 LONG RegistryStore::find_key(const std::wstring& path, KeyRef& out) {
-    const std::string up = upper(path);
     std::lock_guard lock(mutex_);
+    upper_into(path, path_buffer_);
+    const std::string& up = path_buffer_;
     const std::uint64_t before = generation_.stable();
     if (before != 0 && before == key_cache_generation_) {
         if (const auto it = key_cache_.find(up); it != key_cache_.end()) {
@@ -494,10 +545,12 @@ LONG RegistryStore::find_key(const std::wstring& path, KeyRef& out) {
 }
 
 LONG RegistryStore::key_alive(const KeyRef& key) {
-    return run(false, [&]() -> LONG {
-        require_alive(key);
-        return 0;
-    });
+    return read_one(
+        [&]() -> LONG {
+            require_alive(key);
+            return 0;
+        },
+        key.is_volatile);
 }
 
 LONG RegistryStore::create_key(const std::wstring& path, const std::wstring& key_class, bool is_volatile,
@@ -547,27 +600,34 @@ LONG RegistryStore::create_key(const std::wstring& path, const std::wstring& key
     });
 }
 
-LONG RegistryStore::query_value(const KeyRef& key, const std::wstring& name, DWORD& type,
-                                std::vector<std::uint8_t>& data) {
-    const std::string uname = upper(name);
-    return run(
-        false,
+LONG RegistryStore::query_value(const KeyRef& key, std::wstring_view name, DWORD& type, std::uint8_t* buffer,
+                                DWORD& size) {
+    return read_one(
         [&]() -> LONG {
-        // One statement tells a deleted key (no row) from a missing value
-        // (a row without a type).
-        const std::string s = schema_of(key);
-        Use q(statement("SELECT v.type, v.data FROM " + s + ".keys k LEFT JOIN " + s +
-                        ".vals v ON v.key_id = k.id AND v.uname = ?2 WHERE k.id = ?1"));
-        q.bind(1, key.id).bind(2, uname);
-        if (!q.step()) {
-            return static_cast<LONG>(win::kErrorKeyDeleted);
-        }
-        if (sqlite3_column_type(q.get(), 0) == SQLITE_NULL) {
-            return static_cast<LONG>(win::kErrorFileNotFound);
-        }
-        type = static_cast<DWORD>(sqlite3_column_int64(q.get(), 0));
-        data = column_blob(q.get(), 1);
-        return 0;
+            // One statement tells a deleted key (no row) from a missing value
+            // (a row without a type).
+            static const std::string sql[2] = {
+                "SELECT v.type, v.data FROM main.keys k LEFT JOIN main.vals v ON v.key_id = k.id AND v.uname = ?2"
+                " WHERE k.id = ?1",
+                "SELECT v.type, v.data FROM vol.keys k LEFT JOIN vol.vals v ON v.key_id = k.id AND v.uname = ?2"
+                " WHERE k.id = ?1"};
+            upper_into(name, name_buffer_);
+            Use q(statement(sql[key.is_volatile ? 1 : 0]));
+            q.bind(1, key.id).bind_static(2, name_buffer_);
+            if (!q.step()) {
+                return static_cast<LONG>(win::kErrorKeyDeleted);
+            }
+            if (sqlite3_column_type(q.get(), 0) == SQLITE_NULL) {
+                return static_cast<LONG>(win::kErrorFileNotFound);
+            }
+            type = static_cast<DWORD>(sqlite3_column_int64(q.get(), 0));
+            const void* data = sqlite3_column_blob(q.get(), 1);
+            const auto bytes = static_cast<DWORD>(sqlite3_column_bytes(q.get(), 1));
+            if (buffer != nullptr && bytes != 0 && bytes <= size) {
+                std::memcpy(buffer, data, bytes);
+            }
+            size = bytes;
+            return 0;
         },
         key.is_volatile);
 }

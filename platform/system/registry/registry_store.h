@@ -15,6 +15,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/errors/win_error.h"
@@ -98,8 +99,9 @@ public:
     // would be created below a volatile one.
     LONG create_key(const std::wstring& path, const std::wstring& key_class, bool is_volatile,
                     KeyRef& out, DWORD& disposition);
-    LONG query_value(const KeyRef& key, const std::wstring& name, DWORD& type,
-                     std::vector<std::uint8_t>& data);
+    // `size`: in, the room at `buffer` (null: none); out, the value's size.
+    // The data is copied only when it fits.
+    LONG query_value(const KeyRef& key, std::wstring_view name, DWORD& type, std::uint8_t* buffer, DWORD& size);
     LONG set_value(const KeyRef& key, const std::wstring& path, const std::wstring& name, DWORD type,
                    const std::uint8_t* data, std::size_t size);
     LONG delete_value(const KeyRef& key, const std::wstring& path, const std::wstring& name);
@@ -145,6 +147,10 @@ private:
     // that the volatile store is still the one attached.
     template <typename F>
     LONG run(bool write, F&& body, bool uses_volatile = true);
+    // One reading statement: SQLite's implicit transaction around it is
+    // enough, so no BEGIN and COMMIT (nor a savepoint inside transact()).
+    template <typename F>
+    LONG read_one(F&& body, bool uses_volatile);
     std::uint64_t key_stamp(const KeyRef& key);
     void fetch_values(const KeyRef& key, DWORD index, bool after_anchor, std::int64_t anchor, ValueWindow& window);
     void fetch_keys(const std::string& upath, DWORD index, const char* anchor_op, const std::string& anchor,
@@ -173,6 +179,10 @@ private:
     // key_cache_generation_.
     std::map<std::string, std::int64_t> key_cache_;
     std::uint64_t key_cache_generation_ = 0;
+    // Upper-cased key path and value name of the running call, buffers kept
+    // between calls (used under the lock).
+    std::string path_buffer_;
+    std::string name_buffer_;
 };
 
 }  // namespace rk::sys::reg

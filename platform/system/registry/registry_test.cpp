@@ -121,6 +121,14 @@ TEST_F(RegistryTest, CreateReportsDispositionAndKeepsCase) {
     ASSERT_EQ(0, RegEnumKeyExW(corvane, 0, name, &cch, nullptr, nullptr, nullptr, nullptr));
     EXPECT_EQ(std::wstring(L"MixedCase"), name);
     EXPECT_EQ(9u, cch);
+
+    // Beyond ASCII too, also after an ASCII start.
+    const HKEY accented = create(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane\\Caf\u00e9 \u00e9t\u00e9");
+    ASSERT_EQ(0, set_sz(accented, L"Ma\u00efs\U0001F600x", L"v"));
+    HKEY folded = nullptr;
+    ASSERT_EQ(0, open(HKEY_LOCAL_MACHINE, L"software\\corvane\\CAF\u00c9 \u00c9T\u00c9", KEY_READ, folded));
+    EXPECT_EQ(L"v", get_sz(folded, L"MA\u00cfS\U0001F600X"));
+    EXPECT_EQ(L"<missing>", get_sz(folded, L"MAIS\U0001F600X"));
 }
 
 TEST_F(RegistryTest, QueryValueBufferRules) {
