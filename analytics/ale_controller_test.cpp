@@ -10,7 +10,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -24,6 +23,7 @@
 #include "platform/crypto/ec_key_codec.h"
 #include "platform/logging/test/scoped_process_logger.h"
 #include "platform/system/http/test/test_server.h"
+#include "platform/system/test/read_file.h"
 #include "platform/system/test/temp_root.h"
 #include "platform/text/utf.h"
 #include "script_host/script_environment_factory_if.h"
@@ -36,17 +36,11 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using rk::logging::test::ScopedLogCapture;
+using rk::sys::test::read_file;
 using rk::sys::http::test::TestServer;
 
 const fs::path kSigned = RK_ANALYTICS_SIGNED_SCRIPTS;
 const fs::path kSource = RK_SOURCE_DIR;
-
-std::string read(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 std::size_t thread_count() {
     std::size_t n = 0;
@@ -101,7 +95,7 @@ protected:
         return elapsed_ms(start);
     }
     void install(const std::string& text) { std::ofstream(scripts_ / "engine.js", std::ios::binary) << text; }
-    std::string log_file(const char* name) { return read(root_.path() / "var/lib/Corvane/ClientAnalytics" / name); }
+    std::string log_file(const char* name) { return read_file(root_.path() / "var/lib/Corvane/ClientAnalytics" / name); }
 
     rk::sys::test::TempRoot root_;
     fs::path scripts_ = root_.path() / "var/lib/Corvane/TestAnalytics/Scripts";
@@ -156,7 +150,7 @@ TEST(ScriptHostType, EveryNameKeepsItsNumberAndRunsDuktape) {
 }
 
 TEST_F(Engine, BootstrapFaults) {
-    std::string tampered = read(kSigned / "ca_bootstrap.js");
+    std::string tampered = read_file(kSigned / "ca_bootstrap.js");
     tampered[tampered.find("ca_engine_start")] = 'x';
     const std::wstring content_failed = L"Failed to asynchronously load the bootstrap script: Wait status is 1";
     const struct {
@@ -167,8 +161,8 @@ TEST_F(Engine, BootstrapFaults) {
     } cases[] = {
         {"unsigned", L"content", L"function x() {}\r\n//" + std::wstring(128, L'0') + L"++", content_failed.c_str()},
         {"tampered", L"content", rk::text::utf8_to_wide(tampered), content_failed.c_str()},
-        {"throws", L"content", rk::text::utf8_to_wide(read(kSigned / "throw_bootstrap.js")), content_failed.c_str()},
-        {"never returns", L"content", rk::text::utf8_to_wide(read(kSigned / "loop_bootstrap.js")),
+        {"throws", L"content", rk::text::utf8_to_wide(read_file(kSigned / "throw_bootstrap.js")), content_failed.c_str()},
+        {"never returns", L"content", rk::text::utf8_to_wide(read_file(kSigned / "loop_bootstrap.js")),
          content_failed.c_str()},
         {"empty content, no file", L"content", L"",
          L"Empty Boot-Script content; loading from file instead (default behaviour)"},
@@ -200,7 +194,7 @@ TEST_F(Engine, RecordsWaitInTheDelayedQueueWithoutContent) {
 }
 
 TEST_F(Engine, ContentScriptSeesSettingsAndContextVariables) {
-    install(read(kSigned / "probe_engine.js"));
+    install(read_file(kSigned / "probe_engine.js"));
     auto engine = make(L"5");
     engine->AddSetting(L"probe_setting", L"probed");
     engine->SetVariable(L"before", L"set before the store");
@@ -218,7 +212,7 @@ TEST_F(Engine, ContentScriptSeesSettingsAndContextVariables) {
 }
 
 TEST_F(Engine, ScriptDebugSwitchIsANonZeroDwordOfTheScrambledKey) {
-    install(read(kSigned / "probe_engine.js"));
+    install(read_file(kSigned / "probe_engine.js"));
     const struct {
         const char* name;
         int dword;  // -1: a string value "1"; -2: absent
@@ -244,7 +238,7 @@ TEST_F(Engine, ScriptDebugSwitchIsANonZeroDwordOfTheScrambledKey) {
 }
 
 TEST_F(Engine, ContentScriptFaultsNeitherStopTheEngineNorHoldItsStop) {
-    std::string tampered = read(kSigned / "probe_engine.js");
+    std::string tampered = read_file(kSigned / "probe_engine.js");
     tampered[tampered.find("probe_setting")] = 'P';
     const struct {
         const char* name;
@@ -252,11 +246,11 @@ TEST_F(Engine, ContentScriptFaultsNeitherStopTheEngineNorHoldItsStop) {
         const char* raw_entry;  // in the raw-record log afterwards
         bool load_error;        // ErrorLog.txt names engine.js
     } cases[] = {
-        {"unsigned", read(kSource / "analytics/test/scripts/probe_engine.js"), "\"uniqueId\":\"mBusHandler\"", true},
+        {"unsigned", read_file(kSource / "analytics/test/scripts/probe_engine.js"), "\"uniqueId\":\"mBusHandler\"", true},
         {"tampered", tampered, "\"uniqueId\":\"mBusHandler\"", true},
-        {"throws at load", read(kSigned / "throw_engine.js"), "\"uniqueId\":\"mBusHandler\"", true},
-        {"handler never returns", read(kSigned / "loop_engine.js"), "\"uniqueId\":\"looping\"", false},
-        {"floods its queue", read(kSigned / "flood_engine.js"), "\"uniqueId\":\"flood\"", false},
+        {"throws at load", read_file(kSigned / "throw_engine.js"), "\"uniqueId\":\"mBusHandler\"", true},
+        {"handler never returns", read_file(kSigned / "loop_engine.js"), "\"uniqueId\":\"looping\"", false},
+        {"floods its queue", read_file(kSigned / "flood_engine.js"), "\"uniqueId\":\"flood\"", false},
     };
     const std::size_t threads = thread_count();
     for (const auto& c : cases) {
@@ -276,9 +270,7 @@ TEST_F(Engine, ContentScriptFaultsNeitherStopTheEngineNorHoldItsStop) {
 
 // A content update document for `server` that installs its engine.js.
 std::string content_document(const TestServer& server) {
-    std::ifstream key_file(kSource / "profile/dev-keys/document.key.pem");
-    const std::string pem((std::istreambuf_iterator<char>(key_file)), std::istreambuf_iterator<char>());
-    const auto key = rk::crypto::private_key_from_pem(pem);
+    const auto key = rk::crypto::private_key_from_pem(read_file(kSource / "profile/dev-keys/document.key.pem"));
     const std::string document =
         "<UPDATEARRAY><UPDATE><UPDATECOMMANDS><DOWNLOAD Location=\"" + server.url("/content/engine.js") +
         "\" DestDir=\"[.]\\Scripts\" DestFile=\"engine.js\"/></UPDATECOMMANDS></UPDATE></UPDATEARRAY>";
@@ -293,7 +285,7 @@ TEST_F(Engine, ContentUpdateInstallsTheSignedScriptAndRecordsReachTheCollector) 
         collected += request.body.find("\"UniqueIdentifier\":\"delivered\"") != std::string::npos;
         response.status = 204;
     });
-    server.serve("/content/engine.js", read(kSigned / "engine.js"));
+    server.serve("/content/engine.js", read_file(kSigned / "engine.js"));
     content_url_ = server.wide_url("/update_product.xml");
     const std::string document = content_document(server);
     ASSERT_FALSE(document.empty());
@@ -319,7 +311,7 @@ TEST_F(Engine, CollectorFaultsAreRecordedAndTheStopStaysBounded) {
         collector.stall(std::chrono::seconds(30));
         response.status = 204;
     });
-    install(read(kSigned / "engine.js"));
+    install(read_file(kSigned / "engine.js"));
     const struct {
         const char* name;
         std::wstring url;

@@ -9,6 +9,7 @@
 
 #include "platform/config/reg_key.h"
 #include "platform/logging/test/scoped_process_logger.h"
+#include "platform/system/test/read_file.h"
 #include "platform/system/test/temp_root.h"
 
 namespace Halden::Analytics {
@@ -16,13 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using rk::logging::test::ScopedLogCapture;
-
-std::string read(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
+using rk::sys::test::read_file;
 
 class AnalyticsLogger : public ::testing::Test {
 protected:
@@ -81,17 +76,17 @@ TEST_F(AnalyticsLogger, EntriesAreOneJsonObjectPerLine) {
     helper.Write(3, {{L"a", L"b"}});
 
     const std::string stamp = R"("timeStamp":"\d{4}-\d\d-\d\d \d\d:\d\d:\d\dZ")";
-    EXPECT_TRUE(std::regex_match(read(folder_ / "RawTrackLog.txt"),
+    EXPECT_TRUE(std::regex_match(read_file(folder_ / "RawTrackLog.txt"),
                                  std::regex(R"(\{"data":"\{\\"a\\":\\"1\\"\}",)" + stamp +
                                             R"(,"uniqueId":"mBusHandler"\}\n\{"data":"x",)" + stamp +
                                             R"(,"uniqueId":"second"\}\n)")))
-        << read(folder_ / "RawTrackLog.txt");
-    EXPECT_TRUE(std::regex_match(read(folder_ / "TransportsLog.txt"),
+        << read_file(folder_ / "RawTrackLog.txt");
+    EXPECT_TRUE(std::regex_match(read_file(folder_ / "TransportsLog.txt"),
                                  std::regex(R"(\{"data":"p","status":"Fail",)" + stamp +
                                             R"(,"transports":"RESTclient","uniqueId":"id"\}\n)"
                                             R"(\{"data":"p","status":"Success",)" + stamp +
                                             R"(,"transports":"RESTclient","uniqueId":"id"\}\n)")));
-    EXPECT_TRUE(std::regex_match(read(folder_ / "ErrorLog.txt"),
+    EXPECT_TRUE(std::regex_match(read_file(folder_ / "ErrorLog.txt"),
                                  std::regex(R"(\{"data":"p","error":"TypeError: boom",)" + stamp +
                                             R"(,"uniqueId":"id"\}\n)")));
     EXPECT_TRUE(capture_.logger().Contains(L"CreateDirectory for "));
@@ -126,17 +121,17 @@ TEST_F(AnalyticsLogger, LinksAtTheFileAndSwappedInForTheFolderAreNotFollowed) {
     CAnalyticsLoggerHelper helper;
     helper.WriteRawTrack(L"first", L"x");
     EXPECT_FALSE(fs::is_symlink(folder_ / "RawTrackLog.txt"));
-    EXPECT_NE(read(folder_ / "RawTrackLog.txt").find("\"uniqueId\":\"first\""), std::string::npos);
+    EXPECT_NE(read_file(folder_ / "RawTrackLog.txt").find("\"uniqueId\":\"first\""), std::string::npos);
 
     const fs::path moved = root_.path() / "moved";
     fs::rename(folder_, moved);
     fs::create_directory_symlink(elsewhere, folder_);
     helper.WriteTransports(L"second", L"RESTclient", true, L"x");
     helper.WriteRawTrack(L"third", L"x");
-    EXPECT_EQ(read(elsewhere / "target.txt"), "keep");
+    EXPECT_EQ(read_file(elsewhere / "target.txt"), "keep");
     EXPECT_EQ(std::distance(fs::directory_iterator(elsewhere), fs::directory_iterator()), 1);
-    EXPECT_NE(read(moved / "TransportsLog.txt").find("\"uniqueId\":\"second\""), std::string::npos);
-    EXPECT_NE(read(moved / "RawTrackLog.txt").find("\"uniqueId\":\"third\""), std::string::npos);
+    EXPECT_NE(read_file(moved / "TransportsLog.txt").find("\"uniqueId\":\"second\""), std::string::npos);
+    EXPECT_NE(read_file(moved / "RawTrackLog.txt").find("\"uniqueId\":\"third\""), std::string::npos);
 }
 
 TEST(AnalyticsLoggerText, StatusAndStreamStates) {

@@ -2,24 +2,19 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "platform/crypto/ec_key_codec.h"
 #include "platform/crypto/rk_crypto_sign.h"
 #include "platform/logging/test/scoped_process_logger.h"
+#include "platform/system/test/read_file.h"
 #include "script_host/script_signer.h"
 
 namespace SignatureCheck {
 namespace {
 
 using rk::script::SignatureLineForm;
-
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using rk::sys::test::read_file;
 
 const std::uint8_t* bytes(const std::string& s) { return reinterpret_cast<const std::uint8_t*>(s.data()); }
 

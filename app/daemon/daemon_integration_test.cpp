@@ -29,6 +29,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/system/test/read_file.h"
 #include "platform/system/test/temp_root.h"
 #include "tools/demo_server/demo_server.h"
 
@@ -38,6 +39,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+using rk::sys::test::read_file;
 
 const fs::path kSource = RK_SOURCE_DIR;
 const fs::path kKeys = kSource / "profile/dev-keys";
@@ -98,13 +100,6 @@ private:
     pid_t pid_ = -1;
     bool exited_ = false;
 };
-
-std::string read_file(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 int run_tool(const std::vector<std::string>& argv, const fs::path& log) {
     Child child(argv, {}, log);

@@ -2,17 +2,18 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "platform/crypto/ec_key_codec.h"
 #include "platform/logging/test/scoped_process_logger.h"
+#include "platform/system/test/read_file.h"
 #include "platform/text/utf.h"
 #include "profile/profile_data.h"
 
 namespace RkCryptoLib {
 namespace {
+
+using rk::sys::test::read_file;
 
 const std::uint8_t* bytes(const std::string& s) { return reinterpret_cast<const std::uint8_t*>(s.data()); }
 
@@ -165,11 +166,6 @@ TEST(CRkCryptoSignWin, RejectsKeysThatAreNotOnTheCurveOrDoNotPair) {
     auto mixed = a.sign.GetPrivateKey();
     std::copy(b.sign.GetPublicKey().begin(), b.sign.GetPublicKey().end(), mixed.begin());
     EXPECT_EQ(sign.ImportPrivateKey(mixed.data(), mixed.size()), STATUS_INVALID_PARAMETER);
-}
-
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // The development key files and the public keys compiled in from the profile

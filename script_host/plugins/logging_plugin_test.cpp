@@ -11,11 +11,7 @@
 namespace Corvane::Script {
 namespace {
 
-using test::B;
-using test::call;
-using test::error_of;
-using test::I;
-using test::S;
+using namespace test;
 
 // The syslog service of a test.
 using SyslogReceiver = rk::sys::test::UdpReceiver;

@@ -9,11 +9,7 @@
 namespace Corvane::Script {
 namespace {
 
-using test::B;
-using test::call;
-using test::error_of;
-using test::I;
-using test::S;
+using namespace test;
 namespace reg = rk::sys::reg;
 
 class RegistryPlugin : public ::testing::Test {

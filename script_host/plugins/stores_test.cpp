@@ -10,11 +10,7 @@
 namespace Corvane::Script {
 namespace {
 
-using test::B;
-using test::call;
-using test::error_of;
-using test::I;
-using test::S;
+using namespace test;
 
 TEST(QueuePlugin, FifoOfCopies) {
     rk::logging::test::ScopedLogCapture log;

@@ -21,11 +21,7 @@ namespace Corvane::Script {
 namespace {
 
 namespace fs = std::filesystem;
-using test::B;
-using test::call;
-using test::error_of;
-using test::I;
-using test::S;
+using namespace test;
 
 rk::sys::EnvLookup env_of(std::map<std::string, std::string> values) {
     return [values = std::move(values)](const char* name) -> std::optional<std::string> {

@@ -14,10 +14,7 @@
 namespace Corvane::Script {
 namespace {
 
-using test::call;
-using test::error_of;
-using test::I;
-using test::S;
+using namespace test;
 
 class WmiPlugin : public ::testing::Test {
 protected:

@@ -9,11 +9,11 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "platform/system/registry/registry.h"
+#include "platform/system/test/read_file.h"
 #include "platform/text/utf.h"
 #include "tools/rkctl/reg_exporter.h"
 #include "tools/rkctl/reg_file_parser.h"
@@ -26,17 +26,13 @@ namespace {
 
 using namespace sys::reg;
 namespace fs = std::filesystem;
+using rk::sys::test::read_file;
 
 struct ChildRun {
     int exit = -1;
     std::string out;
     std::string err;
 };
-
-std::string slurp(const fs::path& p) {
-    std::ifstream s(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(s), std::istreambuf_iterator<char>()};
-}
 
 std::string quote(const std::string& s) {
     std::string q = "'";
@@ -80,8 +76,8 @@ protected:
         const int status = std::system(command.c_str());
         ChildRun r;
         r.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.out = slurp(out);
-        r.err = slurp(err);
+        r.out = read_file(out);
+        r.err = read_file(err);
         return r;
     }
 
@@ -160,7 +156,7 @@ TEST_F(RegToolTest, ExportThenImportRestoresEveryTypeByteForByte) {
             if (std::string(encoding) == "utf8") args.push_back("--utf8");
             const auto exported = rkctl(args);
             ASSERT_EQ(exported.exit, 0) << exported.err;
-            const std::string bytes = slurp(file("out.reg"));
+            const std::string bytes = read_file(file("out.reg"));
             EXPECT_EQ(bytes.substr(0, 2) == "\xFF\xFE", std::string(encoding) == "utf16");
 
             ASSERT_EQ(rkctl({"reg", "delete", text::wide_to_utf8(base), "-f"}).exit, 0);
@@ -188,7 +184,7 @@ TEST_F(RegToolTest, ViewsRedirectTheSoftwareKey) {
     // A 32-bit export names the logical key; importing it natively lands in
     // the 64-bit key, importing it with --32 in WOW6432Node again.
     ASSERT_EQ(rkctl({"reg", "export", "HKLM\\SOFTWARE\\V", file("v.reg"), "--32", "--utf8"}).exit, 0);
-    const std::string exported = slurp(file("v.reg"));
+    const std::string exported = read_file(file("v.reg"));
     const auto parsed = regfile::parse_reg_file(std::vector<std::uint8_t>(exported.begin(), exported.end()));
     ASSERT_TRUE(parsed.ok());
     EXPECT_EQ(parsed.file->keys.at(0).path, L"SOFTWARE\\V");

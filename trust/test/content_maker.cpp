@@ -2,11 +2,13 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
+
+#include "platform/system/test/read_file.h"
 
 namespace rk::trust::test {
 
 namespace fs = std::filesystem;
+using sys::test::read_file;
 
 namespace {
 
@@ -19,13 +21,6 @@ int run(const std::string& command) { return std::system((command + " >/dev/null
 std::string quote(const fs::path& p) { return "'" + p.string() + "'"; }
 
 }  // namespace
-
-std::string read_file(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::string content_json(std::uint64_t version, const std::vector<ContentCert>& certs) {
     std::string text = "{\"version\":" + std::to_string(version) + ",\"certs\":[";

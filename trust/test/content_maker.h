@@ -36,6 +36,4 @@ std::string make_cabinet(const std::filesystem::path& folder,
 // Copies `in` to `out` with an appended PKCS #7 signature of `signer`.
 std::string append_signature(const std::filesystem::path& in, const std::filesystem::path& out, Signer signer);
 
-std::string read_file(const std::filesystem::path& path);
-
 }  // namespace rk::trust::test

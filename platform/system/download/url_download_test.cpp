@@ -3,7 +3,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include <signal.h>
 
@@ -12,6 +11,7 @@
 #include "platform/system/download/url_download.h"
 #include "platform/system/process/process.h"
 #include "platform/system/http/test/test_server.h"
+#include "platform/system/test/read_file.h"
 #include "platform/system/test/temp_root.h"
 #include "platform/text/utf.h"
 
@@ -19,16 +19,10 @@ namespace rk::sys {
 namespace {
 
 namespace fs = std::filesystem;
+using rk::sys::test::read_file;
 using http::test::RawServer;
 using http::test::SilentListener;
 using http::test::TestServer;
-
-std::string read_file(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 std::wstring wide(const fs::path& path) { return text::utf8_to_wide(path.native()); }
 
