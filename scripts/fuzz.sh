@@ -11,6 +11,12 @@
 # (crash-*, leak-*, timeout-*, oom-*) to fuzz-corpus-findings/; both are ignored
 # by git (.gitignore: /fuzz-corpus-*/). The seed corpus beside the target is
 # only read. Runs are niced (nice -n 19) and use one job: the machine is shared.
+# Each run gets a scratch folder on tmpfs (/dev/shm when writable), removed
+# afterwards: RK_ROOT points into it, so whatever a target logs or stores
+# stays out of the machine's real folders, and so does TMPDIR, so the files a
+# target writes cost no disk I/O. ASAN_OPTIONS defaults to a 16 MB quarantine
+# (ASan's 256 MB touches fresh memory on every allocation; one execution
+# frees far less than 16 MB, so a use after free is still caught).
 # Each run prints a row for docs/fuzzing.md: target, executions, date, commit,
 # findings.
 set -euo pipefail
@@ -70,6 +76,10 @@ commit="$(git rev-parse --short HEAD)"
 date="$(date -u +%Y-%m-%d)"
 findings_dir="$root/fuzz-corpus-findings"
 mkdir -p "$findings_dir"
+scratch_base=/dev/shm
+[[ -d "$scratch_base" && -w "$scratch_base" ]] || scratch_base="${TMPDIR:-/tmp}"
+scratch=""
+trap '[[ -n "$scratch" ]] && rm -rf "$scratch"' EXIT
 status=0
 echo "| target | executions | date | commit | findings |"
 echo "|---|---|---|---|---|"
@@ -98,10 +108,15 @@ for line in "${selected[@]}"; do
     fi
     before="$(find "$findings_dir" -maxdepth 1 -name "$name-*" | wc -l)"
     log="$findings_dir/$name.log"
+    scratch="$(mktemp -d "$scratch_base/rk-fuzz-$name.XXXXXX")"
+    mkdir "$scratch/root" "$scratch/tmp"
     set +e
-    nice -n 19 "$binary" "${args[@]}" "${corpora[@]}" >"$log" 2>&1
+    RK_ROOT="$scratch/root" TMPDIR="$scratch/tmp" ASAN_OPTIONS="${ASAN_OPTIONS:-quarantine_size_mb=16}" \
+        nice -n 19 "$binary" "${args[@]}" "${corpora[@]}" >"$log" 2>&1
     code=$?
     set -e
+    rm -rf "$scratch"
+    scratch=""
     executions="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n1)"
     after="$(find "$findings_dir" -maxdepth 1 -name "$name-*" | wc -l)"
     found=$((after - before))

@@ -5,6 +5,25 @@
 #include <vector>
 
 #include "xml_updater/signature_check.h"
+#include "xml_updater/xml_updater_log.h"
+
+namespace {
+
+// The check logs every refusal; without an installed logger each one would
+// be appended to log.txt under the machine's ProgramData. The messages are
+// still formatted before they get here.
+class DiscardingLogger final : public XMLUpdater::v2::IXmlUpdaterLogger {
+public:
+    void Log(unsigned, const wchar_t*, int, const wchar_t*) override {}
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    static DiscardingLogger logger;
+    XMLUpdater::v2::SetXmlUpdaterLogger(&logger);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::vector<std::uint8_t> copy(data, data + size);

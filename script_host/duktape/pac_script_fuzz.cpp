@@ -20,8 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     host.local_address = [] { return std::string("192.168.1.2"); };
     host.now_ms = 1772807415000;
     Corvane::Script::ScriptLimits limits;
-    limits.time_limit = std::chrono::milliseconds(200);
-    limits.heap_limit = 8u * 1024 * 1024;
+    limits.time_limit = std::chrono::milliseconds(50);
+    limits.heap_limit = 2u * 1024 * 1024;
     const std::string_view script(reinterpret_cast<const char*>(data), size);
     (void)RunProxyScript(script, "http://www.example.com/path?q=1", "www.example.com", host, limits);
     return 0;
