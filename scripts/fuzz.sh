@@ -69,8 +69,13 @@ fi
 
 names=()
 for line in "${selected[@]}"; do names+=("$(cut -f1 <<<"$line")"); done
-cmake --preset fuzz >/dev/null
-nice -n 19 cmake --build --preset fuzz -j2 --target "${names[@]}"
+# Two runs side by side share the build tree: one configures and builds at a time.
+mkdir -p "$build"
+{
+    flock 9
+    cmake --preset fuzz >/dev/null
+    nice -n 19 cmake --build --preset fuzz -j2 --target "${names[@]}"
+} 9>"$build/.fuzz-build.lock"
 
 commit="$(git rev-parse --short HEAD)"
 date="$(date -u +%Y-%m-%d)"
