@@ -121,6 +121,9 @@ bool CSubstitutionManager::Substitute(std::wstring& text) {
         nesting_exceeded_ = true;
         return true;
     }
+    if (text.find(L'[') == std::wstring::npos) {
+        return true;  // no token: most operands and values
+    }
     const DepthGuard guard(depth_, nesting_exceeded_);
     TokenResolver resolver;
     resolver.resolve = [this](const std::wstring& name, const std::wstring* arguments) {

@@ -51,6 +51,9 @@ bool XMLParser::ParseBuffer(const std::uint8_t* buffer, std::size_t length) {
         return false;
     }
     std::size_t size = 0;
+    // UTF-8 that decodes to one character per byte is ASCII: no character
+    // needs hiding from rapidxml, and the tree needs no restoring.
+    bool ascii = false;
     if (starts_with(buffer, length, kUtf16LeBom)) {
         const std::wstring decoded = DecodeDocument(buffer, length);
         size = decoded.size();
@@ -63,6 +66,8 @@ bool XMLParser::ParseBuffer(const std::uint8_t* buffer, std::size_t length) {
         if (!rk::text::utf8_to_wide_strict(utf8, text_.get(), size)) {
             std::copy(std::begin(kInvalidUtf8), std::end(kInvalidUtf8), text_.get());
             size = std::size(kInvalidUtf8) - 1;
+        } else {
+            ascii = size == utf8.size();
         }
     }
     text_[size] = L'\0';
@@ -75,7 +80,7 @@ bool XMLParser::ParseBuffer(const std::uint8_t* buffer, std::size_t length) {
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Unable to parse XML: %hs", "element nesting too deep");
         return false;
     }
-    if (!rk::text::hide_wide_characters_from_rapidxml(text_.get(), size)) {
+    if (!ascii && !rk::text::hide_wide_characters_from_rapidxml(text_.get(), size)) {
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Unable to parse XML: %hs",
                       "character rapidxml cannot take");
         return false;
@@ -83,7 +88,9 @@ bool XMLParser::ParseBuffer(const std::uint8_t* buffer, std::size_t length) {
     auto document = std::make_unique<rapidxml::xml_document<wchar_t>>();
     try {
         document->parse<0>(text_.get());
-        rk::text::restore_wide_characters(document->first_node());
+        if (!ascii) {
+            rk::text::restore_wide_characters(document->first_node());
+        }
     } catch (const rapidxml::parse_error& e) {
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Unable to parse XML: %hs", e.what());
         return false;

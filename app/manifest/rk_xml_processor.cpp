@@ -1,5 +1,6 @@
 #include "app/manifest/rk_xml_processor.h"
 
+#include <cstdint>
 #include <string>
 
 #include "app/manifest/manifest_tree.h"
@@ -20,12 +21,15 @@ constexpr char kUnmappable = '?';
 // form: characters up to U+00FF keep their value, others become '?'. A
 // leading byte order mark is dropped (it has no single-byte form).
 std::string narrow(const std::wstring& wide) {
-    std::string out;
-    out.reserve(wide.size() + 1);
-    std::size_t i = (!wide.empty() && wide.front() == kByteOrderMark) ? 1 : 0;
-    for (; i < wide.size(); ++i) {
-        const wchar_t c = wide[i];
-        out.push_back(static_cast<unsigned long>(c) <= 0xFF ? static_cast<char>(c) : kUnmappable);
+    const std::size_t skip = (!wide.empty() && wide.front() == kByteOrderMark) ? 1 : 0;
+    std::string out(wide.size() - skip, '\0');
+    // Indexed writes into a sized buffer: the loop vectorises.
+    const wchar_t* in = wide.data() + skip;
+    char* to = out.data();
+    const std::size_t n = out.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto c = static_cast<std::uint32_t>(in[i]);
+        to[i] = c <= 0xFFu ? static_cast<char>(c) : kUnmappable;
     }
     return out;
 }

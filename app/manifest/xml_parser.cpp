@@ -33,15 +33,17 @@ bool XMLParser::ParseBuffer(const char* buffer, std::size_t length) {
         buffer += 3;
         length -= 3;
     }
-    text_.assign(length + 1, L'\0');
-    std::transform(buffer, buffer + length, text_.begin(),
-                   [](char c) { return static_cast<wchar_t>(static_cast<unsigned char>(c)); });
+    text_.reset(new wchar_t[length + 1]);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(buffer);
+    for (std::size_t i = 0; i < length; ++i) {
+        text_[i] = static_cast<wchar_t>(bytes[i]);
+    }
     text_[length] = L'\0';
     return RunXMLParse();
 }
 
 bool XMLParser::RunXMLParse() {
-    wchar_t* start = text_.data();
+    wchar_t* start = text_.get();
     if (*start == kByteOrderMark) {
         ++start;
     }

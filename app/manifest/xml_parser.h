@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <memory>
 #include <string_view>
-#include <vector>
 
 #include <rapidxml/rapidxml.hpp>
 
@@ -41,7 +40,7 @@ private:
     bool RunXMLParse();
 
     std::unique_ptr<rapidxml::xml_document<wchar_t>> document_;
-    std::vector<wchar_t> text_;
+    std::unique_ptr<wchar_t[]> text_;
 };
 
 }  // namespace NXMLParser

@@ -55,34 +55,45 @@ std::size_t xml_element_depth(std::wstring_view text) {
     std::size_t depth = 0;
     std::size_t deepest = 0;
     std::size_t i = 0;
-    while (i < text.size()) {
-        i = text.find(L'<', i);
-        if (i == std::wstring_view::npos) {
+    const std::size_t n = text.size();
+    while (i < n) {
+        // Plain loops rather than find(): the runs between tags and the
+        // attribute values are short, a library call costs more than them.
+        while (i < n && text[i] != L'<') {
+            ++i;
+        }
+        if (i == n) {
             break;
         }
-        const auto rest = text.substr(i);
-        if (rest.starts_with(L"<!--")) {
-            i = skip_past(text, i + 4, L"-->");
-        } else if (rest.starts_with(L"<![CDATA[")) {
-            i = skip_past(text, i + 9, L"]]>");
-        } else if (rest.starts_with(L"<?")) {
+        // The character after '<' tells the kind of markup; the longer
+        // openings are compared only when it is '!'.
+        const wchar_t next = i + 1 < n ? text[i + 1] : L'\0';
+        if (next == L'!') {
+            const auto rest = text.substr(i);
+            if (rest.starts_with(L"<!--")) {
+                i = skip_past(text, i + 4, L"-->");
+            } else if (rest.starts_with(L"<![CDATA[")) {
+                i = skip_past(text, i + 9, L"]]>");
+            } else {
+                i = skip_declaration(text, i + 2);
+            }
+        } else if (next == L'?') {
             i = skip_past(text, i + 2, L"?>");
-        } else if (rest.starts_with(L"<!")) {
-            i = skip_declaration(text, i + 2);
-        } else if (rest.starts_with(L"</")) {
+        } else if (next == L'/') {
             depth = depth > 0 ? depth - 1 : 0;
-            i = skip_past(text, i + 2, L">");
+            for (i += 2; i < n && text[i] != L'>'; ++i) {
+            }
+            i = i < n ? i + 1 : n;
         } else {
             deepest = std::max(deepest, ++depth);
-            wchar_t quote = 0;
-            for (++i; i < text.size(); ++i) {
+            for (++i; i < n; ++i) {
                 const wchar_t c = text[i];
-                if (quote != 0) {
-                    if (c == quote) {
-                        quote = 0;
+                if (c == L'"' || c == L'\'') {
+                    for (++i; i < n && text[i] != c; ++i) {
                     }
-                } else if (c == L'"' || c == L'\'') {
-                    quote = c;
+                    if (i == n) {
+                        break;
+                    }
                 } else if (c == L'>') {
                     if (text[i - 1] == L'/') {
                         --depth;
