@@ -1,6 +1,7 @@
 #include "app/manifest/manifest_tree.h"
 
 #include <string_view>
+#include <tuple>
 
 #include "platform/text/utf.h"
 
@@ -10,8 +11,8 @@ namespace {
 using Node = rapidxml::xml_node<wchar_t>;
 using Attribute = rapidxml::xml_attribute<wchar_t>;
 
-std::wstring value_of(const Attribute* attribute) {
-    return std::wstring(attribute->value(), attribute->value_size());
+std::wstring_view value_of(const Attribute* attribute) {
+    return std::wstring_view(attribute->value(), attribute->value_size());
 }
 
 const Node& child(const Node& parent, const wchar_t* name) {
@@ -56,26 +57,33 @@ void for_each_entry(const Node& list, const wchar_t* list_name, Visit visit) {
 }
 
 // First attribute is the key, the last the value; a later key replaces.
-StringMap read_pairs(const Node& list, const wchar_t* list_name) {
-    StringMap map;
+void read_pairs(const Node& list, const wchar_t* list_name, StringMap& map) {
     for_each_entry(list, list_name, [&](const Node& entry) {
-        map[value_of(entry.first_attribute())] = value_of(entry.last_attribute());
+        const std::wstring_view key = value_of(entry.first_attribute());
+        const std::wstring_view value = value_of(entry.last_attribute());
+        const auto at = map.lower_bound(key);
+        if (at != map.end() && at->first == key) {
+            at->second.assign(value);
+        } else {
+            map.emplace_hint(at, key, value);
+        }
     });
-    return map;
 }
 
 // Key, expected value, type (last attribute); an earlier key stays.
-CompareMap read_comparisons(const Node& list) {
-    CompareMap map;
+void read_comparisons(const Node& list, CompareMap& map) {
     for_each_entry(list, manifest::kCompareVals, [&](const Node& entry) {
         if (attribute_count(entry) < 2) {
             throw ManifestShapeError(std::wstring(manifest::kCompareVals) + L"/" +
                                      std::wstring(entry.name(), entry.name_size()));
         }
         const Attribute* first = entry.first_attribute();
-        map.try_emplace(value_of(first), value_of(entry.last_attribute()), value_of(first->next_attribute()));
+        const std::wstring_view key = value_of(first);
+        if (!map.contains(key)) {
+            map.emplace(std::piecewise_construct, std::forward_as_tuple(key),
+                        std::forward_as_tuple(value_of(entry.last_attribute()), value_of(first->next_attribute())));
+        }
     });
-    return map;
 }
 
 }  // namespace
@@ -83,8 +91,7 @@ CompareMap read_comparisons(const Node& list) {
 ManifestShapeError::ManifestShapeError(const std::wstring& what_is_missing)
     : std::runtime_error(text::wide_to_utf8(what_is_missing)), missing_(what_is_missing) {}
 
-ManifestContent read_manifest(const rapidxml::xml_document<wchar_t>& document) {
-    ManifestContent content;
+void read_manifest(const rapidxml::xml_document<wchar_t>& document, ManifestContent& content) {
     const Node& updater = child(document, manifest::kUpdater);
     const Node& update = child(updater, manifest::kUpdate);
 
@@ -98,12 +105,10 @@ ManifestContent read_manifest(const rapidxml::xml_document<wchar_t>& document) {
     const Node& prereq = child(precondition, manifest::kPrereq);
     const Node& reg_info = next_sibling(prereq, manifest::kRegInfo);
     const Node& compare_vals = next_sibling(reg_info, manifest::kCompareVals);
-    content.prereq = read_pairs(prereq, manifest::kPrereq);
-    content.reg_info = read_pairs(reg_info, manifest::kRegInfo);
-    content.compare_vals = read_comparisons(compare_vals);
-
-    content.update_commands = read_pairs(child(update, manifest::kUpdateCommands), manifest::kUpdateCommands);
-    return content;
+    read_pairs(prereq, manifest::kPrereq, content.prereq);
+    read_pairs(reg_info, manifest::kRegInfo, content.reg_info);
+    read_comparisons(compare_vals, content.compare_vals);
+    read_pairs(child(update, manifest::kUpdateCommands), manifest::kUpdateCommands, content.update_commands);
 }
 
 }  // namespace rk::app

@@ -3,16 +3,21 @@
 // used by the code and its tests.
 #pragma once
 
+#include <functional>
 #include <map>
+#include <memory_resource>
 #include <string>
 #include <utility>
 
 namespace rk::app {
 
-// Ordered maps that carry the manifest's lists.
-using StringMap = std::map<std::wstring, std::wstring>;
+// Ordered maps that carry the manifest's lists. Their nodes and texts come
+// from the memory resource the map is made with: the pass builds and copies
+// them in arenas (a few blocks instead of three allocations per entry); a
+// map made without one uses the heap.
+using StringMap = std::pmr::map<std::pmr::wstring, std::pmr::wstring, std::less<>>;
 // Comparison list: variable name -> (comparison type, expected value).
-using CompareMap = std::map<std::wstring, std::pair<std::wstring, std::wstring>>;
+using CompareMap = std::pmr::map<std::pmr::wstring, std::pair<std::pmr::wstring, std::pmr::wstring>, std::less<>>;
 
 namespace manifest {
 inline constexpr wchar_t kUpdater[] = L"UPDATER";

@@ -44,7 +44,7 @@ constexpr std::size_t kValueBufferBytes = 2048;
 
 // std::map::at as the product's runtime reports an absent key.
 template <typename Map>
-const typename Map::mapped_type& at(const Map& map, const std::wstring& key) {
+const typename Map::mapped_type& at(const Map& map, std::wstring_view key) {
     const auto it = map.find(key);
     if (it == map.end()) {
         throw std::out_of_range(logtext::kInvalidMapKey);
@@ -52,7 +52,7 @@ const typename Map::mapped_type& at(const Map& map, const std::wstring& key) {
     return it->second;
 }
 
-std::optional<std::int64_t> to_int64(const std::wstring& text) {
+std::optional<std::int64_t> to_int64(std::wstring_view text) {
     const auto parsed = rk::text::wcstoll_like(text, 10);
     if (parsed.consumed == 0 || parsed.out_of_range) {
         return std::nullopt;
@@ -120,7 +120,7 @@ reg::HKEY CRkUpdateChecker::getRegistryHive() {
             {L"HKCC", reg::HKEY_CURRENT_CONFIG},
         }};
         const auto hive = prereq_.find(prereq::kRegHive);
-        const std::wstring name = hive == prereq_.end() ? std::wstring() : hive->second;
+        const std::wstring_view name = hive == prereq_.end() ? std::wstring_view() : std::wstring_view(hive->second);
         for (const auto& [text, key] : kHives) {
             if (text == name) {
                 return key;
@@ -134,13 +134,13 @@ reg::HKEY CRkUpdateChecker::getRegistryHive() {
     return nullptr;
 }
 
-std::wstring CRkUpdateChecker::ReadRegValue(const std::wstring& location) {
+std::wstring CRkUpdateChecker::ReadRegValue(std::wstring_view location) {
     const auto at_sign = location.find(L'@');
-    if (location.empty() || at_sign == std::wstring::npos) {
+    if (location.empty() || at_sign == std::wstring_view::npos) {
         return {};
     }
-    const std::wstring path = location.substr(0, at_sign);
-    const std::wstring name = location.substr(at_sign + 1);
+    const std::wstring path(location.substr(0, at_sign));
+    const std::wstring name(location.substr(at_sign + 1));
     const reg::HKEY root = getRegistryHive();
     if (root == nullptr) {
         return {};
@@ -172,7 +172,7 @@ void CRkUpdateChecker::ReadRegistryValues() {
     }
 }
 
-bool CRkUpdateChecker::CompareNumbers(const std::wstring& a, const std::wstring& relation, const std::wstring& b) {
+bool CRkUpdateChecker::CompareNumbers(std::wstring_view a, std::wstring_view relation, std::wstring_view b) {
     const auto x = to_int64(a);
     const auto y = to_int64(b);
     if (!x || !y) {
@@ -199,10 +199,10 @@ bool CRkUpdateChecker::CompareNumbers(const std::wstring& a, const std::wstring&
     return false;
 }
 
-bool CRkUpdateChecker::CompareVersions(const std::wstring& value, const std::wstring& expected) {
-    const std::wstring& relation = at(prereq_, prereq::kCompare);
-    std::wistringstream left(value);
-    std::wistringstream right(expected);
+bool CRkUpdateChecker::CompareVersions(std::wstring_view value, std::wstring_view expected) {
+    const std::wstring_view relation = at(prereq_, prereq::kCompare);
+    std::wistringstream left{std::wstring(value)};
+    std::wistringstream right{std::wstring(expected)};
     for (;;) {
         std::wstring a;
         std::wstring b;
@@ -235,15 +235,15 @@ bool CRkUpdateChecker::CompareValues() {
     bool result = false;
     for (const auto& [name, entry] : compareVals_) {
         const auto& [type, expected] = entry;
-        if (type == verType_) {
+        if (std::wstring_view(type) == verType_) {
             result = CompareVersions(at(regValues_, name), expected);
             if (!result) {
                 return false;
             }
-        } else if (type == strType_) {
-            const std::wstring& value = at(regValues_, name);
+        } else if (std::wstring_view(type) == strType_) {
+            const std::wstring_view value = at(regValues_, name);
             const std::int32_t number = rk::text::wtoi(value);
-            std::wistringstream list(expected);
+            std::wistringstream list{std::wstring(expected)};
             result = false;
             int candidate = 0;
             while (list >> candidate) {
@@ -285,5 +285,5 @@ bool CRkUpdateChecker::IsPreConditionSuccess(std::wstring& detail) {
 
 std::wstring CRkUpdateChecker::GetAffiliateId() {
     const auto it = regValues_.find(kAffiliateIdVariable);
-    return it == regValues_.end() ? std::wstring() : it->second;
+    return it == regValues_.end() ? std::wstring() : std::wstring(it->second);
 }

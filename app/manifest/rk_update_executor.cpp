@@ -66,7 +66,7 @@ void CRkUpdateExecutor::SetUpdateCommands(const StringMap& commands) { commands_
 
 std::wstring CRkUpdateExecutor::Command(const wchar_t* key) const {
     const auto it = commands_.find(key);
-    return it == commands_.end() ? std::wstring() : it->second;
+    return it == commands_.end() ? std::wstring() : std::wstring(it->second);
 }
 
 bool CRkUpdateExecutor::DestinationParts(std::wstring& base, std::wstring& relative) const {

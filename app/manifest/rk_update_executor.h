@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "app/manifest/list_arena.h"
 #include "app/manifest/manifest_words.h"
 #include "app/manifest/updater_environment.h"
 #include "platform/system/folder.h"
@@ -61,6 +62,8 @@ private:
     void ScheduleDelete(const std::wstring& path, bool clear_read_only) const;
 
     std::shared_ptr<const rk::app::UpdaterEnvironment> env_;
-    rk::app::StringMap commands_;
+    // The command list lives here for the executor's one pass.
+    rk::app::ListArena commands_memory_;
+    rk::app::StringMap commands_{&commands_memory_};
     std::wstring affiliateId_;
 };

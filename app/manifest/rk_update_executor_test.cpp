@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "platform/logging/test/scoped_process_logger.h"
@@ -22,6 +23,9 @@ namespace {
 using namespace rk::app;
 namespace fs = std::filesystem;
 namespace http_test = rk::sys::http::test;
+// A command list as the tests write it (the list's own strings take
+// std::wstring values only explicitly).
+using Commands = std::map<std::wstring, std::wstring>;
 
 TEST(CRkUpdateExecutor, FormDownloadUrl) {
     const struct {
@@ -80,9 +84,13 @@ protected:
         return server_.wide_url("/dl/affiliates/0/setup");
     }
 
-    CRkUpdateExecutor& executor(const StringMap& commands) {
+    CRkUpdateExecutor& executor(const Commands& commands) {
         executor_ = std::make_unique<CRkUpdateExecutor>(env_);
-        executor_->SetUpdateCommands(commands);
+        StringMap list;
+        for (const auto& [key, value] : commands) {
+            list.emplace(key, value);
+        }
+        executor_->SetUpdateCommands(list);
         executor_->SetAffiliateId(L"AFF");
         return *executor_;
     }
@@ -166,7 +174,7 @@ TEST_F(ExecutorTest, ResultWords) {
 
     const struct {
         const char* name;
-        StringMap commands;
+        Commands commands;
         bool ok;
         std::wstring detail;
         const wchar_t* logged;  // a fragment, nullptr: no level 1 line
@@ -364,7 +372,7 @@ TEST_F(ExecutorTest, SwapsAfterTheCheckChangeNothing) {
 TEST_F(ExecutorTest, MissingDestinationUsesInstallerFolderBesideTheUpdater) {
     const std::wstring url = serve(script(0));
     for (const wchar_t* dest : {L"", L"NoBackslash", L"[DIR:CSIDL_UNKNOWN]\\x"}) {
-        StringMap commands{{L"DOWNLOADURL", url}};
+        Commands commands{{L"DOWNLOADURL", url}};
         if (*dest != 0) {
             commands[L"DESTDIR"] = dest;
         }
@@ -464,7 +472,7 @@ TEST_F(ExecutorTest, DeleteIfNeededOnlyWhenAsked) {
     fs::create_directories(program_data("Corvane"));
     const struct {
         const char* name;
-        StringMap commands;
+        Commands commands;
     } cases[] = {
         {"no DELETE", {{L"DESTDIR", L"[DIR:CSIDL_COMMON_APPDATA]\\Corvane"}}},
         {"lower-case true", {{L"DESTDIR", L"[DIR:CSIDL_COMMON_APPDATA]\\Corvane"}, {L"DELETE", L"true"}}},

@@ -60,7 +60,7 @@ bool CRkXMLProcessor::ParseXMLContent(std::wstring& detail) {
         }
         ManifestContent content;
         try {
-            content = read_manifest(*parser.Document());
+            read_manifest(*parser.Document(), content);
         } catch (const ManifestShapeError& e) {
             if (IsLogLevelEnabled(1)) {
                 LogMessage(1, kFile, kParseFunction, __LINE__, logtext::kManifestElementMissing, e.missing());
@@ -71,7 +71,7 @@ bool CRkXMLProcessor::ParseXMLContent(std::wstring& detail) {
         pollingTime_ = content.polling_minutes;
         const auto copy_flag = [&](const wchar_t* key, std::wstring& field) {
             if (const auto it = content.prereq.find(key); it != content.prereq.end()) {
-                field = it->second;
+                field.assign(it->second);
             }
         };
         copy_flag(prereq::kHeartBeat, heartBeat_);

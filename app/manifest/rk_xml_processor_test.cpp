@@ -214,6 +214,28 @@ TEST(CRkXMLProcessor, ListsAreHandedOverByPosition) {
     EXPECT_EQ(r.checker->compare, expected);
 }
 
+// The walk builds its lists in an arena of 16 KiB blocks: thousands of
+// entries span many blocks, and a value longer than a block gets its own.
+TEST(CRkXMLProcessor, LongListsComeThroughWhole) {
+    Sections s;
+    const std::wstring long_value(40000, L'v');
+    std::wstring prereq = L"<PREREQ>";
+    StringMap expected;
+    for (int i = 0; i < 3000; ++i) {
+        const std::wstring key = L"KEY" + std::to_wstring(i % 2000);  // the last thousand repeat: later wins
+        const std::wstring value = L"value " + std::to_wstring(i);
+        prereq += L"<SETVAR n=\"" + key + L"\" v=\"" + value + L"\"/>";
+        expected.insert_or_assign(StringMap::key_type(key), StringMap::mapped_type(value));
+    }
+    prereq += L"<SETVAR n=\"LONG\" v=\"" + long_value + L"\"/></PREREQ>";
+    expected.emplace(L"LONG", long_value);
+    s.prereq = prereq;
+    const auto r = parse(s.render());
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.checker->prereq.size(), 2001u);
+    EXPECT_TRUE(r.checker->prereq == expected);
+}
+
 TEST(CRkXMLProcessor, PreconditionAndInstallerForwarding) {
     auto checker = std::make_shared<RecordingChecker>();
     checker->answer = false;
