@@ -5,7 +5,10 @@
 //  - host start to ready (thread, heap, both signed start-up scripts with
 //    their signature checks) and stop (goal: 2 ms each);
 //  - a 100 KB signed script: signature check, compile and run, and the two
-//    parts alone.
+//    parts alone;
+//  - a proxy auto-configuration run (fresh heap, helper functions,
+//    FindProxyForURL) against a fresh heap compiling and calling the same
+//    FindProxyForURL with stand-ins for the helpers it uses.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -19,7 +22,10 @@
 #include "platform/crypto/ec_key_codec.h"
 #include "platform/text/utf.h"
 #include "script_host/async_script_host.h"
+#include "duktape.h"
+#include "script_host/duktape/duktape_heap.h"
 #include "script_host/duktape/duktape_script_host.h"
+#include "script_host/duktape/pac_script.h"
 #include "script_host/script_environment_factories.h"
 #include "script_host/script_operation_invoker_if.h"
 #include "script_host/script_signer.h"
@@ -180,6 +186,53 @@ void BM_Signed100kScript_CompileRunOnly(benchmark::State& state) { Run100k(state
 BENCHMARK(BM_Signed100kScript_CheckCompileRun)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Signed100kScript_CheckOnly)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Signed100kScript_CompileRunOnly)->Unit(benchmark::kMicrosecond);
+
+constexpr char kProxyScript[] =
+    "function FindProxyForURL(url, host) {\n"
+    "    if (isPlainHostName(host) || dnsDomainIs(host, '.corp.example')) return 'DIRECT';\n"
+    "    if (shExpMatch(url, 'http://*/path*')) return 'PROXY a:8080; DIRECT';\n"
+    "    return 'PROXY b:3128';\n"
+    "}\n";
+constexpr char kProxyStandIns[] =
+    "function isPlainHostName(h) { return h.indexOf('.') < 0; }\n"
+    "function dnsDomainIs(h, d) { return h.substring(h.length - d.length) === d; }\n"
+    "function shExpMatch(s, p) { return s.indexOf('/path') >= 0; }\n";
+
+void BM_ProxyScriptRun(benchmark::State& state) {
+    duktape::PacHost host;
+    host.now_ms = 0;
+    for (auto _ : state) {
+        const auto outcome =
+            duktape::RunProxyScript(kProxyScript, "http://www.example.com/path", "www.example.com", host, {});
+        if (outcome.result != "PROXY a:8080; DIRECT") {
+            state.SkipWithError(outcome.error.c_str());
+            return;
+        }
+    }
+}
+BENCHMARK(BM_ProxyScriptRun)->Unit(benchmark::kMicrosecond);
+
+void BM_ProxyScriptBareHeap(benchmark::State& state) {
+    const std::string script = std::string(kProxyStandIns) + kProxyScript;
+    for (auto _ : state) {
+        duktape::DuktapeHeap heap({});
+        std::string result;
+        heap.Protected([&](duk_context* ctx) {
+            duk_push_lstring(ctx, script.data(), script.size());
+            duk_push_string(ctx, "proxy.pac");
+            duk_compile(ctx, 0);
+            duk_call(ctx, 0);
+            duk_pop(ctx);
+            duk_get_global_string(ctx, "FindProxyForURL");
+            duk_push_string(ctx, "http://www.example.com/path");
+            duk_push_string(ctx, "www.example.com");
+            duk_call(ctx, 2);
+            result = duk_safe_to_string(ctx, -1);
+        });
+        benchmark::DoNotOptimize(result);
+    }
+}
+BENCHMARK(BM_ProxyScriptBareHeap)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
