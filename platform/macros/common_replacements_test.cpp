@@ -1,7 +1,6 @@
 #include "platform/macros/common_replacements.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <map>
@@ -13,6 +12,7 @@
 #include "platform/macros/os_info_proxy.h"
 #include "platform/system/paths.h"
 #include "platform/system/process_info.h"
+#include "platform/system/test/temp_root.h"
 #include "platform/text/utf.h"
 
 namespace DiraDoro {
@@ -168,8 +168,6 @@ TEST(CommonReplacementsPlatform, PlatformFollowsTheSystemArchitecture) {
         {kProcessorArchitectureIntel, L"win32"},
         {kProcessorArchitectureAmd64, L"x64"},
         {kProcessorArchitectureArm64, L"PlatformUnknown"},
-        {kProcessorArchitectureArm, L"PlatformUnknown"},
-        {kProcessorArchitectureIa64, L"PlatformUnknown"},
         {kProcessorArchitectureUnknown, L"PlatformUnknown"},
     };
     for (const auto& [arch, name] : cases) {
@@ -194,19 +192,13 @@ TEST(CommonReplacementsApp, AppMacrosSplitTheRunningExecutable) {
 
 // The real services under a root prefix and a known HOME.
 TEST(CommonReplacementsReal, RealServicesUseTheKnownFoldersUnderTheRoot) {
-    const auto root = std::filesystem::temp_directory_path() / ("rk_macros_" + std::to_string(getpid()));
-    std::filesystem::create_directories(root);
-    const char* old_root = getenv("RK_ROOT");
-    const std::string saved_root = old_root ? old_root : "";
-    const char* old_home = getenv("HOME");
-    const std::string saved_home = old_home ? old_home : "";
-    setenv("RK_ROOT", root.c_str(), 1);
-    setenv("HOME", "/home/tester", 1);
-    unsetenv("XDG_DATA_HOME");
+    const rk::sys::test::TempRoot root;
+    const rk::sys::test::ScopedEnv home("HOME", "/home/tester");
+    const rk::sys::test::ScopedEnv data_home("XDG_DATA_HOME", std::nullopt);
     CommonReplacements r;
     std::wstring text = L"$(FOLDERID_ProgramData)\\Corvane\\ClientAnalytics;$(FOLDERID_LocalAppData)";
     r.Replace(text);
-    EXPECT_EQ(text, root.wstring() + L"/var/lib\\Corvane\\ClientAnalytics;" + root.wstring() +
+    EXPECT_EQ(text, root.path().wstring() + L"/var/lib\\Corvane\\ClientAnalytics;" + root.path().wstring() +
                         L"/home/tester/.local/share");
     std::wstring platform = L"$(OS.Platform)";
     r.Replace(platform);
@@ -215,13 +207,6 @@ TEST(CommonReplacementsReal, RealServicesUseTheKnownFoldersUnderTheRoot) {
 #else
     EXPECT_NE(platform, L"$(OS.Platform)");
 #endif
-    if (old_root) {
-        setenv("RK_ROOT", saved_root.c_str(), 1);
-    } else {
-        unsetenv("RK_ROOT");
-    }
-    if (old_home) setenv("HOME", saved_home.c_str(), 1);
-    std::filesystem::remove_all(root);
 }
 
 // The scan must find exactly what the documented expression finds.

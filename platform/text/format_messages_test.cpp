@@ -1,7 +1,8 @@
-// The printf texts the system logs, one for each sequence of directives and
-// argument types its callers pass (DWORDs, HRESULTs, 64-bit counts, size_t,
-// pointers, narrow and wide strings), formatted against output written out
-// independently.
+// The printf texts the system logs, one for each sequence of directives (a
+// second where a caller passes an argument type the directive must narrow),
+// with arguments of the kinds their callers pass (DWORDs, HRESULTs, 64-bit
+// counts, size_t, pointers, narrow and wide strings), formatted against output
+// written out independently.
 #include <cstdint>
 #include <fstream>
 #include <regex>
@@ -32,7 +33,6 @@ struct MessageCase {
 const std::vector<MessageCase>& message_cases() {
     static const std::vector<MessageCase> cases = {
         {L" failed to read cab '%.*ls'", {std::int32_t{4}, std::wstring_view(L"C:\\ProgramData\\Corvane\\Updater\\log.txt", 38)}, L" failed to read cab 'C:\\P'"},
-        {L" failed to validate cab '%.*ls'", {std::int32_t{43}, L"https://updates.example.com/rk/manifest.xml|tail"}, L" failed to validate cab 'https://updates.example.com/rk/manifest.xml'"},
         {L"# SetAutoProxy: Can't get proxy. Err: %d", {std::int32_t{87}}, L"# SetAutoProxy: Can't get proxy. Err: 87"},
         {L"# SetAutoProxyUrl: Can't get proxy. Err: %d", {std::uint32_t{5u}}, L"# SetAutoProxyUrl: Can't get proxy. Err: 5"},
         {L"%%%lus", {std::uint32_t{15u}}, L"%15s"},
@@ -52,10 +52,7 @@ const std::vector<MessageCase>& message_cases() {
         {L"%s -- (%s)$", {L"GET", L"caf\u00e9 \u4e2d\u6587"}, L"GET -- (caf\u00e9 \u4e2d\u6587)$"},
         {L"%s", {L"Brightscan_Release.exe"}, L"Brightscan_Release.exe"},
         {L"%s(%d): [ERROR]: [%s]: %s\n", {L"", std::uint32_t{5u}, L"HKLM\\SOFTWARE\\Corvane\\Analytics", L"100% done %d"}, L"(5): [ERROR]: [HKLM\\SOFTWARE\\Corvane\\Analytics]: 100% done %d\n"},
-        {L"%s(%d): [INFO]: [%s]: %s\n", {L"\U0001f600 engine.js", std::int32_t{-1}, L"lbconfig.ini", L"C:\\ProgramData\\Corvane\\Updater\\log.txt"}, L"\U0001f600 engine.js(-1): [INFO]: [lbconfig.ini]: C:\\ProgramData\\Corvane\\Updater\\log.txt\n"},
-        {L"%s: Cannot Unregister (NULL) handler", {L""}, L": Cannot Unregister (NULL) handler"},
         {L"%s: Failed to Unregister Logging handler (requested handler 0x%08X != registered handler 0x%08X)", {L"HKLM\\SOFTWARE\\Corvane\\Analytics", static_cast<std::int32_t>(0x80070005u), std::uint32_t{1234567u}}, L"HKLM\\SOFTWARE\\Corvane\\Analytics: Failed to Unregister Logging handler (requested handler 0x80070005 != registered handler 0x0012D687)"},
-        {L"%s: Registered Logging Handler 0x%08X cannot be replaced with 0x%08X", {L"100% done %d", std::int32_t{-1}, std::uint32_t{31u}}, L"100% done %d: Registered Logging Handler 0xFFFFFFFF cannot be replaced with 0x0000001F"},
         {L"%s: Request to Unregister Logging handler 0x%08X, but none are registered", {L"\U0001f600 engine.js", std::uint32_t{183u}}, L"\U0001f600 engine.js: Request to Unregister Logging handler 0x000000B7, but none are registered"},
         {L"%u,%u,%u,%u", {std::uint32_t{1u}, std::uint32_t{0u}, std::uint32_t{123u}, std::uint32_t{0u}}, L"1,0,123,0"},
         {L"%y", {}, L"%y"},
@@ -63,45 +60,29 @@ const std::vector<MessageCase>& message_cases() {
         {L"'%hs'", {"caf\xc3\xa9"}, L"'caf\u00e9'"},
         {L"'%ls' doesn't have expected exports", {L"lbconfig.ini"}, L"'lbconfig.ini' doesn't have expected exports"},
         {L"<<exception>> '%hs': %ls", {"rk-av-trust.dll", L"https://updates.example.com/rk/manifest.xml"}, L"<<exception>> 'rk-av-trust.dll': https://updates.example.com/rk/manifest.xml"},
-        {L"<<system_error>> %hs: '%ls'", {"", L"GET"}, L"<<system_error>> : 'GET'"},
-        {L"A JavaScript exception occurred while executing script %s - %s", {L"", L"HKLM\\SOFTWARE\\Corvane\\Analytics"}, L"A JavaScript exception occurred while executing script  - HKLM\\SOFTWARE\\Corvane\\Analytics"},
         {L"Application is already running - exiting error is: %u", {static_cast<std::int32_t>(0x80070005u)}, L"Application is already running - exiting error is: 2147942405"},
-        {L"Cannot create mutex. LastError - %u", {std::uint32_t{1234567u}}, L"Cannot create mutex. LastError - 1234567"},
-        {L"CreateDirectory for %s, result: %d", {L"HKLM\\SOFTWARE\\Corvane\\Analytics", std::int32_t{0}}, L"CreateDirectory for HKLM\\SOFTWARE\\Corvane\\Analytics, result: 0"},
         {L"CreateFile failed: %d", {std::int64_t{4294967298}}, L"CreateFile failed: 2"},
         {L"Datagram was truncated. Buffer length was %zd, but only %zd bytes were sent (%zd bytes lost).", {std::size_t{0u}, std::size_t{0xFFFFFFFFFFFFFFFFull}, std::size_t{512u}}, L"Datagram was truncated. Buffer length was 0, but only -1 bytes were sent (512 bytes lost)."},
-        {L"Default catch: Exiting the Corvane Updater Module. Process ID: %u", {std::int32_t{-1}}, L"Default catch: Exiting the Corvane Updater Module. Process ID: 4294967295"},
-        {L"Error (%d) creating registry key: %s", {std::int32_t{87}, L"GET"}, L"Error (87) creating registry key: GET"},
         {L"Error (%d) setting value (%s) under registry key: %s", {std::uint32_t{5u}, L"caf\u00e9 \u4e2d\u6587", L"Brightscan_Release.exe"}, L"Error (5) setting value (caf\u00e9 \u4e2d\u6587) under registry key: Brightscan_Release.exe"},
         {L"Error during update interception: %S", {"RkCryptoLib.cpp"}, L"Error during update interception: RkCryptoLib.cpp"},
         {L"Error invoking entryPoint(%s) on dispatch object: 0x%08x", {L"trackEvent", std::int32_t{-2147352573}}, L"Error invoking entryPoint(trackEvent) on dispatch object: 0x80020003"},
         {L"Error trying to BCryptGetProperty::%ls : %ls", {L"lbconfig.ini", L"C:\\ProgramData\\Corvane\\Updater\\log.txt"}, L"Error trying to BCryptGetProperty::lbconfig.ini : C:\\ProgramData\\Corvane\\Updater\\log.txt"},
         {L"Execute(%s) with %d parameters failed: exception is: %hs", {L"caf\u00e9 \u4e2d\u6587", std::int32_t{-1}, "caf\xc3\xa9"}, L"Execute(caf\u00e9 \u4e2d\u6587) with -1 parameters failed: exception is: caf\u00e9"},
         {L"Failed In WinHttpSetOption for WINHTTP_OPTION_SECURE_PROTOCOLS with error %ld", {std::uint32_t{4294967295u}}, L"Failed In WinHttpSetOption for WINHTTP_OPTION_SECURE_PROTOCOLS with error -1"},
-        {L"Failed in WinHttpReceiveResponse with error %ld", {std::int32_t{404}}, L"Failed in WinHttpReceiveResponse with error 404"},
-        {L"Failed to asynchronously load the bootstrap file '%s': Wait status is %d", {L"\U0001f600 engine.js", std::uint32_t{5u}}, L"Failed to asynchronously load the bootstrap file '\U0001f600 engine.js': Wait status is 5"},
         {L"Failed to convert dictionary of %zd items into a JSON payload", {std::size_t{512u}}, L"Failed to convert dictionary of 512 items into a JSON payload"},
-        {L"Failed to impersonate logged on user: %hs", {""}, L"Failed to impersonate logged on user: "},
-        {L"Failed to load library %s. Error 0x%08X", {L"", std::uint32_t{183u}}, L"Failed to load library . Error 0x000000B7"},
         {L"Failed to query all response headers from %s request to %s: error code 0x%08x", {L"C:\\ProgramData\\Corvane\\Updater\\log.txt", L"https://updates.example.com/rk/manifest.xml", std::uint32_t{0u}}, L"Failed to query all response headers from C:\\ProgramData\\Corvane\\Updater\\log.txt request to https://updates.example.com/rk/manifest.xml: error code 0x00000000"},
         {L"Failed to query key %s: %d", {L"GET", std::int64_t{4294967298}}, L"Failed to query key GET: 2"},
         {L"Failed to send datagram, Last Error: 0x%08X", {static_cast<std::int32_t>(0x80070005u)}, L"Failed to send datagram, Last Error: 0x80070005"},
-        {L"Failed to store %s in %s", {L"Brightscan_Release.exe", L""}, L"Failed to store Brightscan_Release.exe in "},
         {L"HTTP GET request failed (%d), url: %s", {std::uint32_t{4294967295u}, L"C:\\ProgramData\\Corvane\\Updater\\log.txt"}, L"HTTP GET request failed (-1), url: C:\\ProgramData\\Corvane\\Updater\\log.txt"},
         {L"HTTP receive response failed (%d), url: %s", {std::int64_t{4294967298}, L"Brightscan_Release.exe"}, L"HTTP receive response failed (2), url: Brightscan_Release.exe"},
-        {L"HTTP send request failed (%d), url: %s, ignore proxy flag %s", {std::int32_t{87}, L"", L"HKLM\\SOFTWARE\\Corvane\\Analytics"}, L"HTTP send request failed (87), url: , ignore proxy flag HKLM\\SOFTWARE\\Corvane\\Analytics"},
-        {L"HTTP status (%d) error (%d), url: %s", {std::int32_t{-1}, std::int32_t{2147483647}, L"lbconfig.ini"}, L"HTTP status (-1) error (2147483647), url: lbconfig.ini"},
         {L"Invalid Blob Type (0x%04X) specified", {std::uint32_t{1234567u}}, L"Invalid Blob Type (0x12D687) specified"},
         {L"Invalid type (%d) for options: Move operation will use defaults (%d)", {std::int32_t{INT32_MIN}, std::int64_t{4294967298}}, L"Invalid type (-2147483648) for options: Move operation will use defaults (2)"},
-        {L"Iterator Reset Failed (0x%08X)", {std::int32_t{-1}}, L"Iterator Reset Failed (0xFFFFFFFF)"},
         {L"MoveFileEx(%s, %s, %02x) failed with code 0x%08x", {L"\U0001f600 engine.js", L"lbconfig.ini", std::uint32_t{31u}, std::uint32_t{183u}}, L"MoveFileEx(\U0001f600 engine.js, lbconfig.ini, 1f) failed with code 0x000000b7"},
-        {L"Not enough space in buffer: bufferLength(%d) Read(%d)", {std::uint32_t{5u}, std::int32_t{-1}}, L"Not enough space in buffer: bufferLength(5) Read(-1)"},
         {L"Overriding setting '%s': value '%s' will become '%s'", {L"Brightscan_Release.exe", L"", L"HKLM\\SOFTWARE\\Corvane\\Analytics"}, L"Overriding setting 'Brightscan_Release.exe': value '' will become 'HKLM\\SOFTWARE\\Corvane\\Analytics'"},
         {L"Parsing script failed. Result: %x", {std::uint32_t{4294967295u}}, L"Parsing script failed. Result: ffffffff"},
         {L"Script errored at Line:%d Column:%d. Description: %s", {std::int32_t{2147483647}, std::uint32_t{4294967295u}, L"C:\\ProgramData\\Corvane\\Updater\\log.txt"}, L"Script errored at Line:2147483647 Column:-1. Description: C:\\ProgramData\\Corvane\\Updater\\log.txt"},
         {L"Shutdown Delay (%lld ms) wait status is (%d)", {std::int64_t{9223372036854775807}, std::int32_t{0}}, L"Shutdown Delay (9223372036854775807 ms) wait status is (0)"},
         {L"Transmission to %s on method %s resulted in status code : %d", {L"\U0001f600 engine.js", L"lbconfig.ini", std::int32_t{INT32_MIN}}, L"Transmission to \U0001f600 engine.js on method lbconfig.ini resulted in status code : -2147483648"},
-        {L"Unable to run %s, error (%d)", {L"", std::int32_t{-1}}, L"Unable to run , error (-1)"},
         {L"Unknown error 0x%0lX", {std::int32_t{-2147352567}}, L"Unknown error 0x80020009"},
         {L"[%S:(%d)][%S] %s: ", {"RkCryptoLib.cpp", std::int32_t{-1}, "bad allocation", L"lbconfig.ini"}, L"[RkCryptoLib.cpp:(-1)][bad allocation] lbconfig.ini: "},
         {L"[%S:(%d)][%S] Failed to create hash traits.", {"win32", std::int32_t{2147483647}, "caf\xc3\xa9"}, L"[win32:(2147483647)][caf\u00e9] Failed to create hash traits."},
@@ -121,7 +102,6 @@ const std::vector<MessageCase>& message_cases() {
         {L"[trust] '%.*ls' cert %u/%zu: '%ls', type: %#x, flags: %#llx %hs", {std::int32_t{4}, std::wstring_view(L"https://updates.example.com/rk/manifest.xml", 43), std::int32_t{-1}, std::size_t{0x100000000ull}, L"GET", std::uint32_t{31u}, std::uint64_t{0x8000000000004005ull}, "bad allocation"}, L"[trust] 'http' cert 4294967295/4294967296: 'GET', type: 0x1f, flags: 0x8000000000004005 bad allocation"},
         {L"[trust] (cached valued) '%.*ls' 0x%llx %hs", {std::int32_t{0}, std::wstring_view(L"caf\u00e9 \u4e2d\u6587", 7), std::uint64_t{0u}, "win32"}, L"[trust] (cached valued) '' 0x0 win32"},
         {L"[trust] ignore file '%ls' (%zu/%zu) in '%.*ls'", {L"Brightscan_Release.exe", std::size_t{0u}, std::size_t{0x100000000ull}, std::int32_t{0}, std::wstring_view(L"", 0)}, L"[trust] ignore file 'Brightscan_Release.exe' (0/4294967296) in ''"},
-        {L"[trust] latest content version folder: '%ls'", {L""}, L"[trust] latest content version folder: ''"},
         {L"[trust] parsed content version %llu from file '%ls' (%zu/%zu) in '%.*ls'", {std::uint64_t{0xFFFFFFFFFFFFFFFFull}, L"100% done %d", std::size_t{12u}, std::size_t{0u}, std::int32_t{4}, L"HKLM\\SOFTWARE\\Corvane\\Analytics|tail"}, L"[trust] parsed content version 18446744073709551615 from file '100% done %d' (12/0) in 'HKLM'"},
         {L"[trust] read %zu file(s) from '%.*ls'", {std::size_t{0x100000000ull}, std::int32_t{12}, std::wstring_view(L"100% done %d", 12)}, L"[trust] read 4294967296 file(s) from '100% done %d'"},
         {L"[trust] update cache by invoking 'av.cache.set' with payload '%ls', hr: %#lx, result: %lu", {L"{\"path\":\"C:\\\\x.exe\"}", std::int32_t{0}, std::uint32_t{1u}}, L"[trust] update cache by invoking 'av.cache.set' with payload '{\"path\":\"C:\\\\x.exe\"}', hr: 0, result: 1"},
@@ -131,12 +111,9 @@ const std::vector<MessageCase>& message_cases() {
         {L"\\StringFileInfo\\%04x%04x\\FileVersion", {std::uint16_t{1033u}, std::uint16_t{1200u}}, L"\\StringFileInfo\\040904b0\\FileVersion"},
         {L"\n[%d] '%.*hs'='%ls'", {std::int32_t{-1}, std::int32_t{3}, std::string_view("rk-av-trust.dll", 15), L"GET"}, L"\n[-1] 'rk-'='GET'"},
         {L"\r\n%u\tFile:%s\tFunction:%s\tLine:%d\t", {std::uint32_t{1234567u}, L"caf\u00e9 \u4e2d\u6587", L"Brightscan_Release.exe", std::int32_t{2147483647}}, L"\r\n1234567\tFile:caf\u00e9 \u4e2d\u6587\tFunction:Brightscan_Release.exe\tLine:2147483647\t"},
-        {L"failed to convert date element(s) to int: year = %s, month = %s, day = %s", {L"\U0001f600 engine.js", L"lbconfig.ini", L"C:\\ProgramData\\Corvane\\Updater\\log.txt"}, L"failed to convert date element(s) to int: year = \U0001f600 engine.js, month = lbconfig.ini, day = C:\\ProgramData\\Corvane\\Updater\\log.txt"},
         {L"failed to get journal info for '%.*ls' (0x%p)", {std::int32_t{0}, std::wstring_view(L"Brightscan_Release.exe", 22), ptr(0x7FF6A1B20000)}, L"failed to get journal info for '' (0x00007FF6A1B20000)"},
-        {L"failed to parse content from file '%ls' (%zu/%zu) in '%.*ls'", {L"Brightscan_Release.exe", std::size_t{0x100000000ull}, std::size_t{3u}, std::int32_t{31}, std::wstring_view(L"HKLM\\SOFTWARE\\Corvane\\Analytics", 31)}, L"failed to parse content from file 'Brightscan_Release.exe' (4294967296/3) in 'HKLM\\SOFTWARE\\Corvane\\Analytics'"},
         {L"proxy data for xmlUpdater, fAutoDetect: %ld, lpszAutoConfigUrl: %ls, lpszProxy: %ls, lpszProxyBypass: %ls", {std::uint32_t{5u}, L"Brightscan_Release.exe", L"", L"HKLM\\SOFTWARE\\Corvane\\Analytics"}, L"proxy data for xmlUpdater, fAutoDetect: 5, lpszAutoConfigUrl: Brightscan_Release.exe, lpszProxy: , lpszProxyBypass: HKLM\\SOFTWARE\\Corvane\\Analytics"},
         {L"regex: matching %S against %S => Matched", {"RkCryptoLib.cpp", "bad allocation"}, L"regex: matching RkCryptoLib.cpp against bad allocation => Matched"},
-        {L"regex: matching %S against %S", {"rk-av-trust.dll", ""}, L"regex: matching rk-av-trust.dll against "},
         {L"regex: pcre_compile error; offset: %d, %S", {std::int32_t{-1}, "invalid argument %s"}, L"regex: pcre_compile error; offset: -1, invalid argument %s"},
     };
     return cases;
