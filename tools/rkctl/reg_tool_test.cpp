@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -14,6 +13,7 @@
 
 #include "platform/system/registry/registry.h"
 #include "platform/system/test/read_file.h"
+#include "platform/system/test/temp_root.h"
 #include "platform/text/utf.h"
 #include "tools/rkctl/reg_exporter.h"
 #include "tools/rkctl/reg_file_parser.h"
@@ -55,18 +55,6 @@ regfile::KeyName key(const std::wstring& text) {
 
 class RegToolTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        root_ = fs::temp_directory_path() /
-                ("rk_regtool_" + std::to_string(getpid()) + "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root_);
-        fs::create_directories(root_);
-        setenv("RK_ROOT", root_.c_str(), 1);
-        setenv("HOME", "/home/tester", 1);
-        unsetenv("XDG_CONFIG_HOME");
-        unsetenv("XDG_RUNTIME_DIR");
-    }
-    void TearDown() override { fs::remove_all(root_); }
-
     ChildRun rkctl(const std::vector<std::string>& args) {
         std::string command = quote(RKCTL_PATH);
         for (const auto& a : args) command += " " + quote(a);
@@ -107,7 +95,11 @@ protected:
         return f;
     }
 
-    fs::path root_;
+    sys::test::TempRoot temp_;
+    const fs::path& root_ = temp_.path();
+    sys::test::ScopedEnv home_{"HOME", "/home/tester"};
+    sys::test::ScopedEnv config_home_{"XDG_CONFIG_HOME", std::nullopt};
+    sys::test::ScopedEnv runtime_dir_{"XDG_RUNTIME_DIR", std::nullopt};
 };
 
 std::vector<regfile::RegValue> every_type() {
