@@ -4,7 +4,7 @@
 
 namespace rk::logging::test {
 
-CapturingLogger::CapturingLogger(LogLevel severity) : severity_(rk::log_level::clamp_severity(severity)) {}
+CapturingLogger::CapturingLogger(LogLevel severity) { SetSeverity(severity); }
 
 std::vector<LogEntry> CapturingLogger::Entries() const {
     std::lock_guard lock(mutex_);
@@ -50,72 +50,7 @@ rk::DWORD CapturingLogger::Start() {
     return start_result_;
 }
 
-rk::DWORD CapturingLogger::GetModuleKey(std::wstring& out) const {
-    out.clear();
-    return 0;
-}
-
-rk::DWORD CapturingLogger::GetGroup(std::wstring& out) const {
-    out.clear();
-    return 0;
-}
-
 rk::DWORD CapturingLogger::Uninitialize() { return 0; }
-
-void CapturingLogger::SetEnabled(bool enabled) {
-    std::lock_guard lock(mutex_);
-    enabled_ = enabled;
-}
-
-bool CapturingLogger::IsEnabled() const {
-    std::lock_guard lock(mutex_);
-    return enabled_;
-}
-
-rk::DWORD CapturingLogger::Log(LogLevel level, const wchar_t* file, const wchar_t* function, int line,
-                               const wchar_t* format, rk::text::FormatArgs args) {
-    if (format == nullptr || format[0] == L'\0') {
-        return 0;
-    }
-    return LogV_ex(level, file, function, line, format, args);
-}
-
-rk::DWORD CapturingLogger::Write(const wchar_t* file, const wchar_t* function, int line, LogLevel level,
-                                 const wchar_t* message) {
-    return Write_ex(level, file, function, line, message);
-}
-
-bool CapturingLogger::IsLevelEnabled(LogLevel level) const {
-    std::lock_guard lock(mutex_);
-    return rk::log_level::passes_filter(level, severity_);
-}
-
-void CapturingLogger::SetMaxEntries(rk::DWORD) {}
-rk::DWORD CapturingLogger::GetMaxEntries() const { return 0; }
-void CapturingLogger::SetMaxSize(rk::DWORD) {}
-rk::DWORD CapturingLogger::GetMaxSize() const { return 0; }
-
-void CapturingLogger::SetSeverity(LogLevel severity) {
-    std::lock_guard lock(mutex_);
-    severity_ = rk::log_level::clamp_severity(severity);
-}
-
-LogLevel CapturingLogger::GetSeverity() const {
-    std::lock_guard lock(mutex_);
-    return severity_;
-}
-
-void CapturingLogger::SetFlags(rk::DWORD) {}
-
-rk::DWORD CapturingLogger::AddRef() {
-    std::lock_guard lock(mutex_);
-    return ++refs_;
-}
-
-rk::DWORD CapturingLogger::Release() {
-    std::lock_guard lock(mutex_);
-    return refs_ > 0 ? --refs_ : 0;
-}
 
 rk::DWORD CapturingLogger::Initialize_ex(const wchar_t*, const wchar_t*, ETWLogging::ModuleHandle, const wchar_t*,
                                          std::unique_ptr<ETWLogging::LoggingConfigListenerIf>) {
@@ -148,7 +83,6 @@ rk::DWORD CapturingLogger::GetModuleName(std::wstring& out, ETWLogging::ModuleHa
     return 0;
 }
 
-void CapturingLogger::BuildModuleKey() {}
 rk::DWORD CapturingLogger::StopTrace() { return 0; }
 
 void CapturingLogger::FillRecord(const wchar_t* file, const wchar_t* function, int line,

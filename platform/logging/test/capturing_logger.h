@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/logging/logging_if_ex.h"
+#include "platform/logging/logger_base.h"
 
 namespace rk::logging::test {
 
@@ -23,12 +23,12 @@ struct LogEntry {
     std::wstring message;
 };
 
-// Applies the ETW logger's rules (level >= severity or level 3, messages cut
-// to 2080 characters) with severity 1 by default, so every line is kept.
-// Thread-safe.
-class CapturingLogger : public ETWLogging::CLoggingIf_ex {
+// Applies the ETW logger's rules (the shared logger base's switches and
+// filter: level >= severity or level 3; messages cut to 2080 characters)
+// with severity 1 by default, so every line is kept. Thread-safe.
+class CapturingLogger : public ETWLogging::CLoggerBase {
 public:
-    using CLoggingIf_ex::Log;
+    using CLoggerBase::Log;
 
     explicit CapturingLogger(LogLevel severity = rk::log_level::kMinLevel);
 
@@ -43,25 +43,7 @@ public:
     rk::DWORD Initialize(const wchar_t* group, ETWLogging::ModuleHandle module, const wchar_t* host,
                          rk::DWORD options) override;
     rk::DWORD Start() override;
-    rk::DWORD GetModuleKey(std::wstring& out) const override;
-    rk::DWORD GetGroup(std::wstring& out) const override;
     rk::DWORD Uninitialize() override;
-    void SetEnabled(bool enabled) override;
-    bool IsEnabled() const override;
-    rk::DWORD Log(LogLevel level, const wchar_t* file, const wchar_t* function, int line, const wchar_t* format,
-                  rk::text::FormatArgs args) override;
-    rk::DWORD Write(const wchar_t* file, const wchar_t* function, int line, LogLevel level,
-                    const wchar_t* message) override;
-    bool IsLevelEnabled(LogLevel level) const override;
-    void SetMaxEntries(rk::DWORD entries) override;
-    rk::DWORD GetMaxEntries() const override;
-    void SetMaxSize(rk::DWORD bytes) override;
-    rk::DWORD GetMaxSize() const override;
-    void SetSeverity(LogLevel severity) override;
-    LogLevel GetSeverity() const override;
-    void SetFlags(rk::DWORD flags) override;
-    rk::DWORD AddRef() override;
-    rk::DWORD Release() override;
     rk::DWORD Initialize_ex(const wchar_t* applicationName, const wchar_t* group, ETWLogging::ModuleHandle module,
                             const wchar_t* host,
                             std::unique_ptr<ETWLogging::LoggingConfigListenerIf> listener) override;
@@ -70,7 +52,6 @@ public:
     rk::DWORD ControlCallback(rk::DWORD requestCode, void* context) override;
     void SetEventClassGuid() override;
     rk::DWORD GetModuleName(std::wstring& out, ETWLogging::ModuleHandle module, bool stripExtension) const override;
-    void BuildModuleKey() override;
     rk::DWORD StopTrace() override;
     void FillRecord(const wchar_t* file, const wchar_t* function, int line,
                     ETWLogging::LogRecord& record) const override;
@@ -78,10 +59,7 @@ public:
 private:
     mutable std::mutex mutex_;
     std::vector<LogEntry> entries_;
-    bool enabled_ = true;
-    LogLevel severity_;
     rk::DWORD start_result_ = 0;
-    rk::DWORD refs_ = 0;
 };
 
 }  // namespace rk::logging::test
