@@ -16,17 +16,36 @@
 using namespace Corvane::Script;
 using namespace Corvane::Script::duktape;
 
+namespace {
+
+constexpr ScriptLimits kLimits{.time_limit = std::chrono::milliseconds(50), .heap_limit = 16u * 1024 * 1024};
+
+// Raw strings run no script code, so they share one heap (creating one is
+// most of an execution's time); it is replaced if it ever dies.
+DuktapeHeap& shared_heap() {
+    static std::unique_ptr<DuktapeHeap> heap;
+    if (!heap || !heap->valid()) {
+        heap = std::make_unique<DuktapeHeap>(kLimits);
+    }
+    return *heap;
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) {
         return 0;
     }
-    // A fresh heap per input: an expression may change built-ins.
-    auto heap = std::make_unique<DuktapeHeap>(
-        ScriptLimits{.time_limit = std::chrono::milliseconds(50), .heap_limit = 16u * 1024 * 1024});
+    const bool as_expression = (data[0] & 1) != 0;
+    // An expression gets a fresh heap: it may change built-ins.
+    std::unique_ptr<DuktapeHeap> own;
+    if (as_expression) {
+        own = std::make_unique<DuktapeHeap>(kLimits);
+    }
+    DuktapeHeap* heap = as_expression ? own.get() : &shared_heap();
     if (!heap->valid()) {
         return 0;
     }
-    const bool as_expression = (data[0] & 1) != 0;
     const std::string input(reinterpret_cast<const char*>(data) + 1, size - 1);
     heap->Protected([&](duk_context* ctx) {
         if (as_expression) {
