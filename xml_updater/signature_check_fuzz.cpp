@@ -5,22 +5,13 @@
 #include <vector>
 
 #include "xml_updater/signature_check.h"
+#include "xml_updater/test/quiet_logger.h"
 #include "xml_updater/xml_updater_log.h"
 
-namespace {
-
-// The check logs every refusal; without an installed logger each one would
-// be appended to log.txt under the machine's ProgramData. The messages are
-// still formatted before they get here.
-class DiscardingLogger final : public XMLUpdater::v2::IXmlUpdaterLogger {
-public:
-    void Log(unsigned, const wchar_t*, int, const wchar_t*) override {}
-};
-
-}  // namespace
-
+// The check logs every refusal: without a logger of its own each one would be
+// appended to log.txt under ProgramData.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    static DiscardingLogger logger;
+    static XMLUpdater::v2::QuietLogger logger;
     XMLUpdater::v2::SetXmlUpdaterLogger(&logger);
     return 0;
 }

@@ -9,16 +9,12 @@
 #include <memory>
 #include <string>
 
+#include "xml_updater/test/quiet_logger.h"
 #include "xml_updater/updater.h"
 
 namespace {
 
 namespace xu = XMLUpdater::v2;
-
-class QuietLogger final : public xu::IXmlUpdaterLogger {
-public:
-    void Log(unsigned, const wchar_t*, int, const wchar_t*) override {}
-};
 
 class NullSender final : public xu::NTelemetry::NAdHoc::IEventSender {
 public:
@@ -39,7 +35,7 @@ xu::CUpdater& engine() {
             ::setenv("RK_ROOT", root.c_str(), 1);
         }
         auto* u = new xu::CUpdater();  // lives for the process
-        u->Initialize(std::make_shared<NullSender>(), false, std::make_shared<QuietLogger>(), nullptr, nullptr);
+        u->Initialize(std::make_shared<NullSender>(), false, std::make_shared<xu::QuietLogger>(), nullptr, nullptr);
         u->SetDocumentFetcher([](const std::wstring&, const xu::ProxySettings*, bool) { return std::vector<std::uint8_t>(); });
         return u;
     }();

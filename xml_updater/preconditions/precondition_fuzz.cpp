@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -13,15 +14,18 @@
 #include "xml_updater/precondition_manager.h"
 #include "xml_updater/preconditions/precondition_constants.h"
 #include "xml_updater/substitution_manager.h"
+#include "xml_updater/test/quiet_logger.h"
 
 namespace {
 
 XMLUpdater::v2::CPreconditionManager* manager() {
     static std::unique_ptr<XMLUpdater::v2::CPreconditionManager> instance = [] {
-        char root[] = "/tmp/rk-precondition-fuzz-XXXXXX";
-        if (::mkdtemp(root) != nullptr) {
-            ::setenv("RK_ROOT", root, 1);
+        std::string root = (std::filesystem::temp_directory_path() / "rk-precondition-fuzz-XXXXXX").string();
+        if (::mkdtemp(root.data()) != nullptr) {
+            ::setenv("RK_ROOT", root.c_str(), 1);
         }
+        static XMLUpdater::v2::QuietLogger logger;  // errors would be appended to log.txt in the root
+        XMLUpdater::v2::SetXmlUpdaterLogger(&logger);
         auto substitutions = std::make_shared<XMLUpdater::v2::CSubstitutionManager>();
         substitutions->SetVariable(L"self", L"[self]");
         return std::make_unique<XMLUpdater::v2::CPreconditionManager>(substitutions);

@@ -6,21 +6,25 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "platform/text/utf.h"
 #include "xml_updater/substitution_manager.h"
+#include "xml_updater/test/quiet_logger.h"
 #include "xml_updater/substitutions/token_expander.h"
 
 namespace {
 
 XMLUpdater::v2::CSubstitutionManager* manager() {
     static std::unique_ptr<XMLUpdater::v2::CSubstitutionManager> instance = [] {
-        char root[] = "/tmp/rk-subst-fuzz-XXXXXX";
-        if (::mkdtemp(root) != nullptr) {
-            ::setenv("RK_ROOT", root, 1);
+        std::string root = (std::filesystem::temp_directory_path() / "rk-subst-fuzz-XXXXXX").string();
+        if (::mkdtemp(root.data()) != nullptr) {
+            ::setenv("RK_ROOT", root.c_str(), 1);
         }
+        static XMLUpdater::v2::QuietLogger logger;  // errors would be appended to log.txt in the root
+        XMLUpdater::v2::SetXmlUpdaterLogger(&logger);
         auto m = std::make_unique<XMLUpdater::v2::CSubstitutionManager>();
         m->SetVariable(L"self", L"[self]");
         m->SetVariable(L"a", L"[b]");
