@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -10,7 +9,8 @@
 #include "platform/config/base_ini_reader.h"
 #include "platform/config/obfuscated_ini_reader.h"
 #include "platform/system/ini/profile.h"
-#include "platform/system/registry/test/temp_root.h"
+#include "platform/system/test/read_file.h"
+#include "platform/system/test/temp_root.h"
 #include "platform/text/utf.h"
 
 namespace DiraDoro {
@@ -33,12 +33,7 @@ protected:
     std::wstring name_ = rk::text::utf8_to_wide(file_.string());
 
     void write_bytes(const std::string& bytes) { std::ofstream(file_, std::ios::binary) << bytes; }
-    std::string read_bytes() const {
-        std::ifstream in(file_, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
+    std::string read_bytes() const { return rk::sys::test::read_file(file_); }
 };
 
 TEST_F(IniReaderTest, ParseLineFeedsStore) {

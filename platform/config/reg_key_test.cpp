@@ -9,7 +9,7 @@
 
 #include "platform/config/obfuscated_reg_key.h"
 #include "platform/config/scrambler.h"
-#include "platform/system/registry/test/temp_root.h"
+#include "platform/system/test/temp_root.h"
 #include "platform/text/utf.h"
 
 namespace DiraDoro {

@@ -6,12 +6,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/system/ini/ini_document.h"
-#include "platform/system/registry/test/temp_root.h"
+#include "platform/system/test/read_file.h"
+#include "platform/system/test/temp_root.h"
 #include "platform/text/utf.h"
 
 namespace rk::sys::ini {
@@ -24,12 +24,7 @@ protected:
     std::wstring name_ = text::utf8_to_wide(file_.string());
 
     void write_bytes(const std::string& bytes) { std::ofstream(file_, std::ios::binary) << bytes; }
-    std::string read_bytes() const {
-        std::ifstream in(file_, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
+    std::string read_bytes() const { return rk::sys::test::read_file(file_); }
     std::wstring get(const wchar_t* app, const wchar_t* key, const wchar_t* def = L"<def>", DWORD size = 256) {
         std::vector<wchar_t> buf(size + 1, L'#');
         const DWORD n = GetPrivateProfileStringW(app, key, def, buf.data(), size, name_.c_str());
