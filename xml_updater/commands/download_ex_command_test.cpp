@@ -29,6 +29,7 @@
 #include "xml_updater/updater.h"
 #include "xml_updater/web_cache/test/fault_server.h"
 #include "xml_updater/web_cache/test/nginx_server.h"
+#include "xml_updater/web_cache/test/recording_retry_clock.h"
 
 extern char** environ;
 
@@ -91,11 +92,7 @@ public:
     int calls = 0;
 };
 
-class FakeClock final : public web_cache::RetryClock {
-public:
-    void sleep_for(std::chrono::milliseconds delay) override { sleeps.push_back(delay); }
-    std::vector<std::chrono::milliseconds> sleeps;
-};
+using FakeClock = web_cache::test::RecordingRetryClock;
 
 class DownloadEx : public testing::Test {
 protected:

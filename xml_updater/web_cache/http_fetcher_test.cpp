@@ -16,6 +16,7 @@
 #include "xml_updater/web_cache/http_fetcher_error.h"
 #include "xml_updater/web_cache/http_robo_fetch.h"
 #include "xml_updater/web_cache/test/fault_server.h"
+#include "xml_updater/web_cache/test/recording_retry_clock.h"
 #include "xml_updater/web_cache/winhttp_category.h"
 
 namespace XMLUpdater::v2::web_cache {
@@ -58,11 +59,7 @@ FaultReply correct(const FaultRequest& request) {
     return make_reply(200, {{"ETag", kETag}, {"Accept-Ranges", "bytes"}}, body());
 }
 
-class FakeClock final : public RetryClock {
-public:
-    void sleep_for(std::chrono::milliseconds delay) override { sleeps.push_back(delay); }
-    std::vector<std::chrono::milliseconds> sleeps;
-};
+using FakeClock = test::RecordingRetryClock;
 
 class FetcherTest : public ::testing::Test {
 protected:

@@ -12,6 +12,7 @@
 #include "xml_updater/web_cache/http_fetcher_failure.h"
 #include "xml_updater/web_cache/http_robo_fetch.h"
 #include "xml_updater/web_cache/response_plan.h"
+#include "xml_updater/web_cache/test/recording_retry_clock.h"
 #include "xml_updater/web_cache/validation_headers.h"
 #include "xml_updater/web_cache/winhttp_category.h"
 
@@ -195,11 +196,7 @@ TEST(FetcherErrors, CategoriesNameAndGroupTheirValues) {
     EXPECT_EQ(make_winhttp_error(12999).message(), "Failed to format WinHttp error message: 12999");
 }
 
-class FakeClock final : public RetryClock {
-public:
-    void sleep_for(std::chrono::milliseconds delay) override { sleeps.push_back(delay); }
-    std::vector<std::chrono::milliseconds> sleeps;
-};
+using FakeClock = test::RecordingRetryClock;
 
 TEST(RoboFetch, RetriesInterruptedConnectionsAndRerunsIllogicalRanges) {
     const std::error_code kCut = make_winhttp_error(12030);
