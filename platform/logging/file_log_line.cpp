@@ -9,17 +9,20 @@ namespace ETWLogging {
 namespace {
 
 // Cut to `width` characters and right-aligned in a field that wide, as the
-// format kWidthFormat builds ("%15s" for 15) prints it.
-void append_fixed_width(std::wstring& out, std::wstring_view text, unsigned long width) {
+// format kWidthFormat builds ("%15s" for 15) prints it. The view is valid
+// until the next call on this thread (the buffer is reused).
+std::wstring_view fixed_width(std::wstring_view text, unsigned long width) {
+    thread_local std::wstring field;
     const std::wstring_view cut = text.substr(0, width);
-    out.append(width - cut.size(), L' ');
-    out.append(cut);
+    field.assign(width - cut.size(), L' ');
+    field.append(cut);
+    return field;
 }
 
-std::wstring fixed_width(std::wstring_view text, unsigned long width) {
-    std::wstring field;
-    append_fixed_width(field, text, width);
-    return field;
+// Formats straight onto the end of the line (no string per field).
+template <typename... A>
+void append_formatted(std::wstring& out, const wchar_t* format, const A&... args) {
+    rk::text::vformat_to(out, format, rk::text::make_format_args(args...));
 }
 
 }  // namespace
@@ -39,23 +42,23 @@ std::optional<std::wstring> FormatLineHead(const LineTime& t, LogLevel level) {
 void AppendLineBody(const FileLogLine& line, std::wstring& out) {
     if ((line.options & kOptionImageName) != 0) {
         out += L' ';
-        out += rk::text::format(kImageNameFormat, fixed_width(line.image_name, kImageNameWidth));
+        append_formatted(out, kImageNameFormat, fixed_width(line.image_name, kImageNameWidth));
     }
     if ((line.options & kOptionProcessThread) != 0) {
         out += L' ';
-        out += rk::text::format(kProcessThreadFormat, static_cast<unsigned long>(line.process_id),
-                                static_cast<unsigned long>(line.thread_id));
+        append_formatted(out, kProcessThreadFormat, static_cast<unsigned long>(line.process_id),
+                         static_cast<unsigned long>(line.thread_id));
     }
     if ((line.options & kOptionSourceLine) != 0) {
         const auto slash = line.source_file.find_last_of(L"\\/");
         const std::wstring_view file =
             slash == std::wstring_view::npos ? line.source_file : line.source_file.substr(slash + 1);
         out += L' ';
-        out += rk::text::format(kSourceLineFormat, fixed_width(file, kSourceFileWidth), line.line);
+        append_formatted(out, kSourceLineFormat, fixed_width(file, kSourceFileWidth), line.line);
     }
     if ((line.options & kOptionFunction) != 0) {
         out += L' ';
-        out += rk::text::format(kFunctionFormat, fixed_width(line.function, kFunctionWidth));
+        append_formatted(out, kFunctionFormat, fixed_width(line.function, kFunctionWidth));
     }
     out += L' ';
     out += line.message;

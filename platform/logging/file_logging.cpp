@@ -9,6 +9,7 @@
 #include "platform/logging/etw_util.h"
 #include "platform/logging/log_file.h"
 #include "platform/logging/logging_errors.h"
+#include "platform/logging/message_buffer.h"
 #include "platform/logging/process_facts.h"
 #include "platform/system/files.h"
 #include "platform/system/known_folders.h"
@@ -263,7 +264,9 @@ rk::DWORD CLogging::Log(LogLevel level, const wchar_t* file, const wchar_t* func
     if (!IsEnabled() || !IsLevelEnabled(level) || format == nullptr || format[0] == L'\0') {
         return rk::win::kErrorSuccess;
     }
-    std::wstring message = rk::text::vformat(format, args);
+    rk::logging::MessageBuffer buffer;
+    std::wstring& message = buffer.text();
+    rk::text::vformat_to(message, format, args);
     if (message.size() > kShortcutBufferChars) {
         message.resize(kShortcutBufferChars);
     }
@@ -273,6 +276,7 @@ rk::DWORD CLogging::Log(LogLevel level, const wchar_t* file, const wchar_t* func
 void CLogging::SetFolderCheck(FolderCheck check) {
     std::lock_guard lock(file_mutex_);
     folder_check_ = std::move(check);
+    folder_check_settled_ = false;
 }
 
 rk::DWORD CLogging::DefaultFolderCheck() {
@@ -290,6 +294,10 @@ rk::DWORD CLogging::DefaultFolderCheck() {
 // logger for good.
 rk::DWORD CLogging::RunFolderCheck() {
     const rk::DWORD result = folder_check_ ? folder_check_() : rk::win::kErrorSuccess;
+    if (folder_check_settled_) {
+        return result;
+    }
+    folder_check_settled_ = true;
     if (result == rk::win::kErrorSuccess) {
         folder_check_ = [] { return rk::win::kErrorSuccess; };
     } else {

@@ -149,6 +149,7 @@ private:
     // timed out; guards the folder check too.
     std::mutex file_mutex_;
     FolderCheck folder_check_;
+    bool folder_check_settled_ = false;  // folder_check_ is the outcome's replacement
     // Guarded by file_mutex_: the open file and the settings last seen.
     std::unique_ptr<internal::CurrentFile> current_;
 };

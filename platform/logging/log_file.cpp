@@ -89,10 +89,7 @@ rk::DWORD LogFile::Size(std::uint64_t& size, bool& linked) const {
         return rk::win::kErrorInvalidHandle;
     }
     std::uint32_t links = 0;
-    rk::DWORD err = file_.size(size);
-    if (err == rk::win::kErrorSuccess) {
-        err = file_.link_count(links);
-    }
+    const rk::DWORD err = file_.size_and_links(size, links);
     linked = links > 0;
     return err;
 }

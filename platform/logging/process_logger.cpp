@@ -5,6 +5,7 @@
 
 #include "platform/logging/logging_errors.h"
 #include "platform/logging/logging_if_ex.h"
+#include "platform/logging/message_buffer.h"
 #include "platform/logging/process_logger_holder.h"
 
 bool IsLogLevelEnabled(LogLevel level) {
@@ -28,7 +29,9 @@ rk::DWORD LogMessage(LogLevel level, const wchar_t* sourceFile, const wchar_t* f
         return rk::win::kErrorInvalidParameter;
     }
     try {
-        std::wstring message = rk::text::vformat(format, args);
+        rk::logging::MessageBuffer buffer;
+        std::wstring& message = buffer.text();
+        rk::text::vformat_to(message, format, args);
         if (message.size() > ETWLogging::kLongMessageChars) {
             message.resize(ETWLogging::kTruncatedMessageChars);
         }

@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/logging/development_logging.h"
@@ -49,8 +50,15 @@ public:
         ADD_FAILURE() << "LogMessage must not call Log";
         return 0;
     }
+    // Logged once more from inside Write, as a logger that logs while it writes.
+    std::wstring nested_format;
+
     rk::DWORD Write(const wchar_t* file, const wchar_t* function, int line, LogLevel level,
                     const wchar_t* message) override {
+        if (!nested_format.empty()) {
+            const std::wstring format = std::exchange(nested_format, std::wstring());
+            LogMessage(level, file, function, line, format.c_str());
+        }
         written.push_back({file, function, message, line, level});
         return 42;  // passed through by LogMessage
     }
@@ -116,6 +124,14 @@ TEST(ProcessLoggerTest, PlainLoggerGetsFormattedMessageThroughWrite) {
     EXPECT_EQ(plain->written[0].file, L"a.cpp");
     EXPECT_EQ(plain->written[0].function, L"A::B");
     EXPECT_EQ(plain->written[0].line, 9);
+
+    // The outer line survives a line logged while it is written.
+    plain->written.clear();
+    plain->nested_format = L"inner";
+    LogMessage(1, L"a.cpp", L"A::B", 9, L"outer %d", 1);
+    ASSERT_EQ(plain->written.size(), 2u);
+    EXPECT_EQ(plain->written[0].message, L"inner");
+    EXPECT_EQ(plain->written[1].message, L"outer 1");
 }
 
 TEST(ProcessLoggerTest, WritePathTruncatesOnlyMessagesLongerThan4160) {

@@ -113,9 +113,9 @@ public:
     // replace it (metadata are not written).
     DWORD flush_range(std::uint64_t offset, std::uint64_t length, bool wait);
     DWORD identity(FileIdentity& id) const;
-    // GetFileInformationByHandle's nNumberOfLinks: 0 once the file was
-    // deleted or renamed over while open.
-    DWORD link_count(std::uint32_t& links) const;
+    // GetFileInformationByHandle's size and nNumberOfLinks (0 once the file
+    // was deleted or renamed over while open), in one call.
+    DWORD size_and_links(std::uint64_t& bytes, std::uint32_t& links) const;
     // Adds execute permission wherever read permission is set.
     DWORD make_executable();
     // Sets the permission bits (mode & 07777).

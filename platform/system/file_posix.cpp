@@ -282,11 +282,12 @@ DWORD File::identity(FileIdentity& id) const {
     return win::kErrorSuccess;
 }
 
-DWORD File::link_count(std::uint32_t& links) const {
+DWORD File::size_and_links(std::uint64_t& bytes, std::uint32_t& links) const {
     struct stat st{};
     if (::fstat(fd_, &st) != 0) {
         return last_error();
     }
+    bytes = static_cast<std::uint64_t>(st.st_size);
     links = static_cast<std::uint32_t>(st.st_nlink);
     return win::kErrorSuccess;
 }

@@ -183,10 +183,12 @@ TEST_F(FileCapability, AppendReadToEndLinkCountAndEntries) {
     EXPECT_EQ(folder.entry(L"log/below", entry), win::kErrorBadPathname);
 
     std::uint32_t links = 0;
-    ASSERT_EQ(first.link_count(links), 0u);
+    std::uint64_t size = 0;
+    ASSERT_EQ(first.size_and_links(size, links), 0u);
     EXPECT_EQ(links, 1u);
+    EXPECT_EQ(size, 8u);
     ASSERT_EQ(folder.delete_file(L"log"), 0u);
-    ASSERT_EQ(first.link_count(links), 0u);
+    ASSERT_EQ(first.size_and_links(size, links), 0u);
     EXPECT_EQ(links, 0u);  // still open, no longer named
 }
 

@@ -1,6 +1,7 @@
 #include "platform/system/process_info.h"
 
 #include <dlfcn.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -51,6 +52,22 @@ std::wstring module_path_of(const void* address) {
 
 DWORD current_process_id() { return static_cast<DWORD>(::getpid()); }
 
-DWORD current_thread_id() { return static_cast<DWORD>(::gettid()); }
+namespace {
+
+// Asked of the kernel once per thread; a forked child's thread (the only one
+// it has) asks again.
+thread_local DWORD cached_thread_id = 0;
+
+void forget_thread_id() { cached_thread_id = 0; }
+
+}  // namespace
+
+DWORD current_thread_id() {
+    static const bool forgets_on_fork = ::pthread_atfork(nullptr, nullptr, forget_thread_id) == 0;
+    if (cached_thread_id == 0 || !forgets_on_fork) {
+        cached_thread_id = static_cast<DWORD>(::gettid());
+    }
+    return cached_thread_id;
+}
 
 }  // namespace rk::sys

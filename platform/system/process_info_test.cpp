@@ -23,6 +23,14 @@ TEST(ProcessInfo, IdentifiesProcessThreadAndImage) {
     std::thread([&] { other = current_thread_id(); }).join();
     EXPECT_NE(other, 0u);
     EXPECT_NE(other, current_thread_id());
+    // A forked child's thread has an id of its own (its process id).
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(current_thread_id() == static_cast<DWORD>(::getpid()) ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(child, ::waitpid(child, &status, 0));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 
     const std::filesystem::path image(own_image_path());
     EXPECT_TRUE(image.is_absolute());

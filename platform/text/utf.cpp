@@ -337,7 +337,24 @@ std::wstring utf16le_to_wide(std::span<const std::uint8_t> bytes) {
 }
 
 void append_wide_to_utf16le(std::vector<std::uint8_t>& out, std::wstring_view wide) {
-    out.reserve(out.size() + wide.size() * 2);
+    // Characters of the BMP outside the surrogate range, the common case, go
+    // straight into place in one pass without branches (it vectorises); text
+    // with any other character is walked instead.
+    const std::size_t start = out.size();
+    out.resize(start + wide.size() * 2);
+    std::uint8_t* p = out.data() + start;
+    std::uint32_t other = 0;
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        const auto c = static_cast<std::uint32_t>(wide[i]);
+        other |= static_cast<std::uint32_t>(c - 0xD800 < 0x800) | static_cast<std::uint32_t>(c > 0xFFFF);
+        p[2 * i] = static_cast<std::uint8_t>(c & 0xFF);
+        p[2 * i + 1] = static_cast<std::uint8_t>((c >> 8) & 0xFF);
+    }
+    if (other == 0) {
+        return;
+    }
+    out.resize(start);
+    out.reserve(start + wide.size() * 2);
     const auto put = [&out](char32_t unit) {
         out.push_back(static_cast<std::uint8_t>(unit & 0xFF));
         out.push_back(static_cast<std::uint8_t>(unit >> 8));

@@ -50,6 +50,8 @@ TEST(Utf, UnpairedSurrogates) {
     bad_wide.push_back(static_cast<wchar_t>(0xDC00));
     EXPECT_FALSE(wide_to_utf8_strict(bad_wide).has_value());
     EXPECT_EQ(wide_to_utf8(bad_wide), "x\xef\xbf\xbd");
+    bad_wide.push_back(L'y');
+    EXPECT_EQ(wide_to_utf16le(bad_wide), (std::vector<std::uint8_t>{'x', 0, 0xFD, 0xFF, 'y', 0}));
 }
 
 TEST(Utf, EncodingBoundaries) {
