@@ -250,7 +250,9 @@ LONG full_path(std::wstring_view base, const wchar_t* sub, REGSAM view, std::wst
             if (end == start) {
                 return kBadPathname;
             }
-            if (text::utf16_length(s.substr(start, end - start)) > kMaxKeyNameLength) {
+            // A component takes at most two UTF-16 units per character.
+            if ((end - start) * 2 > kMaxKeyNameLength &&
+                text::utf16_length(s.substr(start, end - start)) > kMaxKeyNameLength) {
                 return kInvalidParameter;
             }
             start = end + 1;

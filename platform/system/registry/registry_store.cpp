@@ -45,22 +45,21 @@ LONG map_sqlite(int rc) {
 
 std::string utf8(const std::wstring& s) { return text::wide_to_utf8(s); }
 
-// The upper-cased UTF-8 form of `s` in `out`, whose buffer is reused; ASCII
-// (every path and name the updater uses) without the general case folding.
+// The upper-cased UTF-8 form of `s` in `out`, whose buffer is reused. ASCII
+// text (every path and name the updater uses) is folded in one branch-free
+// pass; text with any other character goes through the general case folding.
 void upper_into(std::wstring_view s, std::string& out) {
     out.resize(s.size());
     char* p = out.data();
-    std::size_t i = 0;
-    for (; i < s.size(); ++i) {
+    std::uint32_t beyond_ascii = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
         const auto c = static_cast<std::uint32_t>(s[i]);
-        if (c >= 0x80) {
-            break;
-        }
-        p[i] = static_cast<char>(c >= 'a' && c <= 'z' ? c - ('a' - 'A') : c);
+        beyond_ascii |= c >> 7;
+        p[i] = static_cast<char>(c - 'a' < 26 ? c - ('a' - 'A') : c);
     }
-    if (i < s.size()) {
-        out.resize(i);
-        text::append_wide_to_utf8(out, text::to_upper(s.substr(i)));
+    if (beyond_ascii != 0) {
+        out.clear();
+        text::append_wide_to_utf8(out, text::to_upper(s));
     }
 }
 
@@ -257,17 +256,20 @@ void RegistryStore::open_connection() {
     configure_sqlite_once();
     std::error_code ec;
     std::filesystem::create_directories(main_file_.parent_path(), ec);
-    int rc = sqlite3_open_v2(main_file_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    // Every use of the connection holds mutex_: SQLite's own lock per call
+    // would only repeat it.
+    constexpr int kUnlocked = SQLITE_OPEN_NOMUTEX;
+    int rc = sqlite3_open_v2(main_file_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | kUnlocked, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_close_v2(db_);
         db_ = nullptr;
-        rc = sqlite3_open_v2(main_file_.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr);
+        rc = sqlite3_open_v2(main_file_.c_str(), &db_, SQLITE_OPEN_READONLY | kUnlocked, nullptr);
         read_only_ = true;
         if (rc != SQLITE_OK) {
             // No store and no way to make one: an empty, read-only registry.
             sqlite3_close_v2(db_);
             db_ = nullptr;
-            sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY, nullptr);
+            sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY | kUnlocked, nullptr);
         }
     }
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
