@@ -25,6 +25,19 @@ void append_formatted(std::wstring& out, const wchar_t* format, const A&... args
     rk::text::vformat_to(out, format, rk::text::make_format_args(args...));
 }
 
+// The image-name field, formatted again only when the name differs from the
+// last one this thread formatted (a process has one image name).
+void append_image_field(std::wstring& out, std::wstring_view image_name) {
+    thread_local std::wstring name;
+    thread_local std::wstring field;
+    if (field.empty() || image_name != name) {
+        name = image_name;
+        field.clear();
+        append_formatted(field, kImageNameFormat, fixed_width(image_name, kImageNameWidth));
+    }
+    out += field;
+}
+
 }  // namespace
 
 std::optional<std::wstring> FormatLineHead(const LineTime& t, LogLevel level) {
@@ -42,7 +55,7 @@ std::optional<std::wstring> FormatLineHead(const LineTime& t, LogLevel level) {
 void AppendLineBody(const FileLogLine& line, std::wstring& out) {
     if ((line.options & kOptionImageName) != 0) {
         out += L' ';
-        append_formatted(out, kImageNameFormat, fixed_width(line.image_name, kImageNameWidth));
+        append_image_field(out, line.image_name);
     }
     if ((line.options & kOptionProcessThread) != 0) {
         out += L' ';

@@ -75,6 +75,10 @@ TEST(FileLogLineTest, CutsAlignsAndKeepsOwnLineFeed) {
     line.message = L"ends\n";
     EXPECT_EQ(ETWLogging::FormatFileLogLine(line).value_or(L""),
               L"12/31/2026 12:00:00 AM$ -- (Normal)$ [              a]$ [               x.cpp:123456]$ ends\n");
+    line.image_name = L"bc";  // another image name on the same thread
+    line.options = 16;
+    EXPECT_EQ(ETWLogging::FormatFileLogLine(line).value_or(L""),
+              L"12/31/2026 12:00:00 AM$ -- (Normal)$ [             bc]$ ends\n");
 }
 
 TEST(FileLogLineTest, TwelveHourClockAndLevelNames) {

@@ -1,5 +1,6 @@
 #include "platform/text/utf.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -347,8 +348,13 @@ void append_wide_to_utf16le(std::vector<std::uint8_t>& out, std::wstring_view wi
     for (std::size_t i = 0; i < wide.size(); ++i) {
         const auto c = static_cast<std::uint32_t>(wide[i]);
         other |= static_cast<std::uint32_t>(c - 0xD800 < 0x800) | static_cast<std::uint32_t>(c > 0xFFFF);
-        p[2 * i] = static_cast<std::uint8_t>(c & 0xFF);
-        p[2 * i + 1] = static_cast<std::uint8_t>((c >> 8) & 0xFF);
+        if constexpr (std::endian::native == std::endian::little) {
+            const auto unit = static_cast<std::uint16_t>(c);
+            std::memcpy(p + 2 * i, &unit, sizeof unit);
+        } else {
+            p[2 * i] = static_cast<std::uint8_t>(c & 0xFF);
+            p[2 * i + 1] = static_cast<std::uint8_t>((c >> 8) & 0xFF);
+        }
     }
     if (other == 0) {
         return;
