@@ -4,16 +4,31 @@
 // under "TagValue" and its element name under "CMD".
 #pragma once
 
-#include <functional>
+#include <cstddef>
 #include <map>
 #include <string>
 #include <string_view>
 
 namespace XMLUpdater::v2 {
 
-// std::less<>: handlers look keys up by their constant texts without making
-// a string of them.
-using AttributeMap = std::map<std::wstring, std::wstring, std::less<>>;
+// Orders keys by code unit, as std::wstring's operator< does, with the loop
+// inline: keys are short names, for which a library call per comparison
+// costs more than the comparison. Transparent, so handlers look keys up by
+// their constant texts without making a string of them.
+struct AttributeKeyLess {
+    using is_transparent = void;
+    bool operator()(std::wstring_view a, std::wstring_view b) const noexcept {
+        const std::size_t common = a.size() < b.size() ? a.size() : b.size();
+        for (std::size_t i = 0; i < common; ++i) {
+            if (a[i] != b[i]) {
+                return a[i] < b[i];
+            }
+        }
+        return a.size() < b.size();
+    }
+};
+
+using AttributeMap = std::map<std::wstring, std::wstring, AttributeKeyLess>;
 
 // A document builds and drops a map for every element; these helpers reuse
 // the nodes of dropped maps (their keys and values keep their capacity)

@@ -23,10 +23,6 @@ namespace {
 
 constexpr wchar_t kFile[] = L"substitution_manager.cpp";
 
-// Handlers may call Substitute again (DATE_DELTA does, a client handler
-// might recurse without end); deeper calls leave their text unexpanded.
-constexpr int kMaxSubstituteDepth = 16;
-
 struct DepthGuard {
     DepthGuard(int& depth, bool& exceeded) : depth_(depth), exceeded_(exceeded) { ++depth_; }
     ~DepthGuard() {
@@ -139,7 +135,7 @@ bool CSubstitutionManager::Substitute(std::wstring& text) {
         }
     };
     try {
-        expand_tokens(text, resolver);
+        expand_tokens(text, resolver, scratch_[depth_ - 1]);
     } catch (const std::exception& e) {
         XmlUpdaterLog(kXmlLogError, kFile, L"CSubstitutionManager::Substitute", __LINE__, kMsgSubstitutionThrew,
                       e.what());

@@ -3,12 +3,14 @@
 // tokens in the values that preconditions and commands read.
 #pragma once
 
+#include <array>
 #include <map>
 #include <unordered_map>
 #include <memory>
 #include <string>
 
 #include "xml_updater/substitution_if.h"
+#include "xml_updater/substitutions/token_expander.h"
 
 namespace rk::sys {
 class OsInfo;
@@ -49,6 +51,11 @@ private:
     std::map<std::wstring, std::unique_ptr<ISubstitution>> substitutions_;
     // Looked up for every token; documents may set thousands.
     std::unordered_map<std::wstring, std::wstring> variables_;
+    // Handlers may call Substitute again; deeper calls leave their text
+    // unexpanded.
+    static constexpr int kMaxSubstituteDepth = 16;
+    // One set of expansion buffers per nesting level, reused call to call.
+    std::array<ExpansionScratch, kMaxSubstituteDepth> scratch_;
     int depth_ = 0;                  // nested Substitute calls through handlers
     bool nesting_exceeded_ = false;  // until the outermost call returns
 };

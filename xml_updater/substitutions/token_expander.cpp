@@ -7,7 +7,27 @@
 
 namespace XMLUpdater::v2 {
 
+namespace {
+
+// Scratch buffers grown past this many elements are released after use, so
+// one huge value does not stay allocated for the rest of the document.
+constexpr std::size_t kKeptScratch = 4096;
+
+template <typename Buffer>
+void release_if_large(Buffer& buffer) {
+    if (buffer.capacity() > kKeptScratch) {
+        Buffer().swap(buffer);
+    }
+}
+
+}  // namespace
+
 void expand_tokens(std::wstring& text, const TokenResolver& resolver) {
+    ExpansionScratch scratch;
+    expand_tokens(text, resolver, scratch);
+}
+
+void expand_tokens(std::wstring& text, const TokenResolver& resolver, ExpansionScratch& scratch) {
     if (text.find(L'[') == std::wstring::npos) {
         return;
     }
@@ -19,8 +39,20 @@ void expand_tokens(std::wstring& text, const TokenResolver& resolver) {
     // `right` in ascending order: the first ']' after the scan position is
     // closes.back().
     std::wstring left = std::move(text);
-    std::wstring right;
-    std::vector<std::size_t> closes;
+    std::wstring& right = scratch.right;
+    std::vector<std::size_t>& closes = scratch.closes;
+    right.clear();
+    closes.clear();
+    struct Release {
+        ExpansionScratch& scratch;
+        ~Release() {
+            release_if_large(scratch.right);
+            release_if_large(scratch.closes);
+            release_if_large(scratch.content);
+            release_if_large(scratch.name);
+            release_if_large(scratch.arguments);
+        }
+    } release{scratch};
     auto push = [&](wchar_t c) {
         if (c == L']') {
             closes.push_back(right.size());
@@ -43,9 +75,9 @@ void expand_tokens(std::wstring& text, const TokenResolver& resolver) {
     } restore{text, left, right};
 
     // Reused from token to token.
-    std::wstring content;
-    std::wstring name;
-    std::wstring arguments;
+    std::wstring& content = scratch.content;
+    std::wstring& name = scratch.name;
+    std::wstring& arguments = scratch.arguments;
     std::size_t chain = 0;
     bool at_token = false;
     for (;;) {

@@ -26,6 +26,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace XMLUpdater::v2 {
 
@@ -42,6 +43,18 @@ struct TokenResolver {
     std::function<void(ExpansionLimit limit, const std::wstring& name)> limit_hit;
 };
 
+// The buffers an expansion works in. A caller that expands many values
+// keeps one and passes it each time, so that expanding a short value
+// allocates nothing but the replacements (capacities stay, up to a bound).
+struct ExpansionScratch {
+    std::wstring right;
+    std::vector<std::size_t> closes;
+    std::wstring content;
+    std::wstring name;
+    std::wstring arguments;
+};
+
 void expand_tokens(std::wstring& text, const TokenResolver& resolver);
+void expand_tokens(std::wstring& text, const TokenResolver& resolver, ExpansionScratch& scratch);
 
 }  // namespace XMLUpdater::v2
