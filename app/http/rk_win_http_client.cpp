@@ -134,7 +134,7 @@ bool RkWinHttpClient::SendHttpRequest(const std::wstring& method) {
         }
         request_headers_.clear();
     }
-    // No request body is ever written; content_length_ stays 0.
+    // No request body is ever written.
     if (request->send() != 0) {
         error_code_ = kSendFailedError;
         log_progress(L"RkWinHttpClient::SendHttpRequest", __LINE__, L"Failed in WinHttpSendRequest with error %ld",

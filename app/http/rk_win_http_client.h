@@ -99,7 +99,6 @@ private:
     // Capacity-sized and zero-filled; the first raw_body_length_ bytes are data.
     std::vector<std::uint8_t> raw_body_;
     DWORD raw_body_length_ = 0;
-    DWORD content_length_ = 0;
     std::wstring request_headers_;
     DWORD error_code_ = 0;
     std::wstring status_text_;
