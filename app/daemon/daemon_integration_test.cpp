@@ -238,13 +238,6 @@ TEST(RkUpdaterModuleDaemon, InstallsFromTheDemoServerAndRefusesASecondInstance) 
     EXPECT_NE(log.find("Data formed to track is: errcode=errcode:preconditionsuccess"), std::string::npos) << log;
     EXPECT_NE(log.find("Data formed to track is: errcode=errcode:executesuccesswithexitcode:3"), std::string::npos)
         << log;
-    // The last event's record arrives while its engine stops.
-    const auto records_deadline = Clock::now() + std::chrono::seconds(30);
-    while (Clock::now() < records_deadline &&
-           collected_records(work / "collected.jsonl").count("lumora_rkupdater_dwnldexecute_success") == 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    const auto records = collected_records(work / "collected.jsonl");
     const struct {
         const char* id;
         const char* action;
@@ -254,6 +247,18 @@ TEST(RkUpdaterModuleDaemon, InstallsFromTheDemoServerAndRefusesASecondInstance) 
         {"lumora_rkupdater_precond_check_success", "Precondition Check Success", "errcode:preconditionsuccess"},
         {"lumora_rkupdater_dwnldexecute_success", "DownloadExecute Success", "errcode:executesuccesswithexitcode:3"},
     };
+    // The last event's record arrives while its engine stops. Wait for every
+    // record of the pass, not for the last one only: their order on the wire
+    // is not part of what is checked.
+    const auto records_deadline = Clock::now() + std::chrono::seconds(30);
+    auto all_collected = [&] {
+        const auto got = collected_records(work / "collected.jsonl");
+        return std::all_of(std::begin(pass), std::end(pass), [&](const auto& r) { return got.count(r.id) != 0; });
+    };
+    while (Clock::now() < records_deadline && !all_collected()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    const auto records = collected_records(work / "collected.jsonl");
     for (const auto& r : pass) {
         ASSERT_EQ(records.count(r.id), 1u) << r.id << "\n" << read_file(work / "collected.jsonl") << log;
         expect_record(records.at(r.id), r.id, r.action, r.hit_label);
