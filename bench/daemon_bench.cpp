@@ -17,6 +17,7 @@
 // median wall time (goal <= 30), cpu_ms the median CPU time (user + system)
 // of the second daemon, which the load of a shared machine changes less.
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -180,6 +181,21 @@ long main_thread_syscall(pid_t pid) {
     return in >> number ? number : -1;
 }
 
+// The daemon with its standard output (the content scripts' console) kept
+// out of the benchmark's JSON.
+pid_t start_daemon() {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        if (null >= 0) {
+            ::dup2(null, STDOUT_FILENO);
+        }
+        ::execl(RKUPDATERMODULE_PATH, "rkupdatermodule", nullptr);
+        ::_exit(127);
+    }
+    return pid;
+}
+
 void BM_DaemonResidentWhileSleeping(benchmark::State& state) {
     Stage stage;
     rk::demo::DemoServer server(server_options(stage.serve, 8443));
@@ -194,11 +210,7 @@ void BM_DaemonResidentWhileSleeping(benchmark::State& state) {
     long private_kib = -1;
     long pss = -1;
     for (auto _ : state) {
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            ::execl(RKUPDATERMODULE_PATH, "rkupdatermodule", nullptr);
-            ::_exit(127);
-        }
+        const pid_t pid = start_daemon();
         for (int i = 0; i < 600 && !fs::exists(marker); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
@@ -231,15 +243,6 @@ void BM_DaemonResidentWhileSleeping(benchmark::State& state) {
     state.counters["pss_mib"] = static_cast<double>(pss) / 1024;
 }
 BENCHMARK(BM_DaemonResidentWhileSleeping)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-pid_t start_daemon() {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::execl(RKUPDATERMODULE_PATH, "rkupdatermodule", nullptr);
-        ::_exit(127);
-    }
-    return pid;
-}
 
 void BM_SecondDaemonExits(benchmark::State& state) {
     rk::sys::test::TempRoot root;
