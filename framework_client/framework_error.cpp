@@ -2,6 +2,7 @@
 
 #include "framework_client/component_logger.h"
 #include "framework_client/framework_words.h"
+#include "platform/errors/category_instance.h"
 
 namespace ctp {
 
@@ -38,8 +39,7 @@ public:
 }  // namespace
 
 const std::error_category& framework_category() {
-    static const framework_category_t category;
-    return category;
+    return dira_doro::category_instance<framework_category_t>();
 }
 
 std::error_code make_error_code(framework_error e) { return {static_cast<int>(e), framework_category()}; }

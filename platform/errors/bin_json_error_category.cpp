@@ -1,5 +1,6 @@
 #include "platform/errors/bin_json_error_category.h"
 
+#include "platform/errors/category_instance.h"
 #include "platform/errors/category_text.h"
 
 namespace dira_doro {
@@ -16,8 +17,7 @@ std::string bin_json_error_category_t::message(int code) const {
 }
 
 const std::error_category& bin_json_category() noexcept {
-    static const bin_json_error_category_t category;
-    return category;
+    return dira_doro::category_instance<bin_json_error_category_t>();
 }
 
 std::error_code make_error_code(BinJsonError error) noexcept { return {static_cast<int>(error), bin_json_category()}; }

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 
+#include "platform/errors/category_instance.h"
 #include "platform/errors/category_text.h"
 
 namespace dira_doro {
@@ -34,8 +35,7 @@ std::string cab_error_category_t::message(int code) const {
 }
 
 const std::error_category& cab_category() noexcept {
-    static const cab_error_category_t category;
-    return category;
+    return dira_doro::category_instance<cab_error_category_t>();
 }
 
 std::error_code make_error_code(FdiError error) noexcept { return {static_cast<int>(error), cab_category()}; }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <system_error>
 
@@ -179,6 +180,29 @@ TEST(ErrorCategoryTest, RegistryConditionsMatchOnlyTheirNtStatusCodes) {
     const std::error_condition invalid(7, registry_category());
     EXPECT_FALSE(make_nt_error_code(rk::win::kStatusKeyDeleted) == invalid);
     EXPECT_EQ(std::error_condition(RegErrorCondition::deleted).message(), "deleted");
+}
+
+// A thread still winding down while the process exits may describe an error
+// after static destructors have run: the categories must still be there. The
+// sanitizer build clears a destroyed object's vtable pointer, so that is where
+// a category destroyed too early shows.
+void describe_every_category() {
+    for (const std::error_category* category :
+         {&win32_category(), &ntstatus_category(), &winhttp_category(), &wbem_category(), &registry_category(),
+          &bin_json_category(), &cab_category(), &time_utils_category()}) {
+        if (category->message(5).empty() || *category->name() == '\0') std::_Exit(3);
+    }
+}
+
+TEST(ErrorCategoryDeathTest, CategoriesOutliveStaticDestructors) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process: no category built yet
+    EXPECT_EXIT(
+        {
+            std::atexit(describe_every_category);  // runs after every destructor registered below
+            describe_every_category();
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST(MessageTableTest, TextThatDoesNotFitTheBufferIsNotReturned) {

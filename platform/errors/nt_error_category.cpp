@@ -1,5 +1,6 @@
 #include "platform/errors/nt_error_category.h"
 
+#include "platform/errors/category_instance.h"
 #include "platform/errors/category_text.h"
 
 namespace dira_doro {
@@ -9,8 +10,7 @@ const char* nt_error_category_t::name() const noexcept { return kNtStatusCategor
 std::string nt_error_category_t::message(int code) const { return detail::nt_status_message(code); }
 
 const std::error_category& ntstatus_category() noexcept {
-    static const nt_error_category_t category;
-    return category;
+    return dira_doro::category_instance<nt_error_category_t>();
 }
 
 }  // namespace dira_doro

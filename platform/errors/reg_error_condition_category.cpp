@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "platform/errors/category_instance.h"
 #include "platform/errors/nt_error_category.h"
 #include "platform/errors/win_error.h"
 #include "platform/errors/windows_error_category.h"
@@ -47,8 +48,7 @@ bool reg_error_condition_category_t::equivalent(const std::error_code& code, int
 }
 
 const std::error_category& registry_category() noexcept {
-    static const reg_error_condition_category_t category;
-    return category;
+    return dira_doro::category_instance<reg_error_condition_category_t>();
 }
 
 std::error_condition make_error_condition(RegErrorCondition condition) noexcept {

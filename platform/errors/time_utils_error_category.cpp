@@ -1,5 +1,6 @@
 #include "platform/errors/time_utils_error_category.h"
 
+#include "platform/errors/category_instance.h"
 #include "platform/errors/category_text.h"
 
 namespace dira_doro {
@@ -24,8 +25,7 @@ std::string time_utils_error_category_t::message(int code) const {
 }
 
 const std::error_category& time_utils_category() noexcept {
-    static const time_utils_error_category_t category;
-    return category;
+    return dira_doro::category_instance<time_utils_error_category_t>();
 }
 
 std::error_code make_error_code(TimeUtilsError error) noexcept {

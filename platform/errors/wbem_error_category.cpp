@@ -1,5 +1,6 @@
 #include "platform/errors/wbem_error_category.h"
 
+#include "platform/errors/category_instance.h"
 #include "platform/errors/category_text.h"
 #include "platform/errors/message_table.h"
 #include "platform/errors/windows_error_category.h"
@@ -18,8 +19,7 @@ std::string wbem_error_category_t::message(int code) const {
 }
 
 const std::error_category& wbem_category() noexcept {
-    static const wbem_error_category_t category;
-    return category;
+    return dira_doro::category_instance<wbem_error_category_t>();
 }
 
 }  // namespace dira_doro

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "platform/errors/category_instance.h"
 #include "platform/errors/category_text.h"
 #include "platform/errors/message_table.h"
 
@@ -20,8 +21,7 @@ std::string windows_error_category_t::message(int code) const {
 }
 
 const std::error_category& win32_category() noexcept {
-    static const windows_error_category_t category;
-    return category;
+    return dira_doro::category_instance<windows_error_category_t>();
 }
 
 }  // namespace dira_doro

@@ -1,5 +1,6 @@
 #include "platform/errors/winhttp_error_category.h"
 
+#include "platform/errors/category_instance.h"
 #include "platform/errors/category_text.h"
 #include "platform/errors/message_table.h"
 
@@ -13,8 +14,7 @@ std::string winhttp_error_category_t::message(int code) const {
 }
 
 const std::error_category& winhttp_category() noexcept {
-    static const winhttp_error_category_t category;
-    return category;
+    return dira_doro::category_instance<winhttp_error_category_t>();
 }
 
 }  // namespace dira_doro

@@ -1,5 +1,7 @@
 #include "xml_updater/commands/downloadex_error.h"
 
+#include "platform/errors/category_instance.h"
+
 namespace XMLUpdater::v2 {
 
 const char* DownloadExErrorCategory::name() const noexcept { return kDownloadExCategoryName; }
@@ -17,8 +19,7 @@ std::string DownloadExErrorCategory::message(int value) const {
 }
 
 const std::error_category& downloadex_category() noexcept {
-    static const DownloadExErrorCategory category;
-    return category;
+    return dira_doro::category_instance<DownloadExErrorCategory>();
 }
 
 std::error_code make_error_code(DownloadExError error) noexcept {

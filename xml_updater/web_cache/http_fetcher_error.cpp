@@ -1,5 +1,7 @@
 #include "xml_updater/web_cache/http_fetcher_error.h"
 
+#include "platform/errors/category_instance.h"
+
 namespace XMLUpdater::v2::web_cache {
 
 const char* HttpFetcherErrorCategory::name() const noexcept { return kHttpFetcherErrorCategoryName; }
@@ -23,8 +25,7 @@ std::string HttpFetcherErrorCategory::message(int value) const {
 }
 
 const std::error_category& http_fetcher_error_category() noexcept {
-    static const HttpFetcherErrorCategory category;
-    return category;
+    return dira_doro::category_instance<HttpFetcherErrorCategory>();
 }
 
 std::error_code make_error_code(HttpFetcherError error) noexcept {

@@ -1,5 +1,6 @@
 #include "xml_updater/web_cache/http_fetcher_failure.h"
 
+#include "platform/errors/category_instance.h"
 #include "platform/errors/win_error.h"
 #include "platform/errors/winhttp_error_category.h"
 #include "xml_updater/web_cache/http_fetcher_error.h"
@@ -67,8 +68,7 @@ bool HttpFetcherFailureCategory::equivalent(const std::error_code& code, int con
 }
 
 const std::error_category& http_fetcher_failure_category() noexcept {
-    static const HttpFetcherFailureCategory category;
-    return category;
+    return dira_doro::category_instance<HttpFetcherFailureCategory>();
 }
 
 std::error_condition make_error_condition(HttpFetcherFailure failure) noexcept {

@@ -1,5 +1,6 @@
 #include "xml_updater/web_cache/winhttp_category.h"
 
+#include "platform/errors/category_instance.h"
 #include "platform/errors/message_table.h"
 #include "platform/text/utf.h"
 
@@ -21,8 +22,7 @@ std::string WinHttpCategory::message(int value) const {
 }
 
 const std::error_category& winhttp_category() noexcept {
-    static const WinHttpCategory category;
-    return category;
+    return dira_doro::category_instance<WinHttpCategory>();
 }
 
 }  // namespace XMLUpdater::v2::web_cache
