@@ -32,6 +32,8 @@ DOWNLOADEX 200 MB from nginx / curl -k -o     | rk_web_cache_bench         | BM_
 StoreOnDisk 200 MB from nginx / curl -k -o    | rk_web_cache_bench         | BM_Download200MB/                | storeondisk_vs_curl | >= 0.9
 DOWNLOADEX resumed after a cut at half: share of the file sent | rk_web_cache_bench | BM_ResumeAfterCutAtHalf/ | fraction_of_file | <= 0.5
 rkctl reg import 48 MB: peak / input           | rk_operator_inputs_bench   | BM_RegImportPeak/                 | peak_per_input | <= 4
+rkctl xml 16 MB typical document: peak / input | rk_operator_inputs_bench   | BM_XmlPeakTypical/                | peak_per_input | <= 4
+rkctl xml 16 MB dense document: peak / input   | rk_operator_inputs_bench   | BM_XmlPeakDense/                  | peak_per_input | <= 10
 EOF
 )
 

@@ -4,6 +4,7 @@
 
 #include <exception>
 #include <iterator>
+#include <utility>
 
 #include "platform/system/file.h"
 #include "platform/system/files.h"
@@ -206,7 +207,7 @@ bool CUpdater::Update(const std::wstring& url, int& exit_code) {
     if (GetVariable(kVarStoreXmlOnDisk, store) && store == kStoreXmlOnDiskYes) {
         StoreOnDisk(url, document);
     }
-    const int status = ExecuteUpdate(document.data(), document.size(), exit_code);
+    const int status = ExecuteUpdate(std::move(document), exit_code);
     if (status == kUpdateSignatureFailed) {
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Signature check failed for %s", url);
         return false;
@@ -241,6 +242,16 @@ void CUpdater::StoreOnDisk(const std::wstring& url, const std::vector<std::uint8
 }
 
 int CUpdater::ExecuteUpdate(const std::uint8_t* buffer, std::size_t length, int& exit_code) {
+    return Execute(buffer, length, nullptr, exit_code);
+}
+
+int CUpdater::ExecuteUpdate(std::vector<std::uint8_t>&& document, int& exit_code) {
+    std::vector<std::uint8_t> owned = std::move(document);
+    return Execute(owned.data(), owned.size(), &owned, exit_code);
+}
+
+int CUpdater::Execute(const std::uint8_t* buffer, std::size_t length, std::vector<std::uint8_t>* owned,
+                      int& exit_code) {
     constexpr wchar_t kFunction[] = L"CUpdater::ExecuteUpdate";
     if (!preconditions_ || !commands_) {
         return kUpdateNotInitialized;
@@ -255,7 +266,10 @@ int CUpdater::ExecuteUpdate(const std::uint8_t* buffer, std::size_t length, int&
     }
     const Section section(kFunction, Hound::kSectionStartXml);
     XMLParser parser;
-    if (!parser.ParseBuffer(buffer, length)) {
+    if (owned != nullptr) {
+        owned->resize(length);
+    }
+    if (!(owned != nullptr ? parser.ParseBuffer(std::move(*owned)) : parser.ParseBuffer(buffer, length))) {
         return kUpdateParseFailed;
     }
     return Process(parser.Document(), exit_code) ? kUpdateOk : kUpdateProcessFailed;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <span>
 #include <string_view>
+#include <utility>
 
 #include "platform/text/rapidxml_guard.h"
 #include "platform/text/utf.h"
@@ -45,42 +46,56 @@ std::wstring XMLParser::DecodeDocument(const std::uint8_t* buffer, std::size_t l
 std::size_t XMLParser::ElementDepth(const wchar_t* text) { return rk::text::xml_element_depth(text); }
 
 bool XMLParser::ParseBuffer(const std::uint8_t* buffer, std::size_t length) {
+    return Decode(buffer, length) && Parse();
+}
+
+bool XMLParser::ParseBuffer(std::vector<std::uint8_t>&& bytes) {
+    static constexpr std::uint8_t kNoBytes = 0;
+    std::vector<std::uint8_t> owned = std::move(bytes);
+    const bool decoded = Decode(owned.empty() ? &kNoBytes : owned.data(), owned.size());
+    std::vector<std::uint8_t>().swap(owned);
+    return decoded && Parse();
+}
+
+bool XMLParser::Decode(const std::uint8_t* buffer, std::size_t length) {
     document_.reset();
     if (buffer == nullptr) {
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"invalid input");
         return false;
     }
-    std::size_t size = 0;
-    // UTF-8 that decodes to one character per byte is ASCII: no character
-    // needs hiding from rapidxml, and the tree needs no restoring.
-    bool ascii = false;
+    size_ = 0;
+    ascii_ = false;
     if (starts_with(buffer, length, kUtf16LeBom)) {
         const std::wstring decoded = DecodeDocument(buffer, length);
-        size = decoded.size();
-        text_.reset(new wchar_t[size + 1]);
+        size_ = decoded.size();
+        text_.reset(new wchar_t[size_ + 1]);
         std::copy(decoded.begin(), decoded.end(), text_.get());
     } else {
         const std::size_t skip = starts_with(buffer, length, kUtf8Bom) ? sizeof kUtf8Bom : 0;
         const std::string_view utf8(reinterpret_cast<const char*>(buffer) + skip, length - skip);
         text_.reset(new wchar_t[std::max(utf8.size(), std::size(kInvalidUtf8)) + 1]);
-        if (!rk::text::utf8_to_wide_strict(utf8, text_.get(), size)) {
+        if (!rk::text::utf8_to_wide_strict(utf8, text_.get(), size_)) {
             std::copy(std::begin(kInvalidUtf8), std::end(kInvalidUtf8), text_.get());
-            size = std::size(kInvalidUtf8) - 1;
+            size_ = std::size(kInvalidUtf8) - 1;
         } else {
-            ascii = size == utf8.size();
+            ascii_ = size_ == utf8.size();
         }
     }
-    text_[size] = L'\0';
-    const std::wstring_view text(text_.get(), size);
+    text_[size_] = L'\0';
+    const std::wstring_view text(text_.get(), size_);
     if (text.empty() || text.front() == L'[') {
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Unable to convert XML to UTF-16: %s", text);
         return false;
     }
+    return true;
+}
+
+bool XMLParser::Parse() {
     if (ElementDepth(text_.get()) > kMaxElementDepth) {
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Unable to parse XML: %hs", "element nesting too deep");
         return false;
     }
-    if (!ascii && !rk::text::hide_wide_characters_from_rapidxml(text_.get(), size)) {
+    if (!ascii_ && !rk::text::hide_wide_characters_from_rapidxml(text_.get(), size_)) {
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Unable to parse XML: %hs",
                       "character rapidxml cannot take");
         return false;
@@ -88,7 +103,7 @@ bool XMLParser::ParseBuffer(const std::uint8_t* buffer, std::size_t length) {
     auto document = std::make_unique<rapidxml::xml_document<wchar_t>>();
     try {
         document->parse<0>(text_.get());
-        if (!ascii) {
+        if (!ascii_) {
             rk::text::restore_wide_characters(document->first_node());
         }
     } catch (const rapidxml::parse_error& e) {

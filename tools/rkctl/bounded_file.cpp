@@ -22,7 +22,10 @@ BoundedRead open_bounded_file(const std::filesystem::path& path, std::uintmax_t 
     return in ? BoundedRead::kOk : BoundedRead::kCannotRead;
 }
 
-BoundedRead read_bounded_file(const std::filesystem::path& path, std::uintmax_t limit, std::string& out) {
+namespace {
+
+template <typename Bytes>
+BoundedRead read_whole(const std::filesystem::path& path, std::uintmax_t limit, Bytes& out) {
     out.clear();
     std::ifstream in;
     std::uintmax_t size = 0;
@@ -30,12 +33,22 @@ BoundedRead read_bounded_file(const std::filesystem::path& path, std::uintmax_t 
         return opened;
     }
     out.resize(static_cast<std::size_t>(size));
-    in.read(out.data(), static_cast<std::streamsize>(out.size()));
+    in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
     if (!in || in.gcount() != static_cast<std::streamsize>(out.size())) {
         out.clear();
         return BoundedRead::kCannotRead;
     }
     return BoundedRead::kOk;
+}
+
+}  // namespace
+
+BoundedRead read_bounded_file(const std::filesystem::path& path, std::uintmax_t limit, std::string& out) {
+    return read_whole(path, limit, out);
+}
+
+BoundedRead read_bounded_file(const std::filesystem::path& path, std::uintmax_t limit, std::vector<std::uint8_t>& out) {
+    return read_whole(path, limit, out);
 }
 
 std::string size_text(std::uintmax_t bytes) {

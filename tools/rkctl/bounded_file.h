@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace rk::ctl {
 
@@ -19,6 +20,7 @@ enum class BoundedRead { kOk, kCannotRead, kTooLarge };
 // before anything is read, and the bytes are read once into a buffer of
 // exactly that size (no growth by doubling), so memory is the file's size.
 BoundedRead read_bounded_file(const std::filesystem::path& path, std::uintmax_t limit, std::string& out);
+BoundedRead read_bounded_file(const std::filesystem::path& path, std::uintmax_t limit, std::vector<std::uint8_t>& out);
 
 // Opens a regular file of at most `limit` bytes to be read in pieces (the
 // size is checked before anything is read; `size` receives it).

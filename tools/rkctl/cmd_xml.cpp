@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/system/terminal.h"
@@ -168,7 +169,7 @@ int run_xml(const std::vector<std::string>& args) {
         return ok ? kExitOk : kExitFailure;
     }
     // The engine's own document limit, checked before reading.
-    std::string data;
+    std::vector<std::uint8_t> data;
     const BoundedRead read = read_bounded_file(source, xu::NHttp::NDownloadFile::kMaxDocumentBytes, data);
     if (read == BoundedRead::kTooLarge) {
         std::fprintf(stderr, "rkctl xml: %s is larger than %s\n", source.c_str(),
@@ -180,9 +181,9 @@ int run_xml(const std::vector<std::string>& args) {
         return kExitNoDocument;
     }
     // An empty file is a document like any other: the engine refuses it.
-    // The engine reads the file's own buffer: a copy would add the input's
-    // size again to the peak (docs/rkctl.md).
-    const int status = updater.ExecuteUpdate(reinterpret_cast<const std::uint8_t*>(data.c_str()), data.size(), exit_code);
+    // The engine takes the file's buffer over and releases it once decoded
+    // (docs/rkctl.md).
+    const int status = updater.ExecuteUpdate(std::move(data), exit_code);
     std::printf("status: %d\nexit code: %d\n", status, exit_code);
     return status;
 }
