@@ -63,23 +63,6 @@ TEST(CRkCryptoSymmetricWin, RoundTripsEveryKeySizeWithAndWithoutPadding) {
     }
 }
 
-TEST(CRkCryptoSymmetricWin, TwentyBytesWithoutPaddingBecomeTwoBlocks) {
-    CRkCryptoSymmetricWin aes;
-    ASSERT_EQ(aes.Initialize(CRYPTO_SYMMETRIC_ALG_ID::AES128_CBC, false), STATUS_SUCCESS);
-    const auto key = pattern(16, 0);
-    ASSERT_EQ(aes.SetKeyIV(key.data(), key.size(), nullptr, 0), STATUS_SUCCESS);
-    const auto plain = pattern(20, 3);
-    std::vector<std::uint8_t> cipher;
-    ASSERT_EQ(aes.Encrypt(plain.data(), plain.size(), cipher), STATUS_SUCCESS);
-    EXPECT_EQ(cipher.size(), 32u);
-    // The same as encrypting the explicitly zero-extended input.
-    auto extended = plain;
-    extended.resize(32, 0);
-    std::vector<std::uint8_t> cipher2;
-    ASSERT_EQ(aes.Encrypt(extended.data(), extended.size(), cipher2), STATUS_SUCCESS);
-    EXPECT_EQ(cipher, cipher2);
-}
-
 TEST(CRkCryptoSymmetricWin, ArgumentAndStateErrors) {
     const auto key = pattern(16, 0);
     const auto data = pattern(16, 0);
