@@ -235,39 +235,37 @@ TEST(HttpClient, TransportFailuresAsWinHttpErrors) {
     }
 }
 
-TEST(HttpClient, ConnectTimeoutWhenTheServerNeverAnswers) {
-    SilentListener listener;
-    ASSERT_TRUE(listener.fill_backlog());
-    SessionOptions options = direct();
-    options.timeouts.connect_ms = 300;
-    auto session = make_session(options);
-    const auto start = Clock::now();
-    const auto ex = perform(*session, listener.url("http", "/"));
-    EXPECT_EQ(ex.send_error, win::kWinHttpErrorTimeout);
-    EXPECT_LT(elapsed_ms(start), 5000);
-}
-
-TEST(HttpClient, TlsHandshakeThatNeverCompletesIsAConnectTimeout) {
-    SilentListener listener;
-    SessionOptions options = direct();
-    options.timeouts.connect_ms = 300;
-    auto session = make_session(options);
-    const auto ex = perform(*session, listener.url("https", "/"));
-    EXPECT_EQ(ex.send_error, win::kWinHttpErrorTimeout);
-}
-
-TEST(HttpClient, SendTimeoutWhenTheServerStopsReading) {
-    SilentListener listener;  // accepts in the kernel, never reads
-    SessionOptions options = direct();
-    options.timeouts = Timeouts{0, 2000, 300, 60000};
-    auto session = make_session(options);
-    RequestSpec post;
-    post.verb = L"POST";
-    post.body.assign(64 * 1024 * 1024, 'u');  // more than the socket buffers hold
-    const auto start = Clock::now();
-    const auto ex = perform(*session, listener.url("http", "/upload"), post);
-    EXPECT_EQ(ex.send_error, win::kWinHttpErrorTimeout);
-    EXPECT_LT(elapsed_ms(start), 5000);
+TEST(HttpClient, ConnectAndSendTimeouts) {
+    struct Case {
+        const char* name;
+        const char* scheme;
+        bool fill_backlog;  // the kernel no longer accepts for the listener
+        Timeouts timeouts;
+        std::size_t body;
+    };
+    const Case cases[] = {
+        {"the server never answers", "http", true, {0, 300, 30000, 30000}, 0},
+        {"a TLS handshake that never completes", "https", false, {0, 300, 30000, 30000}, 0},
+        // Accepted in the kernel, never read: more than the socket buffers hold.
+        {"the server stops reading", "http", false, {0, 2000, 300, 60000}, 64 * 1024 * 1024},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SilentListener listener;
+        if (c.fill_backlog) {
+            ASSERT_TRUE(listener.fill_backlog());
+        }
+        SessionOptions options = direct();
+        options.timeouts = c.timeouts;
+        auto session = make_session(options);
+        RequestSpec spec;
+        spec.verb = c.body == 0 ? L"GET" : L"POST";
+        spec.body.assign(c.body, 'u');
+        const auto start = Clock::now();
+        const auto ex = perform(*session, listener.url(c.scheme, "/upload"), spec);
+        EXPECT_EQ(ex.send_error, win::kWinHttpErrorTimeout);
+        EXPECT_LT(elapsed_ms(start), 5000);
+    }
 }
 
 TEST(HttpClient, ReceiveTimeoutBeforeHeadersAndInsideTheBody) {
@@ -457,7 +455,7 @@ TEST(HttpClient, HeadersMethodsAndRequestBodies) {
     EXPECT_EQ(error, win::kErrorInvalidParameter);
 }
 
-TEST(HttpClient, BasicCredentialsGoOutWithTheFirstRequest) {
+TEST(HttpClient, BasicCredentialsAndEncodedPathsOnTheWire) {
     TestServer server(TestServer::Mode::kPlain);
     server.serve("/auth", "ok");
     auto session = make_session(direct());
@@ -469,21 +467,16 @@ TEST(HttpClient, BasicCredentialsGoOutWithTheFirstRequest) {
     ASSERT_EQ(request->send(), 0u);
     EXPECT_EQ(request->set_credentials(kAuthSchemeBasic, L"x", L"y"), win::kWinHttpErrorIncorrectHandleState);
     ASSERT_EQ(request->receive_response(), 0u);
-    // base64("user:p" U+00E4 "ss" in UTF-8)
-    EXPECT_EQ(server.requests().at(0).header("Authorization"), "Basic dXNlcjpww6Rzcw==");
-}
 
-TEST(HttpClient, PathsAreEncodedOnTheWire) {
-    TestServer server(TestServer::Mode::kPlain);
-    auto session = make_session(direct());
-    DWORD error = 0;
-    auto connection = session->connect(L"127.0.0.1", static_cast<unsigned>(server.port()), error);
-    auto request = connection->open_request(L"GET", L"/a b/\u00e9#x?q=1", false, error);
-    ASSERT_EQ(request->send(), 0u);
-    ASSERT_EQ(request->receive_response(), 0u);
-    EXPECT_EQ(request->status_code(), 404u);
-    ASSERT_EQ(server.requests().size(), 1u);
-    EXPECT_EQ(server.requests()[0].target, "/a%20b/%C3%A9%23x?q=1");
+    auto encoded = connection->open_request(L"GET", L"/a b/\u00e9#x?q=1", false, error);
+    ASSERT_EQ(encoded->send(), 0u);
+    ASSERT_EQ(encoded->receive_response(), 0u);
+    EXPECT_EQ(encoded->status_code(), 404u);
+    const auto log = server.requests();
+    ASSERT_EQ(log.size(), 2u);
+    // base64("user:p" U+00E4 "ss" in UTF-8)
+    EXPECT_EQ(log[0].header("Authorization"), "Basic dXNlcjpww6Rzcw==");
+    EXPECT_EQ(log[1].target, "/a%20b/%C3%A9%23x?q=1");
 }
 
 TEST(HttpClient, RangesAndValidators) {

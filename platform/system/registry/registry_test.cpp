@@ -69,24 +69,6 @@ protected:
     }
 };
 
-int run_child(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    std::string exe = RK_REGISTRY_TEST_CHILD;
-    argv.push_back(exe.data());
-    std::vector<std::string> copy = args;
-    for (auto& a : copy) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    if (posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
-        return -1;
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 pid_t start_child(const std::vector<std::string>& args) {
     std::vector<char*> argv;
     static std::string exe = RK_REGISTRY_TEST_CHILD;
@@ -105,6 +87,11 @@ int wait_child(pid_t pid) {
     int status = 0;
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int run_child(const std::vector<std::string>& args) {
+    const pid_t pid = start_child(args);
+    return pid > 0 ? wait_child(pid) : -1;
 }
 
 TEST_F(RegistryTest, CreateReportsDispositionAndKeepsCase) {
