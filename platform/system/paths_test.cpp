@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/system/process_info.h"
 #include "platform/system/test/temp_root.h"
 #include "platform/text/utf.h"
 
@@ -129,17 +128,6 @@ TEST(Paths, SplitPathGivesTheWsplitpathParts) {
         EXPECT_EQ(got.file_name, c.parts.file_name);
         EXPECT_EQ(got.extension, c.parts.extension);
     }
-}
-
-TEST(Paths, OwnImagePathSplitsIntoFolderAndName) {
-    const std::wstring image = own_image_path();
-    ASSERT_FALSE(image.empty());
-    const SplitPath parts = split_path(image);
-    EXPECT_EQ(parts.drive, L"");
-    ASSERT_FALSE(parts.directory.empty());
-    EXPECT_EQ(parts.directory.front(), L'/');
-    EXPECT_EQ(parts.directory.back(), L'/');
-    EXPECT_EQ(parts.file_name + parts.extension, L"rk_system_test");
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ public:
     explicit TestService(const BusLocation& bus) {
         ServiceHostOptions options;
         options.object = kObject;
-        options.on_call = [this](const std::string&, const IncomingCall& call) { return answer(call); };
+        options.on_call = [](const std::string&, const IncomingCall& call) { return answer(call); };
         hr_ = create_service_host(bus, std::move(options), host_);
         if (host_) {
             thread_ = std::thread([this] { host_->run(); });
@@ -35,17 +35,9 @@ public:
     }
     HRESULT hr() const { return hr_; }
     ServiceHost& host() { return *host_; }
-    std::string last_sender() {
-        std::lock_guard lock(mutex_);
-        return last_sender_;
-    }
 
 private:
-    MethodReply answer(const IncomingCall& call) {
-        {
-            std::lock_guard lock(mutex_);
-            last_sender_ = call.sender;
-        }
+    static MethodReply answer(const IncomingCall& call) {
         MethodReply reply;
         if (call.member == "Echo" && call.args.size() == 2) {
             reply.values = {call.args[0], call.args[1]};
@@ -63,8 +55,6 @@ private:
     std::unique_ptr<ServiceHost> host_;
     HRESULT hr_;
     std::thread thread_;
-    std::mutex mutex_;
-    std::string last_sender_;
 };
 
 class LocalServiceTest : public ::testing::Test {
