@@ -265,10 +265,7 @@ TEST(Format, MalformedTextBecomesReplacementCharacters) {
     const std::u16string lone_high = {u'a', static_cast<char16_t>(0xD800)};
     const std::u16string swapped = {static_cast<char16_t>(0xDC00), static_cast<char16_t>(0xD800)};
     check({
-        {"invalid byte", L"%hs", {"a\xffz"}, L"a\uFFFDz"},
         {"cut sequence", L"%S", {"\xe4\xb8"}, L"\uFFFD"},
-        {"overlong", L"%hs", {"\xc0\xaf"}, L"\uFFFD\uFFFD"},
-        {"encoded surrogate", L"%hs", {"\xed\xa0\x80"}, L"\uFFFD\uFFFD\uFFFD"},
         {"precision cuts a sequence", L"%.*hs", {1, "\xc3\xa9x"}, L"\uFFFD"},
         {"unpaired high UTF-16", L"%s", {lone_high}, L"a\uFFFD"},
         {"swapped UTF-16 pair", L"%s", {swapped}, L"\uFFFD\uFFFD"},
