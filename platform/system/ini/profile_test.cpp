@@ -127,26 +127,17 @@ TEST_F(ProfileTest, WritesKeepOtherLinesAndEncoding) {
     };
     const Encoding encodings[] = {{"ANSI", "", false}, {"UTF-8 BOM", "\xEF\xBB\xBF", false}, {"UTF-16LE", "\xFF\xFE", true}};
     for (const auto& e : encodings) {
-        const std::wstring text = L"[S]\nk=\u00e9t\u00e9\n";
-        std::string body;
-        if (e.utf16) {
+        const auto encoded = [&](const std::wstring& text) {
+            if (!e.utf16) {
+                return e.prefix + text::wide_to_utf8(text);
+            }
             const auto bytes = text::wide_to_utf16le(text);
-            body.assign(bytes.begin(), bytes.end());
-        } else {
-            body = text::wide_to_utf8(text);
-        }
-        write_bytes(e.prefix + body);
+            return e.prefix + std::string(bytes.begin(), bytes.end());
+        };
+        write_bytes(encoded(L"[S]\nk=\u00e9t\u00e9\n"));
         EXPECT_EQ(L"\u00e9t\u00e9", get(L"s", L"K")) << e.what;
         ASSERT_TRUE(WritePrivateProfileStringW(L"S", L"n", L"\u00fc", name_.c_str())) << e.what;
-        const std::wstring expected = L"[S]\nk=\u00e9t\u00e9\nn=\u00fc\n";
-        std::string expected_body;
-        if (e.utf16) {
-            const auto bytes = text::wide_to_utf16le(expected);
-            expected_body.assign(bytes.begin(), bytes.end());
-        } else {
-            expected_body = text::wide_to_utf8(expected);
-        }
-        EXPECT_EQ(e.prefix + expected_body, read_bytes()) << e.what;
+        EXPECT_EQ(encoded(L"[S]\nk=\u00e9t\u00e9\nn=\u00fc\n"), read_bytes()) << e.what;
     }
 }
 
