@@ -103,14 +103,13 @@ TEST(DevelopmentLoggingTest, InitializeRules) {
     EXPECT_EQ(key, L"grp\\" + rk::logging::strip_extension(rk::logging::file_name_of(rk::logging::process_image_path())));
     EXPECT_EQ(logger.Uninitialize(), 0u);
     EXPECT_EQ(logger.Uninitialize(), ETWLogging::kErrorNotInitialized);
-}
 
-TEST(DevelopmentLoggingTest, SeverityFromEnvironment) {
+    // The environment's severity, clamped.
     ::setenv(ETWLogging::kLogSeverityVariable, "9", 1);
-    CDevelopmentLogging logger(-1);
-    ASSERT_EQ(logger.Initialize(nullptr, nullptr, nullptr, 0), 0u);
+    CDevelopmentLogging from_env(-1);
+    ASSERT_EQ(from_env.Initialize(nullptr, nullptr, nullptr, 0), 0u);
     ::unsetenv(ETWLogging::kLogSeverityVariable);
-    EXPECT_EQ(logger.GetSeverity(), 6u);
+    EXPECT_EQ(from_env.GetSeverity(), 6u);
 }
 
 TEST(DevelopmentLoggingTest, WritesFilteredTruncatedLines) {

@@ -100,10 +100,6 @@ TEST(ProcessLoggerTest, ExtendedLoggerReceivesFormatAndArguments) {
     EXPECT_EQ(entries[0].function, L"CUpdater::Run");
     EXPECT_EQ(entries[0].line, 77);
     EXPECT_EQ(entries[0].message, L"read lbconfig.ini: -5 (narrow)");
-}
-
-TEST(ProcessLoggerTest, ExtendedLoggerRefusesMissingFormat) {
-    ScopedLogCapture capture;
     EXPECT_EQ(LogMessage(6, L"f", L"g", 1, static_cast<const wchar_t*>(nullptr)), rk::win::kErrorInvalidParameter);
 }
 
