@@ -97,6 +97,8 @@ protected:
     ScopedEnv sleep_env_{"RK_CHILD_SLEEP_MS", std::nullopt};
 };
 
+// The splitting itself is checked by the command-line table; here, that the
+// child gets what it gives, down to UTF-8.
 TEST_F(ProcessTest, ChildSeesTheArgumentsAWindowsProgramWouldSee) {
     const fs::path program = install("Corvane/Brightscan_Release.exe");
     struct Case {
@@ -104,10 +106,7 @@ TEST_F(ProcessTest, ChildSeesTheArgumentsAWindowsProgramWouldSee) {
         std::vector<std::string> args;
     };
     const Case cases[] = {
-        {L"", {}},
         {L"/S /v\"/qn REBOOT=0\"", {"/S", "/v/qn REBOOT=0"}},
-        {LR"("C:\Program Files\Corvane\" --x)", {"C:\\Program Files\\Corvane\" --x"}},
-        {LR"("C:\Program Files\Corvane\\" --x)", {"C:\\Program Files\\Corvane\\", "--x"}},
         {L"a\\\\\\\"b \"\" \u00e9", {"a\\\"b", "", "\xC3\xA9"}},
     };
     for (const auto& c : cases) {
