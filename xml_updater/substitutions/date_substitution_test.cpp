@@ -6,9 +6,7 @@
 
 #include <limits>
 
-#include "platform/system/osinfo/os_info.h"
 #include "platform/system/test/temp_root.h"
-#include "xml_updater/substitution_manager.h"
 #include "xml_updater/substitutions/substitution_constants.h"
 #include "xml_updater/substitutions/test/log_capture.h"
 #include "xml_updater/substitutions/variant_date.h"
@@ -123,16 +121,6 @@ TEST_F(DateSubstitution, RelativeDates) {
     const long long epoch = std::stoll(date(L"TODAY|epoch"));
     EXPECT_GE(epoch, before);
     EXPECT_LE(epoch, static_cast<long long>(::time(nullptr)));
-}
-
-TEST_F(DateSubstitution, ThroughTheManager) {
-    rk::sys::OsVersion v;
-    v.major = 6;
-    CSubstitutionManager manager(std::make_shared<rk::sys::FixedOsInfo>(v));
-    manager.SetVariable(L"d", L"31/12/2024");
-    std::wstring text = L"[DATE:[d]@dd/mm/yyyy|yyyymmdd]-[DATE:86400@epoch]";
-    manager.Substitute(text);
-    EXPECT_EQ(text, L"20241231-1970-01-02");
 }
 
 TEST(VariantDate, RoundTripsAndLimits) {

@@ -30,7 +30,20 @@ std::shared_ptr<rk::sys::OsInfo> machine() {
 class StoreSubstitutions : public ::testing::Test {
 protected:
     void SetUp() override {
-        write(reg::HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane\\Test", reg::KEY_WOW64_32KEY, false);
+        DiraDoro::CRegKey wow;  // the 32-bit view
+        ASSERT_EQ(wow.Create(reg::HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane\\Test", nullptr, reg::REG_OPTION_NON_VOLATILE,
+                             reg::KEY_READ | reg::KEY_WRITE | reg::KEY_WOW64_32KEY),
+                  0);
+        ASSERT_EQ(wow.SetStringValue(L"Name", L"wow"), 0);
+        ASSERT_EQ(wow.SetStringValue(L"Empty", L""), 0);
+        ASSERT_EQ(wow.SetDWORDValue(L"Max", 0xFFFFFFFFu), 0);
+        ASSERT_EQ(wow.SetDWORDValue(L"Zero", 0), 0);
+        ASSERT_EQ(wow.SetQWORDValue(L"Big", 0x1122334455667788ull), 0);
+        const std::uint8_t two[] = {0x01, 0x02};
+        ASSERT_EQ(wow.SetBinaryValue(L"Two", two, sizeof two), 0);
+        ASSERT_EQ(wow.SetStringValue(L"Expand", L"%TEMP%", reg::REG_EXPAND_SZ), 0);
+        ASSERT_EQ(wow.SetStringValue(L"Long", std::wstring(600, L'l').c_str()), 0);
+        ASSERT_EQ(wow.SetStringValue(L"Fits", std::wstring(510, L'f').c_str()), 0);
         // Only in the 64-bit (native) view, with its own values.
         DiraDoro::CRegKey key;
         ASSERT_EQ(key.Create(reg::HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane\\Test", nullptr,
@@ -47,23 +60,12 @@ protected:
         ASSERT_EQ(scrambled.SetStringValue(L"Name", L"hidden"), 0);
         ASSERT_EQ(scrambled.SetDWORDValue(L"Count", 7), 0);
         ASSERT_EQ(scrambled.SetStringValue(L"Native", L"no"), 0);
-    }
-
-    void write(DiraDoro::HKEY hive, const wchar_t* path, DiraDoro::REGSAM view, bool) {
-        DiraDoro::CRegKey key;
-        ASSERT_EQ(key.Create(hive, path, nullptr, reg::REG_OPTION_NON_VOLATILE,
-                             reg::KEY_READ | reg::KEY_WRITE | view),
-                  0);
-        ASSERT_EQ(key.SetStringValue(L"Name", L"wow"), 0);
-        ASSERT_EQ(key.SetStringValue(L"Empty", L""), 0);
-        ASSERT_EQ(key.SetDWORDValue(L"Max", 0xFFFFFFFFu), 0);
-        ASSERT_EQ(key.SetDWORDValue(L"Zero", 0), 0);
-        ASSERT_EQ(key.SetQWORDValue(L"Big", 0x1122334455667788ull), 0);
-        const std::uint8_t two[] = {0x01, 0x02};
-        ASSERT_EQ(key.SetBinaryValue(L"Two", two, sizeof two), 0);
-        ASSERT_EQ(key.SetStringValue(L"Expand", L"%TEMP%", reg::REG_EXPAND_SZ), 0);
-        ASSERT_EQ(key.SetStringValue(L"Long", std::wstring(600, L'l').c_str()), 0);
-        ASSERT_EQ(key.SetStringValue(L"Fits", std::wstring(510, L'f').c_str()), 0);
+        fs::create_directories(root_.path() / "etc");
+        std::ofstream(root_.path() / "etc/plain.ini") << "[Main]\r\nVersion = 1.2.3\r\nquoted=\"a b\"\r\n"
+                                                         "[Other]\r\nKey=other\r\n";
+        DiraDoro::CObfuscatedIniReader ini;
+        ini.Load(L"C:\\etc\\scrambled.ini");
+        ASSERT_TRUE(ini.SetString(L"Main", L"Version", L"9.8.7"));
     }
 
     std::wstring expand(std::wstring text) {
@@ -110,6 +112,11 @@ TEST_F(StoreSubstitutions, ValuesTypesViewsAndScrambling) {
         {L"[RGO64:SOFTWARE\\Corvane\\Scrambled@Name]", L"!UNKNOWN"},  // written in the 32-bit view
         {L"[OREGISTRY:SOFTWARE\\WOW6432Node\\Corvane\\Scrambled@Name]", L"hidden"},
         {L"[RGO:SOFTWARE\\Corvane\\Scrambled@]", L""},
+        {L"[INI:C:\\etc\\plain.ini|Main@Version]", L"1.2.3"},
+        {L"[INI:C:\\etc\\plain.ini|main@VERSION]", L"1.2.3"},  // names ignore case
+        {L"[INI:C:\\etc\\plain.ini|Other@Key]", L"other"},
+        {L"[INO:C:\\etc\\scrambled.ini|Main@Version]", L"9.8.7"},
+        {L"[INO:C:\\etc\\plain.ini|Main@Version]", L"!UNKNOWN"},  // plain values are refused
     };
     for (const auto& c : cases) {
         EXPECT_EQ(expand(c.token), c.expected) << c.token << L"\n" << log_.Dump();
@@ -121,7 +128,7 @@ TEST_F(StoreSubstitutions, ValuesTypesViewsAndScrambling) {
     EXPECT_NE(plain, L"!UNKNOWN");
 }
 
-TEST_F(StoreSubstitutions, RegistryFailures) {
+TEST_F(StoreSubstitutions, Failures) {
     const struct {
         const wchar_t* token;
         const wchar_t* message;
@@ -136,56 +143,6 @@ TEST_F(StoreSubstitutions, RegistryFailures) {
         {L"[REG:SOFTWARE\\Corvane\\Test@Long]", L"Failed to query key SOFTWARE\\Corvane\\Test@Long: 234", 3},
         {L"[RGO:SOFTWARE\\Corvane\\Test@Name]", L"Failed to query key SOFTWARE\\Corvane\\Test@Name: 13", 3},
         {L"[REG:\\bad\\\\path@x]", L"Failed to open key \\bad\\\\path@x: 161", 3},
-    };
-    for (const auto& c : cases) {
-        log_.Clear();
-        EXPECT_EQ(expand(c.token), L"!UNKNOWN") << c.token;
-        EXPECT_EQ(log_.Level(c.message), c.level) << c.token << L"\n" << log_.Dump();
-    }
-}
-
-class IniSubstitutions : public ::testing::Test {
-protected:
-    void SetUp() override {
-        fs::create_directories(root_.path() / "etc");
-        std::ofstream(root_.path() / "etc/plain.ini") << "[Main]\r\nVersion = 1.2.3\r\nquoted=\"a b\"\r\n"
-                                                         "[Other]\r\nKey=other\r\n";
-        DiraDoro::CObfuscatedIniReader writer;
-        writer.Load(L"C:\\etc\\scrambled.ini");
-        ASSERT_TRUE(writer.SetString(L"Main", L"Version", L"9.8.7"));
-    }
-    std::wstring expand(std::wstring text) {
-        manager_.Substitute(text);
-        return text;
-    }
-
-    rk::sys::test::TempRoot root_;
-    test::LogCapture log_;
-    CSubstitutionManager manager_{machine()};
-};
-
-TEST_F(IniSubstitutions, Values) {
-    const struct {
-        const wchar_t* token;
-        const wchar_t* expected;
-    } cases[] = {
-        {L"[INI:C:\\etc\\plain.ini|Main@Version]", L"1.2.3"},
-        {L"[INI:C:\\etc\\plain.ini|main@VERSION]", L"1.2.3"},  // names ignore case
-        {L"[INI:C:\\etc\\plain.ini|Other@Key]", L"other"},
-        {L"[INO:C:\\etc\\scrambled.ini|Main@Version]", L"9.8.7"},
-        {L"[INO:C:\\etc\\plain.ini|Main@Version]", L"!UNKNOWN"},  // plain values are refused
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(expand(c.token), c.expected) << c.token << L"\n" << log_.Dump();
-    }
-}
-
-TEST_F(IniSubstitutions, Failures) {
-    const struct {
-        const wchar_t* token;
-        const wchar_t* message;
-        int level;
-    } cases[] = {
         {L"[INI:C:\\etc\\plain.ini]", L"Error: No path provided for the ini file", 1},
         {L"[INI:Main@Version]", L"Error: No path provided for the ini file", 1},
         {L"[INI:C:\\etc\\plain.ini|Main]", L"Error: No section name provided for the ini key", 1},
