@@ -2,7 +2,6 @@
 // other threads, timers, shutdown from anywhere, restart cycles.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <iterator>
@@ -129,22 +128,6 @@ TEST_F(AsyncHost, WithVerificationOffAnUnsignedScriptRunsAndScriptErrorsFailOnly
     EXPECT_EQ(Get(L"probe").GetString(), L"unsigned ran") << "the thread serves on";
 }
 
-TEST_F(AsyncHost, WaitWithATimeoutWhileTheScriptThreadIsBusy) {
-    Start(false);
-    ASSERT_EQ(AddScript(L"function busy(ms) { var end = Date.now() + ms; while (Date.now() < end) {} return 1; }"),
-              WaitStatus::kSucceeded);
-    auto invoker = host_->GetInvoker();
-    std::shared_ptr<IScriptOperation> busy, queued;
-    ASSERT_TRUE(invoker->Execute(L"busy", ScriptVariable(std::uint32_t{200}), busy));
-    ASSERT_TRUE(invoker->Execute(L"get", ScriptVariable(L"busy"), queued));
-    ScriptVariable result;
-    EXPECT_EQ(queued->Wait(0, result), WaitStatus::kTimeout);
-    EXPECT_EQ(queued->Wait(20, result), WaitStatus::kTimeout);
-    EXPECT_EQ(queued->Wait(kWaitInfinite, result), WaitStatus::kSucceeded);
-    EXPECT_EQ(busy->Wait(0, result), WaitStatus::kSucceeded);
-    EXPECT_EQ(result.GetInt(), 1u);
-}
-
 TEST_F(AsyncHost, TimersRunOnTheScriptThreadAfterTheCurrentOperationAndStopWhenCleared) {
     Start(false);
     ASSERT_EQ(AddScript(L"var order = [], opDone = false, ticks = 0;"
@@ -252,42 +235,6 @@ TEST_F(AsyncHost, DestroyedFromInsideAnOperationTheThreadFinishesOnItsOwn) {
     EXPECT_FALSE(invoker->Post(L"get"));
     EXPECT_TRUE(capture_.logger().Contains(
         L"Script host destroyed on its own script thread; the thread finishes on its own"));
-}
-
-class Counter : public PluginObject {
-public:
-    Counter() : PluginObject(nullptr, {Method(L"Bump", {}, this, &Counter::Bump)}) {}
-    int count = 0;  // script thread only
-
-private:
-    void Bump(ScriptVariable&, std::uint32_t, const ScriptVariable*) { ++count; }
-};
-
-TEST_F(AsyncHost, ManyThreadsPostingAtOnce) {
-    Start(false);
-    auto counter = std::make_shared<Counter>();
-    ScriptVariable ignored;
-    ASSERT_EQ(Call(L"set", {ScriptVariable(L"counter"), ScriptVariable(counter)}, ignored), WaitStatus::kSucceeded);
-    ASSERT_EQ(AddScript(L"function bump(n) { counter.Bump(); return n; }"), WaitStatus::kSucceeded);
-    constexpr int kThreads = 8, kEach = 250;
-    std::vector<std::thread> threads;
-    std::atomic<int> refused{0};
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&] {
-            auto invoker = host_->GetInvoker();
-            for (int i = 0; i < kEach; ++i) {
-                if (!invoker->Post(L"bump", ScriptVariable(std::uint32_t(i)))) {
-                    ++refused;
-                }
-            }
-        });
-    }
-    for (auto& t : threads) {
-        t.join();
-    }
-    ASSERT_EQ(AddScript(L"set('done', 1);"), WaitStatus::kSucceeded);
-    EXPECT_EQ(refused.load(), 0);
-    EXPECT_EQ(counter->count, kThreads * kEach);
 }
 
 TEST_F(AsyncHost, StartAndStopAThousandTimes) {

@@ -107,36 +107,27 @@ TEST_F(PluginsInScripts, EveryPluginFromAScript) {
     EXPECT_EQ(syslog_.receive(), "<134>from a script");
 }
 
-// Failures reach the script as errors whose message is the documented text.
+// Failures reach the script as errors whose message is the documented text
+// (each plug-in's own test holds its full list).
 TEST_F(PluginsInScripts, FailuresAreScriptErrors) {
     EXPECT_EQ(Run(LR"JS(
         function error(f) { try { f(); return "(nothing thrown)"; } catch (e) { return e.message; } }
         var f = PluginFactory;
-        var sys = f.Create("system"), reg = f.Create("registry"), services = f.Create("wmi").connectServer("");
+        var sys = f.Create("system"), services = f.Create("wmi").connectServer("");
         result = [
-            error(function () { sys.GetKnownFolder("C:\\x"); }),
             error(function () { sys.ReadFile(42); }),
             error(function () { sys.ReadFile([1, 2]); }),
             error(function () { sys.ReadFile(function () {}); }),
             error(function () { sys.LaunchProcess(""); }),
-            error(function () { reg.QueryValue("x"); }),
-            error(function () { f.Create("wmi").connectServer("root\\other"); }),
-            error(function () { services.execQuery("SELECT * FROM Win32_Service"); }),
             error(function () { services.execQuery("SELECT * FROM Win32_BIOS").next().Get("Nope"); }),
-            error(function () { f.Create("logging").WriteToSyslog("info", new Array(3000).join("x")); }),
             sys.GetLastErrorMessage()
         ].join("\n");
     )JS"),
-              L"GetKnownFolder failed\n"
               L"Incorrect number of parameters or invalid types. Number of parameters passed: 1\n"
               L"Incorrect number of parameters or invalid types. Number of parameters passed: 1\n"
               L"Incorrect number of parameters or invalid types. Number of parameters passed: 1\n"
               L"Invalid (empty) path\n"
-              L"regKey is not initialized\n"
-              L"Failed to connect to the WMI server using root\\other: Invalid namespace\n"
-              L"Failed to execute the WMI query 'SELECT * FROM Win32_Service': Invalid class\n"
               L"No such property: 'Nope' (0x80041002)\n"
-              L"Destination buffer is too small\n"
               L"Invalid (empty) path");
 }
 
