@@ -1,17 +1,19 @@
-// DOWNLOADEX end to end: documents run by the engine against a private nginx
-// (conditional and range requests, a process killed mid-download and run
-// again) and against the test server (every failure of the command).
+// DOWNLOAD and DOWNLOADEX end to end: documents run by the engine against a
+// private nginx (conditional and range requests, a process killed
+// mid-download and run again) and against the test server (the checks that
+// delete a refused file, ".bak" on overwrite, every failure, progress reports,
+// DestDirs that leave their known folder, a disk that fills mid-download).
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -22,8 +24,10 @@
 #include "platform/system/http/test/test_server.h"
 #include "platform/system/paths.h"
 #include "platform/system/test/command.h"
+#include "platform/system/test/read_file.h"
 #include "platform/system/test/temp_root.h"
 #include "platform/text/utf.h"
+#include "xml_updater/download_file.h"
 #include "xml_updater/http_transaction.h"
 #include "xml_updater/test/engine_test_support.h"
 #include "xml_updater/updater.h"
@@ -37,7 +41,9 @@ namespace XMLUpdater::v2 {
 namespace {
 
 namespace fs = std::filesystem;
+using rk::sys::http::test::RawServer;
 using rk::sys::http::test::TestServer;
+using rk::sys::test::read_file;
 using web_cache::test::NginxServer;
 
 std::string random_bytes(std::size_t size, unsigned seed) {
@@ -49,18 +55,24 @@ std::string random_bytes(std::size_t size, unsigned seed) {
     return bytes;
 }
 
-std::string read_file(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 std::string fixture(const char* name) {
     return read_file(fs::path(RK_SOURCE_DIR) / "testdata" / "codesign" / "fixtures" / name);
 }
 
-std::string document(const std::string& attributes) {
-    return "<UPDATEARRAY><UPDATE><UPDATECOMMANDS><DOWNLOADEX " + attributes +
+std::string document(const std::string& attributes, const std::string& command = "DOWNLOADEX") {
+    return "<UPDATEARRAY><UPDATE><UPDATECOMMANDS><" + command + " " + attributes +
            "/></UPDATECOMMANDS></UPDATE></UPDATEARRAY>";
+}
+
+std::vector<std::string> listing(const fs::path& dir) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(dir, ec)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 struct Report {
@@ -293,16 +305,10 @@ TEST_F(DownloadEx, FailuresDeleteRejectedFilesAndSayWhy) {
         SCOPED_TRACE(c.name);
         fs::remove_all(dest());
         EXPECT_EQ(run(document(c.attributes + " " + dest_attr())), c.ok) << rk::text::wide_to_utf8(logger_->Dump());
-        std::vector<std::string> left;
-        std::error_code ec;
-        for (const auto& entry : fs::directory_iterator(dest(), ec)) {
-            left.push_back(entry.path().filename().string());
-        }
-        std::sort(left.begin(), left.end());
         const std::vector<std::string> expected =
             c.kept ? std::vector<std::string>{c.kept, std::string(c.kept) + ".skvs"} : std::vector<std::string>{};
         if (c.ok || c.logged.find(L"deleted") != std::wstring::npos || c.logged.find(L"deleting") != std::wstring::npos) {
-            EXPECT_EQ(left, expected);
+            EXPECT_EQ(listing(dest()), expected);
         }
         EXPECT_FALSE(fs::exists(root_.path() / "escape.txt"));
         if (!c.logged.empty()) {
@@ -337,66 +343,12 @@ TEST_F(DownloadEx, ProgressGoesToExtendedManagersOnlyAndNeedsAnId) {
     EXPECT_TRUE(logged(L"No progress_manager_ex instance.Progress information on DownloadEx will not be reported."));
 }
 
-// rkctl xml with its standard error on a pseudo-terminal or a pipe: what it
-// writes there, and its exit code.
-std::pair<std::string, int> rkctl_stderr(std::vector<std::string> args, bool terminal) {
-    int reader = -1;
-    int child_end = -1;
-    if (terminal) {
-        reader = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (reader < 0 || ::grantpt(reader) != 0 || ::unlockpt(reader) != 0) {
-            return {"no pseudo-terminal", -1};
-        }
-        child_end = ::open(::ptsname(reader), O_RDWR | O_NOCTTY);  // held, so reads never see a hang-up
-    } else {
-        int fds[2];
-        if (::pipe2(fds, O_CLOEXEC) != 0) {
-            return {"no pipe", -1};
-        }
-        reader = fds[0];
-        child_end = fds[1];
-    }
-    std::vector<char*> argv;
-    for (auto& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, child_end, 2);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const bool spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
-    posix_spawn_file_actions_destroy(&actions);
-    if (!terminal) {
-        ::close(child_end);
-    }
-    std::string text;
-    int status = -1;
-    bool exited = !spawned;
-    for (int waited = 0; !exited && waited < 600; ++waited) {  // 60 s at most
-        pollfd ready{reader, POLLIN, 0};
-        if (::poll(&ready, 1, 100) > 0 && (ready.revents & POLLIN) != 0) {
-            char buffer[4096];
-            const ssize_t got = ::read(reader, buffer, sizeof buffer);
-            text.append(buffer, got > 0 ? static_cast<std::size_t>(got) : 0);
-        }
-        exited = ::waitpid(pid, &status, WNOHANG) == pid;
-    }
-    if (!exited) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, &status, 0);
-    }
-    ::fcntl(reader, F_SETFL, O_NONBLOCK);
-    char buffer[4096];
-    for (ssize_t got; (got = ::read(reader, buffer, sizeof buffer)) > 0;) {
-        text.append(buffer, static_cast<std::size_t>(got));
-    }
-    ::close(reader);
-    if (terminal) {
-        ::close(child_end);
-    }
-    return {text, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+// What `command` writes to its standard error on a pseudo-terminal (given by
+// script(1), which copies it out) or on a pipe, and its exit code.
+std::pair<std::string, int> stderr_of(const std::string& command, bool terminal) {
+    const auto [code, shown] = rk::sys::test::run_command(
+        terminal ? "script -qec \"" + command + " >/dev/null\" /dev/null </dev/null" : "{ " + command + " 2>&1 >/dev/null; }");
+    return {shown, code};
 }
 
 TEST_F(DownloadEx, RkctlDrawsProgressOnlyOnATerminalAndNotWhenQuiet) {
@@ -413,11 +365,9 @@ TEST_F(DownloadEx, RkctlDrawsProgressOnlyOnATerminalAndNotWhenQuiet) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove_all(dest());
-        std::vector<std::string> args = {RKCTL_PATH, "xml", "--ca-file", ca, doc.string()};
-        if (c.quiet) {
-            args.insert(args.begin() + 2, "--quiet");
-        }
-        const auto [shown, code] = rkctl_stderr(args, c.terminal);
+        const std::string command = std::string(RKCTL_PATH) + " xml " + (c.quiet ? "--quiet " : "") + "--ca-file '" + ca +
+                                    "' '" + doc.string() + "'";
+        const auto [shown, code] = stderr_of(command, c.terminal);
         EXPECT_EQ(code, 0) << shown;
         EXPECT_EQ(fs::file_size(dest() / "p.bin"), 3u * 1024 * 1024);
         if (c.terminal && !c.quiet) {
@@ -444,6 +394,225 @@ TEST_F(DownloadEx, RefusedConnectionsRunTheRetryScheduleThenFail) {
     ASSERT_FALSE(progress->reports.empty());
     EXPECT_EQ(progress->reports.back().call, "end");
     EXPECT_EQ(progress->reports.back().status, 7);
+}
+
+class Ends : public progress_manager {
+public:
+    void begin(const std::wstring&, const std::wstring&) override { calls += "b"; }
+    void progress(const std::wstring&, std::uint64_t, std::uint64_t, std::uint64_t) override {
+        if (calls.empty() || calls.back() != 'p') {
+            calls += "p";
+        }
+    }
+    void end(const std::wstring&, int status, const std::wstring&) override { calls += "e" + std::to_string(status); }
+    std::string calls;
+};
+
+// DOWNLOAD against one test server serving every file the tests fetch.
+class Download : public DownloadEx {
+protected:
+    void SetUp() override {
+        DownloadEx::SetUp();
+        server_.serve("/notes.txt", "hello");
+        server_.serve("/dir/", "index");
+        server_.serve("/unsigned.EXE", fixture("pe-unsigned.exe"));
+        server_.serve("/signed.cab", fixture("cab-signed.cab"));
+        server_.serve("/big.bin", std::string(3 * 1024 * 1024 + 5, 'b'));
+    }
+    bool run(const std::string& attributes, std::shared_ptr<progress_manager> progress = nullptr,
+             const std::string& command = "DOWNLOAD") {
+        return DownloadEx::run(document(attributes, command), std::move(progress));
+    }
+    std::string url(const std::string& path) const { return "Location=\"" + server_.url(path) + "\" "; }
+    std::wstring wdest(const std::wstring& name) const { return rk::sys::wide_path(dest()) + L"\\" + name; }
+
+    TestServer server_{TestServer::Mode::kTls};
+};
+
+TEST_F(Download, ChecksDecideWhatStays) {
+    RawServer chunked("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n");
+    const std::string md5 = "5D41402ABC4B2A76B9719D911017C592";  // MD5("hello") in capitals
+    const struct {
+        const char* name;
+        std::string attributes;
+        bool old_file;  // dest/notes.txt exists before, with "old"
+        bool ok;
+        std::vector<std::string> left;
+        std::wstring logged;
+        std::string reports;
+    } cases[] = {
+        {"text, no check", url("/notes.txt"), false, true, {"notes.txt"}, L"", "bpe0"},
+        {"old file kept as .bak", url("/notes.txt"), true, true, {"notes.txt", "notes.txt.bak"}, L"", "bpe0"},
+        {"MD5 prefix in capitals", url("/notes.txt") + "MD5=\"" + md5.substr(0, 9) + "\"", false, true,
+         {"notes.txt"}, L"", "bpe0"},
+        {"MD5 mismatch", url("/notes.txt") + "MD5=\"5d41402abc4b2a76b9719d911017c593\"", true, false,
+         {"notes.txt.bak"}, L"Unable to verify MD5, deleting file: " + wdest(L"notes.txt"), "bpe8"},
+        {"unsigned program", url("/unsigned.EXE"), false, false, {},
+         L"Unable to verify signature, deleting file: " + wdest(L"unsigned.EXE"), "bpe8"},
+        {"signed cabinet", url("/signed.cab"), false, true, {"signed.cab"}, L"", "bpe0"},
+        {"DestFile", url("/notes.txt") + "DestFile=\"renamed.txt\"", false, true, {"renamed.txt"}, L"", "bpe0"},
+        {"404 leaves the old file", url("/missing.txt") + "DestFile=\"notes.txt\"", true, false, {"notes.txt"},
+         L"HTTP status (404) error (0), url: " + server_.wide_url("/missing.txt"), "be7"},
+        {"no Content-Length", "Location=\"" + chunked.url("/c.txt") + "\" ", false, false, {},
+         L"HTTP query content length (12150), url: " + rk::text::utf8_to_wide(chunked.url("/c.txt")), "be7"},
+        {"no file name in the URL", url("/dir/"), false, false, {}, L"empty filename", "be3"},
+        {"name leaves DestDir", url("/notes.txt") + "DestFile=\"..\\escape.txt\"", false, false, {},
+         L"Invalid file name '..\\escape.txt'", "be3"},
+        {"no Location", "", false, false, {}, L"Unable to read Location and/or DestDir attribute of DOWNLOAD command",
+         ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(dest());
+        fs::create_directories(dest());
+        if (c.old_file) {
+            std::ofstream(dest() / "notes.txt") << "old";
+        }
+        auto ends = std::make_shared<Ends>();
+        EXPECT_EQ(run(c.attributes + dest_attr() + " id=\"d\"", ends), c.ok) << rk::text::wide_to_utf8(logger_->Dump());
+        EXPECT_EQ(listing(dest()), c.left);
+        if (c.ok && c.old_file) {
+            EXPECT_EQ(read_file(dest() / "notes.txt.bak"), "old");
+        }
+        if (!c.logged.empty()) {
+            EXPECT_TRUE(logger_->Contains(c.logged)) << rk::text::wide_to_utf8(logger_->Dump());
+        }
+        EXPECT_EQ(ends->calls, c.reports);
+        EXPECT_FALSE(fs::exists(root_.path() / "escape.txt"));
+    }
+}
+
+TEST_F(Download, LinkedDestDirIsReplacedAndItsTargetUntouched) {
+    const fs::path target = root_.path() / "elsewhere";
+    fs::create_directories(target);
+    fs::create_directory_symlink(target, dest());
+    ASSERT_TRUE(run(url("/notes.txt") + dest_attr())) << rk::text::wide_to_utf8(logger_->Dump());
+    EXPECT_FALSE(fs::is_symlink(dest()));
+    EXPECT_EQ(read_file(dest() / "notes.txt"), "hello");
+    EXPECT_TRUE(fs::is_empty(target));
+}
+
+// Every command that writes into a DestDir reaches it from the known folder
+// its text starts in: ".." may not climb out of it (with either separator),
+// and a link at any level below it is removed, not followed.
+TEST_F(Download, DestDirsStayInsideTheirKnownFolder) {
+    const fs::path data = root_.path() / "var" / "lib";
+    const fs::path outside = root_.path() / "outside";
+    fs::create_directories(data);
+    fs::create_directories(outside);
+    const fs::path cabinet = root_.path() / "signed.cab";
+    std::ofstream(cabinet, std::ios::binary) << fixture("cab-signed.cab");
+    const std::pair<const char*, std::string> commands[] = {
+        {"DOWNLOAD", url("/notes.txt")},
+        {"DOWNLOADEX", url("/notes.txt")},
+        {"EXTRACT_CAB_LOCAL", "Source=\"" + cabinet.string() + "\" "},
+    };
+    struct Case {
+        const char* rest;  // after the macro; '|' stands for each separator in turn
+        const char* link;  // a link to "outside" planted first, below var/lib
+        const char* made;  // the folder written, below var/lib; null: refused
+    };
+    const Case cases[] = {
+        {"|..|escape", nullptr, nullptr},
+        {"|Corvane|..|..|escape", nullptr, nullptr},
+        {"|Corvane|x|..|..|..|escape", nullptr, nullptr},
+        {"|Corvane|..|..|lib|Setup", nullptr, nullptr},
+        {"|Corvane|..|Setup", nullptr, "Setup"},
+        {"|Corvane|x", "Corvane", "Corvane/x"},
+        {"|Corvane|x", "Corvane/x", "Corvane/x"},
+    };
+    for (const auto& [command, attributes] : commands) {
+        for (const char separator : {'\\', '/'}) {
+            for (const Case& c : cases) {
+                std::string rest = c.rest;
+                std::replace(rest.begin(), rest.end(), '|', separator);
+                SCOPED_TRACE(std::string(command) + " " + rest);
+                fs::remove_all(data / "Corvane");
+                fs::remove_all(data / "Setup");
+                if (c.link != nullptr) {
+                    fs::create_directories((data / c.link).parent_path());
+                    fs::create_directory_symlink(outside, data / c.link);
+                }
+                const bool ok =
+                    run(attributes + "DestDir=\"[DIR:CSIDL_COMMON_APPDATA]" + rest + "\" ", nullptr, command);
+                EXPECT_EQ(ok, c.made != nullptr) << rk::text::wide_to_utf8(logger_->Dump());
+                if (c.made != nullptr) {
+                    EXPECT_FALSE(fs::is_symlink(data / c.made));
+                    EXPECT_FALSE(listing(data / c.made).empty());
+                }
+                EXPECT_FALSE(fs::exists(root_.path() / "escape"));
+                EXPECT_FALSE(fs::exists(root_.path() / "var" / "escape"));
+                EXPECT_FALSE(fs::exists(root_.path() / "var" / "Setup"));
+                EXPECT_TRUE(fs::is_empty(outside));
+            }
+        }
+    }
+}
+
+TEST_F(Download, StoreOnDiskKeepsAnExistingFileUnlessToldToOverwrite) {
+    fs::create_directories(dest());
+    std::ofstream(dest() / "notes.txt") << "old";
+    logger_ = std::make_shared<test::RecordingLogger>();
+    SetXmlUpdaterLogger(logger_);
+    auto ends = std::make_shared<Ends>();
+    std::wstring md5;
+    std::wstring path;
+    {
+        DownloadProgress progress(ends.get(), L"d", L"");
+        EXPECT_NE(NHttp::NDownloadFile::StoreOnDisk(server_.wide_url("/notes.txt"),
+                                                    rk::sys::wide_path(dest()), L"", false, nullptr,
+                                                    progress, md5, path),
+                  0);
+    }
+    EXPECT_EQ(read_file(dest() / "notes.txt"), "old");
+    EXPECT_TRUE(logger_->Contains(L"File already exists: " + wdest(L"notes.txt")));
+    EXPECT_EQ(ends->calls, "be1");
+    EXPECT_TRUE(md5.empty());
+    {
+        DownloadProgress progress(ends.get(), L"d", L"");
+        EXPECT_EQ(NHttp::NDownloadFile::StoreOnDisk(server_.wide_url("/notes.txt"),
+                                                    rk::sys::wide_path(root_.path() / "missing"), L"", true, nullptr,
+                                                    progress, md5, path),
+                  0);
+    }
+    EXPECT_TRUE(logger_->Contains(L"Destination directory does not exist"));
+    SetXmlUpdaterLogger(std::shared_ptr<IXmlUpdaterLogger>());
+}
+
+// A 1 MiB file system (tmpfs in a private mount namespace) fills up during
+// a 3 MiB download run by rkctl: the command fails with the write error and
+// leaves neither the partial file nor, for DOWNLOADEX, its metadata.
+TEST_F(Download, DiskFullMidDownloadRemovesThePartialFile) {
+    if (std::system("unshare -m true > /dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "unshare -m is not permitted here (needs a mount namespace for a small tmpfs)";
+    }
+    const fs::path dir = root_.path() / "small";
+    fs::create_directories(dir);
+    const std::string location = server_.url("/big.bin");
+    for (const char* command : {"DOWNLOAD", "DOWNLOADEX"}) {
+        SCOPED_TRACE(command);
+        const fs::path doc = root_.path() / "doc.xml";
+        std::ofstream(doc) << "<UPDATEARRAY><UPDATE><UPDATECOMMANDS><" << command << " Location=\"" << location
+                           << "\" DestDir=\"" << dir.string() << "\"/></UPDATECOMMANDS></UPDATE></UPDATEARRAY>";
+        const fs::path out = root_.path() / "out.txt";
+        const std::string script =
+            "unshare -m sh -c 'mount -t tmpfs -o size=1m none \"$1\" && \"$2\" xml --quiet --log --ca-file \"$3\" "
+            "\"$4\"; rc=$?; echo left: $(ls -A \"$1\"); exit $rc' sh '" +
+            dir.string() + "' '" + RKCTL_PATH + "' '" + rk::sys::http::test::dev_root_ca().string() + "' '" +
+            doc.string() + "' > '" + out.string() + "' 2>&1";
+        const int status = std::system(script.c_str());
+        const std::string output = read_file(out);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << output;
+        EXPECT_NE(output.find("status: 1"), std::string::npos) << output;
+        EXPECT_NE(output.find("left:\n"), std::string::npos) << output;
+        if (std::string(command) == "DOWNLOAD") {
+            EXPECT_NE(output.find("WriteFile failed (112)"), std::string::npos) << output;
+            EXPECT_NE(output.find("Unable to download " + location), std::string::npos) << output;
+        } else {
+            EXPECT_NE(output.find("Failed to write to file"), std::string::npos) << output;
+            EXPECT_NE(output.find("[win32:0x70]"), std::string::npos) << output;
+        }
+    }
 }
 
 }  // namespace
