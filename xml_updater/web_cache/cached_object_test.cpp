@@ -145,21 +145,6 @@ TEST_F(CachedObjectTest, MetadataThatDoesNotDescribeTheDataIsForgottenButTheData
         {"intact", [](const fs::path&) {}, L"example.com", nullptr},
         {"cut short", [](const fs::path& skvs) { fs::resize_file(skvs, fs::file_size(skvs) - 5); }, L"example.com",
          "is unreadable"},
-        {"tampered",
-         [](const fs::path& skvs) {
-             std::fstream f(skvs, std::ios::in | std::ios::out | std::ios::binary);
-             f.seekp(20);
-             f.put('\x7f');
-         },
-         L"example.com", "is unreadable"},
-        {"foreign key",
-         [](const fs::path& skvs) {
-             KeyValueStore store;
-             store.set(L"Host", L"example.com");
-             const auto bytes = encode_metadata(store, std::vector<std::uint8_t>(32, 1), std::vector<std::uint8_t>(16, 2));
-             write(skvs, std::string(bytes.begin(), bytes.end()));
-         },
-         L"example.com", "is unreadable"},
         {"empty", [](const fs::path& skvs) { write(skvs, ""); }, L"example.com", "is unreadable"},
         {"other host", [](const fs::path&) {}, L"mirror.example.com", "another address"},
     };
