@@ -124,21 +124,6 @@ TEST(RegFileParser, AcceptsTheLooserFormsRegeditAccepts) {
     }
 }
 
-TEST(RegFileParser, DeletionsAreRecorded) {
-    const auto r = parse_reg_file(utf8_bytes(std::wstring(L"Windows Registry Editor Version 5.00") +
-                                             L"\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Old]\r\n"
-                                             L"[HKEY_LOCAL_MACHINE\\SOFTWARE\\New]\r\n\"gone\"=-\r\n@=-\r\n"));
-    ASSERT_TRUE(r.ok());
-    ASSERT_EQ(r.file->keys.size(), 2u);
-    EXPECT_TRUE(r.file->keys[0].remove);
-    EXPECT_EQ(r.file->keys[0].path, L"SOFTWARE\\Old");
-    EXPECT_FALSE(r.file->keys[1].remove);
-    ASSERT_EQ(r.file->keys[1].values.size(), 2u);
-    EXPECT_TRUE(r.file->keys[1].values[0].remove);
-    EXPECT_TRUE(r.file->keys[1].values[1].remove);
-    EXPECT_EQ(r.file->keys[1].values[1].name, L"");
-}
-
 TEST(RegFileParser, MalformedFilesNameTheirLine) {
     struct Case {
         std::wstring text;
@@ -258,8 +243,9 @@ RegFile every_kind_of_value() {
     RegKey root_only;
     root_only.root = std::wstring(L"HKEY_USERS");
     RegValue removed;
-    removed.name = L"old";
     removed.remove = true;
+    root_only.values.push_back(removed);  // "@=-"
+    removed.name = L"old";
     root_only.values.push_back(removed);
     f.keys.push_back(root_only);
     return f;
@@ -315,7 +301,7 @@ TEST(RegFileWriter, UsesTheReadableFormsOnlyWhenExact) {
              L"\"none\"=hex(0):01\r\n",
              L"\"odd type\"=hex(12345):01,08,0f,16,1d\r\n",
              L"[-HKEY_CURRENT_USER\\Software\\Gone]\r\n",
-             L"[HKEY_USERS]\r\n\"old\"=-\r\n",
+             L"[HKEY_USERS]\r\n@=-\r\n\"old\"=-\r\n",
          }) {
         EXPECT_NE(text.find(expected), std::wstring::npos) << text::wide_to_utf8(expected);
     }
