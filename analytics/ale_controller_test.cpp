@@ -186,13 +186,6 @@ TEST_F(Engine, BootstrapFaults) {
     EXPECT_EQ(engine->Start(), 0u);
 }
 
-TEST_F(Engine, RecordsWaitInTheDelayedQueueWithoutContent) {
-    report(L"5", L"first");
-    const std::string log = log_file("RawTrackLog.txt");
-    EXPECT_NE(log.find("\"uniqueId\":\"mBusHandler\""), std::string::npos) << log;
-    EXPECT_NE(log.find("\\\"UniqueIdentifier\\\":\\\"first\\\""), std::string::npos) << log;
-}
-
 TEST_F(Engine, ContentScriptSeesSettingsAndContextVariables) {
     install(read_file(kSigned / "probe_engine.js"));
     auto engine = make(L"5");

@@ -5,16 +5,6 @@
 namespace Halden::Analytics {
 namespace {
 
-TEST(RecordJson, InProcessMessageGolden) {
-    const Record record{{L"UniqueId", L"abc"}, {L"x", L"1"}};
-    bool found = false;
-    const std::wstring id = UniqueIdOf(record, found);
-    ASSERT_TRUE(found);
-    EXPECT_EQ(InProcMessage(L"Analytics.v1.AddRecord", InProcPayload(id, RecordToJson(record))),
-              L"{\"type\":\"InProcAPI Plugin\",\"version\":\"1\",\"payload\":{\"name\":\"Analytics.v1.AddRecord\","
-              L"\"payload\":{\"UniqueIdentifier\":\"abc\",\"payload\":{\"UniqueId\":\"abc\",\"x\":\"1\"}}}}");
-}
-
 TEST(RecordJson, StringsAreEscapedAndEncoded) {
     const struct {
         Record record;

@@ -163,32 +163,25 @@ TEST(RkUpdaterModuleDaemon, InstallsFromTheDemoServerAndRefusesASecondInstance) 
         std::ofstream chain(work / "chain.pem");
         chain << read_file(kKeys / "intermediate.crt") << read_file(kKeys / "root.crt");
     }
-    ASSERT_EQ(run_tool({RKCTL_PATH, "sign-file", (kSource / "testdata/demo/installer.sh").string(), "--cert",
-                        (kKeys / "codesign.crt").string(), "--key", (kKeys / "codesign.key.pem").string(), "--chain",
-                        (work / "chain.pem").string(), "--out", (serve / "Brightscan_Setup.exe").string()},
-                       work / "sign.log"),
-              0)
-        << read_file(work / "sign.log");
-    // The analytics content of the development profile's content update
-    // address, and the product state its records carry.
-    ASSERT_EQ(run_tool({RKCTL_PATH, "sign-doc", "--key", (kKeys / "document.key.pem").string(), "--out",
-                        (serve / "update_product.xml").string(),
-                        (kSource / "testdata/demo/content/update_product.xml").string()},
-                       work / "sign.log"),
-              0)
-        << read_file(work / "sign.log");
-    ASSERT_EQ(run_tool({RKCTL_PATH, "sign-script", "--key", (kKeys / "script.key.pem").string(), "--out",
-                        (serve / "engine.js").string(), (kSource / "testdata/demo/content/engine.js").string()},
-                       work / "sign.log"),
-              0)
-        << read_file(work / "sign.log");
     fs::create_directories(root.path() / "var/lib/Corvane Lumora");
     std::ofstream(root.path() / "var/lib/Corvane Lumora/lbstate.ini")
         << "[Brightscan]\r\nInstallSource=demo\r\n[LastScanResult]\r\nScanStatus=clean\r\n";
-    for (const auto& [name, data] : {std::pair{"Version", "2.1"}, std::pair{"AffId", "TEST"}}) {
-        ASSERT_EQ(run_tool({RKCTL_PATH, "reg", "add", "HKLM\\SOFTWARE\\Corvane\\Lumora", "-v", name, "-d", data},
-                           work / "reg.log"),
-                  0);
+    // The signed installer, the analytics content of the development
+    // profile's content update address, and the product's registry values.
+    const std::vector<std::vector<std::string>> setup = {
+        {"sign-file", (kSource / "testdata/demo/installer.sh").string(), "--cert", (kKeys / "codesign.crt").string(),
+         "--key", (kKeys / "codesign.key.pem").string(), "--chain", (work / "chain.pem").string(), "--out",
+         (serve / "Brightscan_Setup.exe").string()},
+        {"sign-doc", "--key", (kKeys / "document.key.pem").string(), "--out", (serve / "update_product.xml").string(),
+         (kSource / "testdata/demo/content/update_product.xml").string()},
+        {"sign-script", "--key", (kKeys / "script.key.pem").string(), "--out", (serve / "engine.js").string(),
+         (kSource / "testdata/demo/content/engine.js").string()},
+        {"reg", "add", "HKLM\\SOFTWARE\\Corvane\\Lumora", "-v", "Version", "-d", "2.1"},
+        {"reg", "add", "HKLM\\SOFTWARE\\Corvane\\Lumora", "-v", "AffId", "-d", "TEST"},
+    };
+    for (auto args : setup) {
+        args.insert(args.begin(), RKCTL_PATH);
+        ASSERT_EQ(run_tool(args, work / "setup.log"), 0) << args[1] << "\n" << read_file(work / "setup.log");
     }
 
     rk::demo::DemoServerOptions options;
