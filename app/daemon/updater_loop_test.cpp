@@ -315,28 +315,6 @@ TEST_F(UpdaterLoopTest, DecisionTable) {
     }
 }
 
-TEST_F(UpdaterLoopTest, WithoutRetryOnlyTheFirstPassAttemptsTheUpdate) {
-    ProcessorScript script;
-    script.retry = false;
-    script.polling = L"0";
-    auto loop = MakeLoop({script});
-    loop->RunOnce();
-    EXPECT_EQ(TakeEvents().size(), 3u);
-    EXPECT_FALSE(loop->FirstAttemptPending());
-    EXPECT_FALSE(loop->RetryFlag());
-    loop->RunOnce();
-    loop->RunOnce();
-    EXPECT_TRUE(TakeEvents().empty());
-    // "0" means no sleep at all between polls.
-    EXPECT_TRUE(clock_->sleeps.empty());
-
-    // Retry switched back on by a later manifest: attempts resume.
-    scripts_ = {ProcessorScript{}};
-    pass_ = 0;
-    loop->RunOnce();
-    EXPECT_EQ(TakeEvents().size(), 3u);
-}
-
 TEST_F(UpdaterLoopTest, PollingValueAcrossPassesAndExceptions) {
     struct Case {
         std::string name;
