@@ -9,24 +9,12 @@
 #include <string>
 #include <string_view>
 
+#include "platform/text/code_unit_less.h"
+
 namespace XMLUpdater::v2 {
 
-// Orders keys by code unit, as std::wstring's operator< does, with the loop
-// inline: keys are short names, for which a library call per comparison
-// costs more than the comparison. Transparent, so handlers look keys up by
-// their constant texts without making a string of them.
-struct AttributeKeyLess {
-    using is_transparent = void;
-    bool operator()(std::wstring_view a, std::wstring_view b) const noexcept {
-        const std::size_t common = a.size() < b.size() ? a.size() : b.size();
-        for (std::size_t i = 0; i < common; ++i) {
-            if (a[i] != b[i]) {
-                return a[i] < b[i];
-            }
-        }
-        return a.size() < b.size();
-    }
-};
+// Keys ordered by code unit, compared inline (short names).
+using AttributeKeyLess = rk::text::CodeUnitLess;
 
 using AttributeMap = std::map<std::wstring, std::wstring, AttributeKeyLess>;
 

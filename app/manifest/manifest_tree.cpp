@@ -1,7 +1,8 @@
 #include "app/manifest/manifest_tree.h"
 
 #include <string_view>
-#include <tuple>
+#include <utility>
+#include <vector>
 
 #include "platform/text/utf.h"
 
@@ -57,33 +58,27 @@ void for_each_entry(const Node& list, const wchar_t* list_name, Visit visit) {
 }
 
 // First attribute is the key, the last the value; a later key replaces.
-void read_pairs(const Node& list, const wchar_t* list_name, StringMap& map) {
+StringMap read_pairs(const Node& list, const wchar_t* list_name) {
+    std::vector<StringMap::value_type> entries;
     for_each_entry(list, list_name, [&](const Node& entry) {
-        const std::wstring_view key = value_of(entry.first_attribute());
-        const std::wstring_view value = value_of(entry.last_attribute());
-        const auto at = map.lower_bound(key);
-        if (at != map.end() && at->first == key) {
-            at->second.assign(value);
-        } else {
-            map.emplace_hint(at, key, value);
-        }
+        entries.emplace_back(value_of(entry.first_attribute()), value_of(entry.last_attribute()));
     });
+    return StringMap::FromEntries(std::move(entries), RepeatedKey::kLaterWins);
 }
 
 // Key, expected value, type (last attribute); an earlier key stays.
-void read_comparisons(const Node& list, CompareMap& map) {
+CompareMap read_comparisons(const Node& list) {
+    std::vector<CompareMap::value_type> entries;
     for_each_entry(list, manifest::kCompareVals, [&](const Node& entry) {
         if (attribute_count(entry) < 2) {
             throw ManifestShapeError(std::wstring(manifest::kCompareVals) + L"/" +
                                      std::wstring(entry.name(), entry.name_size()));
         }
         const Attribute* first = entry.first_attribute();
-        const std::wstring_view key = value_of(first);
-        if (!map.contains(key)) {
-            map.emplace(std::piecewise_construct, std::forward_as_tuple(key),
-                        std::forward_as_tuple(value_of(entry.last_attribute()), value_of(first->next_attribute())));
-        }
+        entries.emplace_back(value_of(first),
+                             CompareMap::mapped_type(value_of(entry.last_attribute()), value_of(first->next_attribute())));
     });
+    return CompareMap::FromEntries(std::move(entries), RepeatedKey::kEarlierStays);
 }
 
 }  // namespace
@@ -105,10 +100,10 @@ void read_manifest(const rapidxml::xml_document<wchar_t>& document, ManifestCont
     const Node& prereq = child(precondition, manifest::kPrereq);
     const Node& reg_info = next_sibling(prereq, manifest::kRegInfo);
     const Node& compare_vals = next_sibling(reg_info, manifest::kCompareVals);
-    read_pairs(prereq, manifest::kPrereq, content.prereq);
-    read_pairs(reg_info, manifest::kRegInfo, content.reg_info);
-    read_comparisons(compare_vals, content.compare_vals);
-    read_pairs(child(update, manifest::kUpdateCommands), manifest::kUpdateCommands, content.update_commands);
+    content.prereq = read_pairs(prereq, manifest::kPrereq);
+    content.reg_info = read_pairs(reg_info, manifest::kRegInfo);
+    content.compare_vals = read_comparisons(compare_vals);
+    content.update_commands = read_pairs(child(update, manifest::kUpdateCommands), manifest::kUpdateCommands);
 }
 
 }  // namespace rk::app

@@ -3,34 +3,22 @@
 // list entry with too few attributes, is a ManifestShapeError.
 #pragma once
 
-#include <cstddef>
 #include <stdexcept>
 #include <string>
 
 #include <rapidxml/rapidxml.hpp>
 
-#include "app/manifest/list_arena.h"
 #include "app/manifest/manifest_words.h"
 
 namespace rk::app {
 
-// What the walk takes from a manifest. The lists live in `memory`, which
-// starts in the object itself (enough for a typical manifest), so the
-// content is filled in place and never copied or moved.
+// What the walk takes from a manifest.
 struct ManifestContent {
-    ManifestContent() = default;
-    ManifestContent(const ManifestContent&) = delete;
-    ManifestContent& operator=(const ManifestContent&) = delete;
-
-    static constexpr std::size_t kInitialBytes = 4096;
-    alignas(std::max_align_t) std::byte initial[kInitialBytes];
-    ListArena memory{initial};
-
     std::wstring polling_minutes;
-    StringMap prereq{&memory};
-    StringMap reg_info{&memory};
-    CompareMap compare_vals{&memory};
-    StringMap update_commands{&memory};
+    StringMap prereq;
+    StringMap reg_info;
+    CompareMap compare_vals;
+    StringMap update_commands;
 };
 
 class ManifestShapeError : public std::runtime_error {

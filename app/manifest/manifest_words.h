@@ -3,21 +3,18 @@
 // used by the code and its tests.
 #pragma once
 
-#include <functional>
-#include <map>
-#include <memory_resource>
-#include <string>
+#include <string_view>
 #include <utility>
+
+#include "app/manifest/sorted_list.h"
 
 namespace rk::app {
 
-// Ordered maps that carry the manifest's lists. Their nodes and texts come
-// from the memory resource the map is made with: the pass builds and copies
-// them in arenas (a few blocks instead of three allocations per entry); a
-// map made without one uses the heap.
-using StringMap = std::pmr::map<std::pmr::wstring, std::pmr::wstring, std::less<>>;
+// The manifest's lists, ordered by key, with their texts in blocks shared by
+// copies (sorted_list.h).
+using StringMap = SortedList<std::wstring_view>;
 // Comparison list: variable name -> (comparison type, expected value).
-using CompareMap = std::pmr::map<std::pmr::wstring, std::pair<std::pmr::wstring, std::pmr::wstring>, std::less<>>;
+using CompareMap = SortedList<std::pair<std::wstring_view, std::wstring_view>>;
 
 namespace manifest {
 inline constexpr wchar_t kUpdater[] = L"UPDATER";

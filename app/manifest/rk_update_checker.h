@@ -7,7 +7,6 @@
 #include <string>
 #include <string_view>
 
-#include "app/manifest/list_arena.h"
 #include "app/manifest/rk_update_checker_if.h"
 #include "app/manifest/updater_environment.h"
 #include "platform/system/registry/registry.h"
@@ -42,12 +41,10 @@ public:
 
 private:
     std::shared_ptr<const rk::app::UpdaterEnvironment> env_;
-    // The lists and the values read live here for the checker's one pass.
-    rk::app::ListArena lists_memory_;
-    rk::app::StringMap regInfo_{&lists_memory_};
-    rk::app::StringMap regValues_{&lists_memory_};
-    rk::app::StringMap prereq_{&lists_memory_};
-    rk::app::CompareMap compareVals_{&lists_memory_};
+    rk::app::StringMap regInfo_;
+    rk::app::StringMap regValues_;
+    rk::app::StringMap prereq_;
+    rk::app::CompareMap compareVals_;
     const std::wstring verType_{rk::app::kCompareTypeVersion};
     const std::wstring strType_{rk::app::kCompareTypeString};
 };

@@ -6,7 +6,6 @@
 
 #include <string>
 
-#include "app/manifest/list_arena.h"
 #include "app/manifest/manifest_words.h"
 #include "app/manifest/updater_environment.h"
 #include "platform/system/folder.h"
@@ -62,8 +61,6 @@ private:
     void ScheduleDelete(const std::wstring& path, bool clear_read_only) const;
 
     std::shared_ptr<const rk::app::UpdaterEnvironment> env_;
-    // The command list lives here for the executor's one pass.
-    rk::app::ListArena commands_memory_;
-    rk::app::StringMap commands_{&commands_memory_};
+    rk::app::StringMap commands_;
     std::wstring affiliateId_;
 };

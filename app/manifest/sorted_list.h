@@ -1,0 +1,206 @@
+// SortedList: one of the manifest's lists, a map from wide-text keys to
+// texts (or pairs of texts) ordered by key. The entries are one flat array
+// of views sorted by key and searched by bisection; the texts they view are
+// carved from 16 KiB blocks that the list shares with its copies, which
+// never write into them. So building a list from a whole manifest element
+// (FromEntries) costs a sort and a few blocks, and a copy costs the array
+// alone, instead of a tree node and two strings per entry.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <initializer_list>
+#include <memory>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/text/code_unit_less.h"
+
+namespace rk::app {
+
+// Which entry a key repeated in the source keeps.
+enum class RepeatedKey { kLaterWins, kEarlierStays };
+
+template <typename Mapped>
+class SortedList {
+public:
+    using key_type = std::wstring_view;
+    using mapped_type = Mapped;
+    using value_type = std::pair<std::wstring_view, Mapped>;
+    using const_iterator = typename std::vector<value_type>::const_iterator;
+    using iterator = const_iterator;
+    using size_type = std::size_t;
+
+    // Texts up to this many characters share a block; longer ones get one
+    // of their own. Blocks stay below the allocator's mapping threshold, so
+    // a large list reuses heap pages instead of faulting in fresh mappings.
+    static constexpr std::size_t kBlockChars = 4096;
+    static constexpr std::size_t kFirstBlockChars = 64;
+
+    SortedList() = default;
+    // As std::map's: of a repeated key the first entry stays.
+    SortedList(std::initializer_list<value_type> entries)
+        : SortedList(FromEntries(std::vector<value_type>(entries), RepeatedKey::kEarlierStays)) {}
+    SortedList(const SortedList& other) : entries_(other.entries_), blocks_(other.blocks_) {}
+    SortedList(SortedList&& other) noexcept
+        : entries_(std::exchange(other.entries_, {})),
+          blocks_(std::exchange(other.blocks_, {})),
+          next_(std::exchange(other.next_, nullptr)),
+          left_(std::exchange(other.left_, 0)) {}
+    SortedList& operator=(const SortedList& other) {
+        if (this != &other) {
+            entries_ = other.entries_;
+            blocks_ = other.blocks_;
+            next_ = nullptr;  // the free tail of a shared block is not ours to fill
+            left_ = 0;
+        }
+        return *this;
+    }
+    SortedList& operator=(SortedList&& other) noexcept {
+        if (this != &other) {
+            entries_ = std::exchange(other.entries_, {});
+            blocks_ = std::exchange(other.blocks_, {});
+            next_ = std::exchange(other.next_, nullptr);
+            left_ = std::exchange(other.left_, 0);
+        }
+        return *this;
+    }
+    ~SortedList() = default;
+
+    // The list of `entries` (in source order, their texts anywhere): one
+    // entry per key, as `repeated` says. One sort, the texts copied once.
+    static SortedList FromEntries(std::vector<value_type> entries, RepeatedKey repeated) {
+        std::stable_sort(entries.begin(), entries.end(), [](const value_type& a, const value_type& b) {
+            return text::CodeUnitLess{}(a.first, b.first);
+        });
+        auto kept = entries.begin();
+        for (auto run = entries.begin(); run != entries.end();) {
+            auto run_end = run + 1;
+            while (run_end != entries.end() && run_end->first == run->first) {
+                ++run_end;
+            }
+            *kept++ = repeated == RepeatedKey::kLaterWins ? *(run_end - 1) : *run;
+            run = run_end;
+        }
+        entries.erase(kept, entries.end());
+        SortedList list;
+        std::size_t chars = 0;
+        for (const auto& [key, mapped] : entries) {
+            chars += key.size() + text_size(mapped);
+        }
+        list.reserve_text(chars);
+        for (auto& [key, mapped] : entries) {
+            key = list.keep(key);
+            mapped = list.keep_mapped(mapped);
+        }
+        list.entries_ = std::move(entries);
+        return list;
+    }
+
+    const_iterator begin() const { return entries_.begin(); }
+    const_iterator end() const { return entries_.end(); }
+    size_type size() const { return entries_.size(); }
+    bool empty() const { return entries_.empty(); }
+
+    const_iterator find(std::wstring_view key) const {
+        const auto at = lower_bound(key);
+        return at != entries_.end() && at->first == key ? at : entries_.end();
+    }
+    bool contains(std::wstring_view key) const { return find(key) != entries_.end(); }
+
+    // Adds the entry, or gives an existing key this value.
+    void insert_or_assign(std::wstring_view key, const Mapped& mapped) {
+        const auto at = lower_bound(key);
+        if (at != entries_.end() && at->first == key) {
+            entries_[static_cast<std::size_t>(at - entries_.begin())].second = keep_mapped(mapped);
+        } else {
+            insert_at(at, key, mapped);
+        }
+    }
+    // Adds the entry unless the key is there; true when added.
+    bool emplace(std::wstring_view key, const Mapped& mapped) {
+        const auto at = lower_bound(key);
+        if (at != entries_.end() && at->first == key) {
+            return false;
+        }
+        insert_at(at, key, mapped);
+        return true;
+    }
+
+    friend bool operator==(const SortedList& a, const SortedList& b) { return a.entries_ == b.entries_; }
+
+private:
+    const_iterator lower_bound(std::wstring_view key) const {
+        return std::lower_bound(entries_.begin(), entries_.end(), key,
+                                [](const value_type& entry, std::wstring_view k) {
+                                    return text::CodeUnitLess{}(entry.first, k);
+                                });
+    }
+
+    void insert_at(const_iterator at, std::wstring_view key, const Mapped& mapped) {
+        const auto index = at - entries_.begin();
+        // Texts first: a key or value that views this list's own blocks
+        // stays valid, blocks never move.
+        value_type entry{keep(key), keep_mapped(mapped)};
+        entries_.insert(entries_.begin() + index, entry);
+    }
+
+    static std::size_t text_size(std::wstring_view text) { return text.size(); }
+    static std::size_t text_size(const std::pair<std::wstring_view, std::wstring_view>& texts) {
+        return texts.first.size() + texts.second.size();
+    }
+
+    // Room for `chars` characters of short texts (as much as a block holds).
+    void reserve_text(std::size_t chars) {
+        if (chars > left_) {
+            const std::size_t size = std::min(chars, kBlockChars);
+            next_ = new_block(size);
+            left_ = size;
+        }
+    }
+
+    // A copy of `text` in this list's blocks.
+    std::wstring_view keep(std::wstring_view text) {
+        if (text.empty()) {
+            return {};
+        }
+        wchar_t* to = nullptr;
+        if (text.size() <= left_) {
+            to = next_;
+            next_ += text.size();
+            left_ -= text.size();
+        } else if (text.size() > kBlockChars / 4) {
+            to = new_block(text.size());
+        } else {
+            // Blocks grow with the list: a list of a few entries stays small.
+            const std::size_t grown = kFirstBlockChars << std::min<std::size_t>(blocks_.size(), 6);
+            const std::size_t size = std::max(text.size(), std::min(kBlockChars, grown));
+            to = new_block(size);
+            next_ = to + text.size();
+            left_ = size - text.size();
+        }
+        std::copy(text.begin(), text.end(), to);
+        return {to, text.size()};
+    }
+    std::wstring_view keep_mapped(std::wstring_view text) { return keep(text); }
+    std::pair<std::wstring_view, std::wstring_view> keep_mapped(
+        const std::pair<std::wstring_view, std::wstring_view>& texts) {
+        return {keep(texts.first), keep(texts.second)};
+    }
+
+    wchar_t* new_block(std::size_t chars) {
+        auto block = std::make_shared_for_overwrite<wchar_t[]>(chars);
+        wchar_t* at = block.get();
+        blocks_.push_back(std::move(block));
+        return at;
+    }
+
+    std::vector<value_type> entries_;
+    std::vector<std::shared_ptr<const wchar_t[]>> blocks_;
+    // The free tail of the last block, when this list made that block.
+    wchar_t* next_ = nullptr;
+    std::size_t left_ = 0;
+};
+
+}  // namespace rk::app

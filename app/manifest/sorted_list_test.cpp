@@ -1,0 +1,58 @@
+#include "app/manifest/sorted_list.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using rk::app::RepeatedKey;
+using List = rk::app::SortedList<std::wstring_view>;
+
+std::vector<std::pair<std::wstring, std::wstring>> contents(const List& list) {
+    std::vector<std::pair<std::wstring, std::wstring>> out;
+    for (const auto& [key, value] : list) {
+        out.emplace_back(key, value);
+    }
+    return out;
+}
+
+// A copy shares the texts of the list it was made from; both go on growing
+// without seeing each other's entries or overwriting each other's texts.
+TEST(SortedList, CopiesGrowIndependently) {
+    std::wstring source_key = L"b";
+    List original = List::FromEntries({{source_key, L"1"}, {L"a", L"2"}}, RepeatedKey::kLaterWins);
+    source_key = L"x";  // the list keeps its own copy of the text
+    List copy = original;
+    original.insert_or_assign(L"c", L"from original");
+    copy.insert_or_assign(L"c", L"from copy");
+    copy.insert_or_assign(L"a", L"changed");
+    original.emplace(L"d", std::wstring(5000, L'd'));  // longer than a block
+    using Contents = std::vector<std::pair<std::wstring, std::wstring>>;
+    EXPECT_EQ(contents(original),
+              (Contents{{L"a", L"2"}, {L"b", L"1"}, {L"c", L"from original"}, {L"d", std::wstring(5000, L'd')}}));
+    EXPECT_EQ(contents(copy), (Contents{{L"a", L"changed"}, {L"b", L"1"}, {L"c", L"from copy"}}));
+    List moved = std::move(copy);
+    moved.insert_or_assign(L"e", L"5");
+    EXPECT_EQ(moved.size(), 4u);
+    EXPECT_EQ(moved.find(L"c")->second, L"from copy");
+}
+
+// Keys order by code unit (upper case before lower, wider units last), and
+// a repeated key keeps the entry the caller asks for.
+TEST(SortedList, OrderAndRepeatedKeys) {
+    const std::vector<List::value_type> entries{
+        {L"b", L"1"}, {L"B", L"2"}, {L"\u00e9", L"3"}, {L"b", L"4"}, {L"", L"5"}, {L"ba", L"6"}, {L"b", L"7"}};
+    using Contents = std::vector<std::pair<std::wstring, std::wstring>>;
+    EXPECT_EQ(contents(List::FromEntries(entries, RepeatedKey::kLaterWins)),
+              (Contents{{L"", L"5"}, {L"B", L"2"}, {L"b", L"7"}, {L"ba", L"6"}, {L"\u00e9", L"3"}}));
+    EXPECT_EQ(contents(List::FromEntries(entries, RepeatedKey::kEarlierStays)),
+              (Contents{{L"", L"5"}, {L"B", L"2"}, {L"b", L"1"}, {L"ba", L"6"}, {L"\u00e9", L"3"}}));
+    const List list = List::FromEntries(entries, RepeatedKey::kLaterWins);
+    EXPECT_TRUE(list.contains(L""));
+    EXPECT_FALSE(list.contains(L"bb"));
+    EXPECT_EQ(list.find(L"A"), list.end());
+}
+
+}  // namespace
