@@ -121,10 +121,7 @@ TEST_F(CabinetExtraction, ReextractionReplacesFilesAndLinksAtThem) {
 
 TEST_F(CabinetExtraction, LinksAtTheDestinationAndItsFoldersAreRemoved) {
     const auto cab = gcab({{"x/y/f.txt", "data"}}, true);
-    struct Case {
-        const char* link;  // relative to the destination; "" is the destination itself
-    };
-    for (const char* link : {"", "x", "x/y"}) {
+    for (const char* link : {"", "x", "x/y"}) {  // relative to the destination; "" is the destination itself
         fs::remove_all(dest_);
         fs::remove_all(outside_);
         fs::create_directories(outside_);

@@ -58,6 +58,13 @@ protected:
         const auto data = sz(value);
         return RegSetValueExW(key, name, 0, REG_SZ, data.data(), static_cast<DWORD>(data.size()));
     }
+    // Subkeys and values of a key, as RegQueryInfoKeyW counts them.
+    static std::pair<DWORD, DWORD> counts(HKEY key) {
+        DWORD subkeys = 9999, values = 9999;
+        EXPECT_EQ(0, RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                                      nullptr, nullptr, nullptr));
+        return {subkeys, values};
+    }
     static std::wstring get_sz(HKEY key, const wchar_t* name) {
         BYTE buf[512];
         DWORD cb = sizeof buf;
@@ -328,11 +335,7 @@ TEST_F(RegistryTest, DeleteRulesAndDeletedHandles) {
     // A null subkey empties the key but keeps it.
     ASSERT_EQ(0, set_sz(parent, L"top", L"1"));
     EXPECT_EQ(0, RegDeleteTreeW(parent, nullptr));
-    DWORD subkeys = 9, values = 9;
-    ASSERT_EQ(0, RegQueryInfoKeyW(parent, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
-                                  nullptr, nullptr, nullptr));
-    EXPECT_EQ(0u, subkeys);
-    EXPECT_EQ(0u, values);
+    EXPECT_EQ(counts(parent), std::make_pair(DWORD{0}, DWORD{0}));
     EXPECT_EQ(2, RegDeleteValueW(parent, L"top"));
     EXPECT_EQ(6, RegCloseKey(reinterpret_cast<HKEY>(0x12345)));
 }
@@ -505,10 +508,7 @@ TEST_F(RegistryTest, VolatileKeysLiveInTheRuntimeStore) {
     HKEY gone = nullptr;
     EXPECT_EQ(2, RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane\\Session", 0, KEY_READ, &gone));
     EXPECT_EQ(1018, set_sz(vol, L"pid", L"43"));
-    DWORD subkeys = 9;
-    ASSERT_EQ(0, RegQueryInfoKeyW(parent, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
-                                  nullptr, nullptr, nullptr));
-    EXPECT_EQ(0u, subkeys);
+    EXPECT_EQ(counts(parent).first, 0u);
 
     // HKCU keeps its volatile keys in the session runtime folder.
     HKEY user = create(HKEY_CURRENT_USER, L"Software\\Volatile", KEY_ALL_ACCESS, REG_OPTION_VOLATILE);
@@ -568,27 +568,20 @@ TEST_F(RegistryTest, TwoProcessesWritingConcurrentlyLoseNothing) {
     ASSERT_GT(b, 0);
     EXPECT_EQ(0, wait_child(a));
     EXPECT_EQ(0, wait_child(b));
-    DWORD values = 0;
-    ASSERT_EQ(0, RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
-                                  nullptr, nullptr));
-    EXPECT_EQ(4000u, values);
+    EXPECT_EQ(counts(key).second, 4000u);
 }
 
 TEST_F(RegistryTest, KilledWriterLeavesOnlyWholeValues) {
     HKEY key = create(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Crash");
     const pid_t child = start_child({"write-big", "SOFTWARE\\Crash", "100000"});
     ASSERT_GT(child, 0);
-    DWORD values = 0;
     // Let it commit some values, then kill it in the middle of others.
-    for (int i = 0; i < 500 && values < 20; ++i) {
+    for (int i = 0; i < 500 && counts(key).second < 20; ++i) {
         std::this_thread::sleep_for(10ms);
-        ASSERT_EQ(0, RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
-                                      nullptr, nullptr, nullptr));
     }
     ::kill(child, SIGKILL);
     wait_child(child);
-    ASSERT_EQ(0, RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
-                                  nullptr, nullptr, nullptr));
+    const DWORD values = counts(key).second;
     ASSERT_GE(values, 20u);
     std::vector<BYTE> data(70000);
     for (DWORD i = 0; i < values; ++i) {
