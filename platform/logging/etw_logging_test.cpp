@@ -346,27 +346,18 @@ TEST_F(EtwLoggingTest, DefaultApplicationAndPerApplicationProperties) {
 
     // With its key and three subkeys it loads; a missing subkey fails.
     const std::wstring app = L"SOFTWARE\\Corvane.logging\\Other";
-    for (const wchar_t* sub : {L"Session", L"Provider"}) {
-        DiraDoro::CObfuscatedRegKey key;
-        ASSERT_EQ(key.Create(reg::HKEY_LOCAL_MACHINE, (app + L"\\" + sub).c_str()), 0);
+    DiraDoro::CObfuscatedRegKey key;
+    for (const std::wstring& path : {app + L"\\Session", app + L"\\Provider", app}) {
+        ASSERT_EQ(key.Create(reg::HKEY_LOCAL_MACHINE, path.c_str()), 0);
     }
-    {
-        DiraDoro::CObfuscatedRegKey key;
-        ASSERT_EQ(key.Create(reg::HKEY_LOCAL_MACHINE, app.c_str()), 0);
-        ASSERT_EQ(key.SetStringValue(L"Log Path", L"\\Other\\Logs"), 0);
-    }
+    ASSERT_EQ(key.SetStringValue(L"Log Path", L"\\Other\\Logs"), 0);
     CETWLogging partial(std::make_unique<FakeWriter>(trace_), -1);
     EXPECT_EQ(partial.Initialize_ex(L"Other", nullptr, nullptr, nullptr, nullptr), rk::win::kErrorInvalidParameter);
-    {
-        DiraDoro::CObfuscatedRegKey key;
-        ASSERT_EQ(key.Create(reg::HKEY_LOCAL_MACHINE, (app + L"\\Controller").c_str()), 0);
-        ASSERT_EQ(key.SetStringValue(L"Owner Mutex Name", L"Global\\OtherOwner"), 0);
-        DiraDoro::CObfuscatedRegKey provider;
-        ASSERT_EQ(provider.Open(reg::HKEY_LOCAL_MACHINE, (app + L"\\Provider").c_str()), 0);
-        const std::uint8_t guid[16] = {0x78, 0x56, 0x34, 0x12, 0x34, 0x12, 0x78, 0x56,
-                                       1,    2,    3,    4,    5,    6,    7,    8};
-        ASSERT_EQ(provider.SetBinaryValue(L"Provider Guid", guid, sizeof guid), 0);
-    }
+    ASSERT_EQ(key.Create(reg::HKEY_LOCAL_MACHINE, (app + L"\\Controller").c_str()), 0);
+    ASSERT_EQ(key.SetStringValue(L"Owner Mutex Name", L"Global\\OtherOwner"), 0);
+    ASSERT_EQ(key.Create(reg::HKEY_LOCAL_MACHINE, (app + L"\\Provider").c_str()), 0);
+    const std::uint8_t guid[16] = {0x78, 0x56, 0x34, 0x12, 0x34, 0x12, 0x78, 0x56, 1, 2, 3, 4, 5, 6, 7, 8};
+    ASSERT_EQ(key.SetBinaryValue(L"Provider Guid", guid, sizeof guid), 0);
     CETWLogging loaded(std::make_unique<FakeWriter>(trace_), -1);
     ASSERT_EQ(loaded.Initialize_ex(L"Other", nullptr, nullptr, nullptr, nullptr), 0u);
     const auto& q = loaded.properties();
