@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <tuple>
 
 #include "platform/logging/logging_errors.h"
 #include "platform/logging/process_facts.h"
@@ -166,10 +167,8 @@ TEST(DevelopmentLoggingTest, MapLevelAndFillRecord) {
     ETWLogging::LogRecord record;
     record.module_file_name = L"kept";
     logger.FillRecord(L"f.cpp", L"F::G", 7, record);
-    EXPECT_EQ(record.module_file_name, L"kept");
-    EXPECT_EQ(record.group, L"grp");
-    EXPECT_EQ(record.line, 7u);
-    EXPECT_EQ(record.process_id, static_cast<std::uint32_t>(::getpid()));
+    EXPECT_EQ(std::tie(record.module_file_name, record.group, record.line, record.process_id),
+              std::tuple(L"kept", L"grp", 7u, static_cast<std::uint32_t>(::getpid())));
     EXPECT_FALSE(record.image_name.empty());
 }
 

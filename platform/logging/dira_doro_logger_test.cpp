@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/logging/default_logging_handler.h"
@@ -75,10 +76,10 @@ TEST_F(DiraDoroLoggerTest, RegisterTable) {
     ASSERT_EQ(CLogger::RegisterHandler(&first), 0u);
     EXPECT_EQ(CLogger::RegisterHandler(nullptr), rk::win::kErrorInvalidParameter);
     ASSERT_EQ(first.lines.size(), 1u);
-    EXPECT_EQ(first.lines[0].level, DiraDoro::kLevelError);
-    EXPECT_EQ(first.lines[0].file, L"internal_logging");
-    EXPECT_EQ(first.lines[0].function, L"DiraDoro::CLogger::RegisterHandler");
-    EXPECT_EQ(first.lines[0].message, wide(std::string(kInvalidParameterText) + ": Cannot Register (NULL) handler"));
+    const Line& refused = first.lines[0];
+    EXPECT_EQ(std::tie(refused.level, refused.file, refused.function, refused.message),
+              std::tuple(DiraDoro::kLevelError, L"internal_logging", L"DiraDoro::CLogger::RegisterHandler",
+                         wide(std::string(kInvalidParameterText) + ": Cannot Register (NULL) handler")));
 
     // The same handler again: accepted silently.
     EXPECT_EQ(CLogger::RegisterHandler(&first), 0u);
@@ -150,10 +151,10 @@ TEST_F(DiraDoroLoggerTest, UnregisterRegisteredOrAnother) {
              hex32(&other) + " != registered handler 0x" + hex32(&registered) + ")");
     for (const RecordingHandler* h : {&registered, &other}) {
         ASSERT_EQ(h->lines.size(), 1u);
-        EXPECT_EQ(h->lines[0].level, DiraDoro::kLevelError);
-        EXPECT_EQ(h->lines[0].file, L"internal_logging");
-        EXPECT_EQ(h->lines[0].function, L"DiraDoro::CLogger::UnregisterHandler");
-        EXPECT_EQ(h->lines[0].message, expected);
+        const Line& l = h->lines[0];
+        EXPECT_EQ(std::tie(l.level, l.file, l.function, l.message),
+                  std::tuple(DiraDoro::kLevelError, L"internal_logging", L"DiraDoro::CLogger::UnregisterHandler",
+                             expected));
     }
 
     // The registered one: cleared, 0, nothing logged.

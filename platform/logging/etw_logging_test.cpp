@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/config/obfuscated_reg_key.h"
@@ -147,12 +148,9 @@ TEST_F(EtwLoggingTest, ClassicEventCarriesTheRecordBlobOfTheLine) {
     logger->Log_ex(4, kFile, L"CThing::Do", 77, L"%ls=%d", L"x", 5);
     ASSERT_EQ(trace_.classic.size(), 1u);
     const auto& event = trace_.classic[0];
-    EXPECT_EQ(event.message, "x=5");
-    EXPECT_EQ(event.function, "CThing::Do");
-    EXPECT_EQ(event.line, 77u);
-    EXPECT_EQ(event.group, "_no_group");
-    EXPECT_EQ(event.version, rk::text::wide_to_utf8(ETWLogging::ModuleFileVersion()));
-    EXPECT_EQ(event.image, "rk_logging_test");
+    EXPECT_EQ(std::tie(event.message, event.function, event.line, event.group, event.version, event.image),
+              std::tuple("x=5", "CThing::Do", 77u, "_no_group", rk::text::wide_to_utf8(ETWLogging::ModuleFileVersion()),
+                         "rk_logging_test"));
 
     ETWLogging::LogRecord record;
     logger->FillRecord(kFile, L"CThing::Do", 77, record);
@@ -226,12 +224,9 @@ TEST_F(EtwLoggingTest, StructuredEventNeedsFlagBitAndSession) {
         ASSERT_EQ(trace_.structured.size(), c.expected);
         if (c.expected == 1) {
             const auto& s = trace_.structured[0];
-            EXPECT_EQ(s.group, "_no_group");
-            EXPECT_EQ(s.file, "C:\\src\\a.cpp");
-            EXPECT_EQ(s.function, "A::B");
-            EXPECT_EQ(s.line, 12u);
-            EXPECT_EQ(s.message, "hello");
-            EXPECT_EQ(s.version, rk::text::wide_to_utf8(ETWLogging::ModuleFileVersion()));
+            EXPECT_EQ(std::tie(s.group, s.file, s.function, s.line, s.message, s.version),
+                      std::tuple("_no_group", "C:\\src\\a.cpp", "A::B", 12u, "hello",
+                                 rk::text::wide_to_utf8(ETWLogging::ModuleFileVersion())));
         }
     }
 }
@@ -273,9 +268,8 @@ TEST_F(EtwLoggingTest, RegistryOverridesApplyInOrderAfterTheSession) {
         auto logger = MakeLogger();
         trace_.EnableSession(2, false);
         logger->Start();
-        EXPECT_EQ(logger->GetSeverity(), c.severity);
-        EXPECT_EQ(logger->IsEnabled(), c.enabled);
-        EXPECT_EQ(logger->GetFlags(), c.flags);
+        EXPECT_EQ(std::tuple(logger->GetSeverity(), logger->IsEnabled(), logger->GetFlags()),
+                  std::tie(c.severity, c.enabled, c.flags));
     }
 }
 

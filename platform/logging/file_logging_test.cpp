@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <tuple>
 
 #include "platform/config/obfuscated_ini_reader.h"
 #include "platform/logging/logging_errors.h"
@@ -168,11 +169,9 @@ protected:
 
 TEST_F(FileLoggingTest, DefaultsPathsAndFirstLine) {
     auto logger = Make(L"grp");
-    EXPECT_EQ(logger->GetMaxSize(), 262144u);
-    EXPECT_EQ(logger->GetMaxEntries(), 3u);
-    EXPECT_EQ(logger->GetSeverity(), 3u);
-    EXPECT_EQ(logger->GetOptions(), 16u);
-    EXPECT_TRUE(logger->IsEnabled());
+    EXPECT_EQ(std::tuple(logger->GetMaxSize(), logger->GetMaxEntries(), logger->GetSeverity(), logger->GetOptions(),
+                         logger->IsEnabled()),
+              std::tuple(262144u, 3u, 3u, 16u, true));
     EXPECT_EQ(logger->log_name(), L"rk_logging_test");
     EXPECT_EQ(rk::sys::to_host_path(logger->log_folder()), Folder("grp"));
     EXPECT_EQ(rk::sys::to_host_path(logger->common_settings_file()), Base() / "log.ini");
@@ -248,11 +247,9 @@ TEST_F(FileLoggingTest, SettingsAreValidatedAndDefaultsWrittenBack) {
             SetIni(common, key, value);
         }
         auto logger = Make(L"cfg");
-        EXPECT_EQ(logger->GetMaxSize(), c.max_size);
-        EXPECT_EQ(logger->GetMaxEntries(), c.max_entries);
-        EXPECT_EQ(logger->GetSeverity(), c.severity);
-        EXPECT_EQ(logger->GetOptions(), c.options);
-        EXPECT_EQ(logger->IsEnabled(), c.enabled);
+        EXPECT_EQ(std::tuple(logger->GetMaxSize(), logger->GetMaxEntries(), logger->GetSeverity(), logger->GetOptions(),
+                             logger->IsEnabled()),
+                  std::tie(c.max_size, c.max_entries, c.severity, c.options, c.enabled));
         for (const auto& [key, value] : c.specific_after) {
             EXPECT_EQ(GetIni(specific, key).value_or(L"<none>"), value) << rk::text::wide_to_utf8(key);
         }

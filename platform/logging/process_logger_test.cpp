@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -95,11 +96,8 @@ TEST(ProcessLoggerTest, ExtendedLoggerReceivesFormatAndArguments) {
               0u);
     const auto entries = capture.logger().Entries();
     ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].level, 6u);
-    EXPECT_EQ(entries[0].file, L"src\\app\\updater.cpp");
-    EXPECT_EQ(entries[0].function, L"CUpdater::Run");
-    EXPECT_EQ(entries[0].line, 77);
-    EXPECT_EQ(entries[0].message, L"read lbconfig.ini: -5 (narrow)");
+    EXPECT_EQ(std::tie(entries[0].level, entries[0].file, entries[0].function, entries[0].line, entries[0].message),
+              std::tuple(6u, L"src\\app\\updater.cpp", L"CUpdater::Run", 77, L"read lbconfig.ini: -5 (narrow)"));
     EXPECT_EQ(LogMessage(6, L"f", L"g", 1, static_cast<const wchar_t*>(nullptr)), rk::win::kErrorInvalidParameter);
 }
 
@@ -115,11 +113,8 @@ TEST(ProcessLoggerTest, PlainLoggerGetsFormattedMessageThroughWrite) {
     EXPECT_EQ(LogMessage(1, L"a.cpp", L"A::B", 9, L"%d-%ls", 12, L"x"), 42u);
     ASSERT_EQ(plain->written.size(), 1u);
     EXPECT_EQ(plain->starts, 1);
-    EXPECT_EQ(plain->written[0].message, L"12-x");
-    EXPECT_EQ(plain->written[0].level, 1u);
-    EXPECT_EQ(plain->written[0].file, L"a.cpp");
-    EXPECT_EQ(plain->written[0].function, L"A::B");
-    EXPECT_EQ(plain->written[0].line, 9);
+    const auto& w = plain->written[0];
+    EXPECT_EQ(std::tie(w.message, w.level, w.file, w.function, w.line), std::tuple(L"12-x", 1u, L"a.cpp", L"A::B", 9));
 
     // The outer line survives a line logged while it is written.
     plain->written.clear();
@@ -166,9 +161,8 @@ TEST(ProcessLoggerTest, HolderRoutesDiraDoroMessagesIntoTheInstalledLogger) {
     DiraDoro::CLogger::Log(DiraDoro::kLevelError, L"regkey.cpp", L"DiraDoro::CRegKey::Open", 12, L"open %d", 2);
     const auto entries = capture.logger().Entries();
     ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].level, rk::log_level::kError);
-    EXPECT_EQ(entries[0].message, L"open 2");
-    EXPECT_EQ(entries[0].function, L"DiraDoro::CRegKey::Open");
+    EXPECT_EQ(std::tie(entries[0].level, entries[0].message, entries[0].function),
+              std::tuple(rk::log_level::kError, L"open 2", L"DiraDoro::CRegKey::Open"));
 }
 
 // Many threads log at once as the very first use of the process logger;
