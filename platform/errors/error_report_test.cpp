@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/errors/bin_json_error_category.h"
@@ -175,11 +176,9 @@ TEST(ErrorReportTest, WritesOnlyReportsThatPassTheThreshold) {
         EXPECT_EQ(log_error_report(logger, report), c.written) << c.threshold << " " << c.level;
         ASSERT_EQ(logger.lines.size(), c.written ? 1u : 0u);
         if (c.written) {
-            EXPECT_EQ(logger.lines[0].level, c.level);
-            EXPECT_EQ(logger.lines[0].file, "a.cpp");
-            EXPECT_EQ(logger.lines[0].function, "A::B");
-            EXPECT_EQ(logger.lines[0].line, 9);
-            EXPECT_EQ(logger.lines[0].text, L"[trust][win32:0x5] m (Access is denied.)");
+            const auto& l = logger.lines[0];
+            EXPECT_EQ(std::tie(l.level, l.file, l.function, l.line, l.text),
+                      std::tuple(c.level, "a.cpp", "A::B", 9, L"[trust][win32:0x5] m (Access is denied.)"));
         }
     }
 }

@@ -6,6 +6,7 @@
 #include <map>
 #include <random>
 #include <regex>
+#include <tuple>
 #include <vector>
 
 #include "platform/macros/macro_syntax.h"
@@ -84,10 +85,7 @@ TEST_F(CommonReplacementsTest, EveryKnownFolderMacroAsksForItsFolder) {
     };
     for (const auto& [macro, value] : cases) {
         const auto r = expand(replacements_, macro);
-        EXPECT_EQ(r.text, value);
-        EXPECT_EQ(r.found, 1u);
-        EXPECT_EQ(r.replaced, 1u);
-        EXPECT_EQ(shell_->last_flags, 0u);
+        EXPECT_EQ(std::tie(r.text, r.found, r.replaced, shell_->last_flags), std::tuple(value, 1u, 1u, 0u));
     }
     // Folders outside the table are not macros.
     for (const wchar_t* other : {L"$(FOLDERID_Windows)", L"$(FOLDERID_System)", L"$(FOLDERID_PublicDocuments)"}) {
@@ -124,9 +122,7 @@ TEST_F(CommonReplacementsTest, ExpandsAsDocumented) {
     };
     for (const auto& c : cases) {
         const auto r = expand(replacements_, c.in);
-        EXPECT_EQ(r.text, c.out) << c.what;
-        EXPECT_EQ(r.found, c.found) << c.what;
-        EXPECT_EQ(r.replaced, c.replaced) << c.what;
+        EXPECT_EQ(std::tie(r.text, r.found, r.replaced), std::tie(c.out, c.found, c.replaced)) << c.what;
     }
 }
 
