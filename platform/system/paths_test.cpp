@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "platform/system/test/temp_root.h"
 #include "platform/text/utf.h"
 
@@ -123,10 +125,8 @@ TEST(Paths, SplitPathGivesTheWsplitpathParts) {
     for (const auto& c : cases) {
         SCOPED_TRACE(narrow(c.path));
         const SplitPath got = split_path(c.path);
-        EXPECT_EQ(got.drive, c.parts.drive);
-        EXPECT_EQ(got.directory, c.parts.directory);
-        EXPECT_EQ(got.file_name, c.parts.file_name);
-        EXPECT_EQ(got.extension, c.parts.extension);
+        EXPECT_EQ(std::tie(got.drive, got.directory, got.file_name, got.extension),
+                  std::tie(c.parts.drive, c.parts.directory, c.parts.file_name, c.parts.extension));
     }
 }
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cwchar>
 #include <string>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -49,19 +50,15 @@ TEST(Numeric, ParsesMatchTheCRuntime) {
         for (int base : kBases) {
             SCOPED_TRACE(testing::Message() << '"' << text << "\" base " << base);
             const Reference want = runtime_strtoll(text, base);
+            const auto expected = std::tie(want.value, want.range, want.consumed);
             const ParseResult64 narrow = strtoll_like(text, base);
-            EXPECT_EQ(narrow.value, want.value);
-            EXPECT_EQ(narrow.out_of_range, want.range);
-            EXPECT_EQ(narrow.consumed, want.consumed);
+            EXPECT_EQ(std::tie(narrow.value, narrow.out_of_range, narrow.consumed), expected);
             const ParseResult64 wide = wcstoll_like(utf8_to_wide(text), base);
-            EXPECT_EQ(wide.value, want.value);
-            EXPECT_EQ(wide.out_of_range, want.range);
-            EXPECT_EQ(wide.consumed, want.consumed);
+            EXPECT_EQ(std::tie(wide.value, wide.out_of_range, wide.consumed), expected);
             const long long clamped = std::clamp<long long>(want.value, INT32_MIN, INT32_MAX);
             const ParseResult32 r = wcstol_like(utf8_to_wide(text), base);
-            EXPECT_EQ(r.value, clamped);
-            EXPECT_EQ(r.out_of_range, want.range || clamped != want.value);
-            EXPECT_EQ(r.consumed, want.consumed);
+            EXPECT_EQ(std::tie(r.value, r.out_of_range, r.consumed),
+                      std::tuple(clamped, want.range || clamped != want.value, want.consumed));
         }
     }
 }
@@ -91,9 +88,7 @@ TEST(Numeric, WcstoulLikeIsThirtyTwoBitsWithNegation) {
     for (const auto& c : cases) {
         SCOPED_TRACE(wide_to_utf8(c.text));
         const ParseResultU32 r = wcstoul_like(c.text, c.base);
-        EXPECT_EQ(r.value, c.value);
-        EXPECT_EQ(r.out_of_range, c.range);
-        EXPECT_EQ(r.consumed, c.consumed);
+        EXPECT_EQ(std::tie(r.value, r.out_of_range, r.consumed), std::tie(c.value, c.range, c.consumed));
     }
 }
 

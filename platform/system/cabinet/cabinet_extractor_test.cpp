@@ -10,6 +10,7 @@
 #include <ctime>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/system/cabinet/cabinet_names.h"
@@ -330,9 +331,7 @@ TEST_F(CabinetExtraction, FileInTheWayOfAFolderFails) {
     fs::create_directories(dest_);
     test::write_file(dest_ / "sub", "a file");
     const auto r = extract(cab);
-    EXPECT_EQ(r.fdi, FdiError::user_abort);
-    EXPECT_EQ(r.step, FailedStep::kFolder);
-    EXPECT_EQ(r.system_error, 183u);
+    EXPECT_EQ(std::tie(r.fdi, r.step, r.system_error), std::tuple(FdiError::user_abort, FailedStep::kFolder, 183u));
     EXPECT_EQ(test::read_text(dest_ / "sub"), "a file");
 }
 

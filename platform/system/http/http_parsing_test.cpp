@@ -2,6 +2,8 @@
 // TLS version range.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "platform/system/http/curl_support.h"
 #include "platform/system/http/http_types.h"
 #include "platform/system/http/request_headers.h"
@@ -109,9 +111,8 @@ TEST(ResponseHeaders, StatusLinesAndLengthsTable) {
         const auto parsed = ResponseHeaders::parse(c.block);
         ASSERT_EQ(parsed.has_value(), c.valid);
         if (parsed) {
-            EXPECT_EQ(parsed->status_code(), c.status);
-            EXPECT_EQ(parsed->reason(), c.reason);
-            EXPECT_EQ(parsed->content_length(), c.length);
+            EXPECT_EQ(std::tuple(parsed->status_code(), parsed->reason(), parsed->content_length()),
+                      std::tie(c.status, c.reason, c.length));
         }
     }
 }
@@ -146,12 +147,8 @@ TEST(CrackUrl, Table) {
         UrlParts parts;
         ASSERT_EQ(crack_url(c.url, parts), c.error);
         if (c.error == 0) {
-            EXPECT_EQ(parts.scheme, c.scheme);
-            EXPECT_EQ(parts.host, c.host);
-            EXPECT_EQ(parts.port, c.port);
-            EXPECT_EQ(parts.path, c.path);
-            EXPECT_EQ(parts.extra, c.extra);
-            EXPECT_EQ(parts.request_target(), c.target);
+            EXPECT_EQ(std::tuple(parts.scheme, parts.host, parts.port, parts.path, parts.extra, parts.request_target()),
+                      std::tie(c.scheme, c.host, c.port, c.path, c.extra, c.target));
         }
     }
 }

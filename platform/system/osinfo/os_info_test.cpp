@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/utsname.h>
 
+#include <tuple>
+
 #include "platform/system/osinfo/os_info.h"
 #include "platform/text/utf.h"
 
@@ -25,11 +27,8 @@ TEST(OsVersionFromUname, ReleaseTexts) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.release);
         const OsVersion v = os_version_from_uname("Linux", c.release, "x86_64");
-        EXPECT_EQ(v.major, c.major);
-        EXPECT_EQ(v.minor, c.minor);
-        EXPECT_EQ(v.build, c.build);
-        EXPECT_EQ(v.service_pack_major, 0u);
-        EXPECT_EQ(v.platform_id, kVerPlatformWin32Nt);
+        EXPECT_EQ(std::tie(v.major, v.minor, v.build, v.service_pack_major, v.platform_id),
+                  std::tuple(c.major, c.minor, c.build, DWORD{0}, kVerPlatformWin32Nt));
     }
     EXPECT_TRUE(os_version_from_uname("Linux", "6.1", "aarch64").is_64bit);
     EXPECT_FALSE(os_version_from_uname("Linux", "6.1", "i686").is_64bit);
