@@ -57,9 +57,19 @@ void for_each_entry(const Node& list, const wchar_t* list_name, Visit visit) {
     }
 }
 
+// How many entries for_each_entry can visit at most, to size their array.
+std::size_t entry_bound(const Node& list) {
+    std::size_t count = 0;
+    for (const Node* entry = list.first_node(manifest::kSetVar); entry != nullptr; entry = entry->next_sibling()) {
+        ++count;
+    }
+    return count;
+}
+
 // First attribute is the key, the last the value; a later key replaces.
 StringMap read_pairs(const Node& list, const wchar_t* list_name) {
     std::vector<StringMap::value_type> entries;
+    entries.reserve(entry_bound(list));
     for_each_entry(list, list_name, [&](const Node& entry) {
         entries.emplace_back(value_of(entry.first_attribute()), value_of(entry.last_attribute()));
     });
@@ -69,6 +79,7 @@ StringMap read_pairs(const Node& list, const wchar_t* list_name) {
 // Key, expected value, type (last attribute); an earlier key stays.
 CompareMap read_comparisons(const Node& list) {
     std::vector<CompareMap::value_type> entries;
+    entries.reserve(entry_bound(list));
     for_each_entry(list, manifest::kCompareVals, [&](const Node& entry) {
         if (attribute_count(entry) < 2) {
             throw ManifestShapeError(std::wstring(manifest::kCompareVals) + L"/" +

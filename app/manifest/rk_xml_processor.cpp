@@ -1,6 +1,5 @@
 #include "app/manifest/rk_xml_processor.h"
 
-#include <cstdint>
 #include <string>
 
 #include "app/manifest/manifest_tree.h"
@@ -13,26 +12,6 @@ namespace {
 
 constexpr wchar_t kFile[] = L"RkXMLProcessor.cpp";
 constexpr wchar_t kParseFunction[] = L"CRkXMLProcessor::ParseXMLContent";
-constexpr wchar_t kByteOrderMark = 0xFEFF;
-// What narrowing makes of a character the single-byte form cannot hold.
-constexpr char kUnmappable = '?';
-
-// The bounded wide-to-multibyte conversion in the process's single-byte
-// form: characters up to U+00FF keep their value, others become '?'. A
-// leading byte order mark is dropped (it has no single-byte form).
-std::string narrow(const std::wstring& wide) {
-    const std::size_t skip = (!wide.empty() && wide.front() == kByteOrderMark) ? 1 : 0;
-    std::string out(wide.size() - skip, '\0');
-    // Indexed writes into a sized buffer: the loop vectorises.
-    const wchar_t* in = wide.data() + skip;
-    char* to = out.data();
-    const std::size_t n = out.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        const auto c = static_cast<std::uint32_t>(in[i]);
-        to[i] = c <= 0xFFu ? static_cast<char>(c) : kUnmappable;
-    }
-    return out;
-}
 
 bool is_true(const std::wstring& text) { return text == manifest::kTrue; }
 
@@ -52,9 +31,9 @@ bool CRkXMLProcessor::ParseXMLContent(std::wstring& detail) {
         return false;
     }
     try {
-        const std::string bytes = narrow(content_);
+        // The text's single-byte form, widened again for rapidxml, in one pass.
         NXMLParser::XMLParser parser;
-        if (!parser.ParseBuffer(bytes.data(), bytes.size())) {
+        if (!parser.ParseSingleByteForm(content_)) {
             detail = word::kXmlParsingFailed;
             return false;
         }

@@ -97,6 +97,10 @@ TEST(CRkXMLProcessor, ResultWordsAndLogLines) {
          L"Unable to parse XML: "},
         {"good", good, true, L"xmlparsingsuccess", nullptr},
         {"byte order mark", L"\xFEFF" + good, true, L"xmlparsingsuccess", nullptr},
+        {"UTF-8 byte order mark read as single bytes", L"\xFEFF\x00EF\x00BB\x00BF" + good, true,
+         L"xmlparsingsuccess", nullptr},
+        {"a mark of wide characters is not one", L"\x01EF\x00BB\x00BF" + good, false, L"xmlparsingfailed",
+         L"Unable to parse XML: "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <initializer_list>
+#include <iterator>
 #include <memory>
 #include <string_view>
 #include <utility>
@@ -71,9 +72,7 @@ public:
     // The list of `entries` (in source order, their texts anywhere): one
     // entry per key, as `repeated` says. One sort, the texts copied once.
     static SortedList FromEntries(std::vector<value_type> entries, RepeatedKey repeated) {
-        std::stable_sort(entries.begin(), entries.end(), [](const value_type& a, const value_type& b) {
-            return text::CodeUnitLess{}(a.first, b.first);
-        });
+        sort_by_key(entries);
         auto kept = entries.begin();
         for (auto run = entries.begin(); run != entries.end();) {
             auto run_end = run + 1;
@@ -131,6 +130,48 @@ public:
     friend bool operator==(const SortedList& a, const SortedList& b) { return a.entries_ == b.entries_; }
 
 private:
+    static bool key_less(const value_type& a, const value_type& b) { return text::CodeUnitLess{}(a.first, b.first); }
+
+    // A stable sort by key that takes the runs already in key order as they
+    // come and merges neighbours until one is left: a list written in key
+    // order costs one pass, one of a few ordered runs (numbered names) a few
+    // merges, and any other order as much as a merge sort.
+    static void sort_by_key(std::vector<value_type>& entries) {
+        std::vector<std::size_t> bounds{0};  // where each run starts, then the end
+        for (std::size_t i = 1; i < entries.size(); ++i) {
+            if (key_less(entries[i], entries[i - 1])) {
+                bounds.push_back(i);
+            }
+        }
+        bounds.push_back(entries.size());
+        if (bounds.size() <= 2) {
+            return;
+        }
+        std::vector<value_type> scratch;
+        scratch.reserve(entries.size());
+        std::vector<value_type>* from = &entries;
+        std::vector<value_type>* to = &scratch;
+        while (bounds.size() > 2) {
+            to->clear();
+            const std::size_t runs = bounds.size() - 1;
+            std::size_t kept = 1;
+            for (std::size_t r = 0; r < runs; r += 2) {
+                const auto first = from->begin() + static_cast<std::ptrdiff_t>(bounds[r]);
+                const auto middle = from->begin() + static_cast<std::ptrdiff_t>(bounds[r + 1]);
+                const std::size_t end = bounds[std::min(r + 2, runs)];
+                // Ties take the left run's entry first: the earlier one.
+                std::merge(first, middle, middle, from->begin() + static_cast<std::ptrdiff_t>(end),
+                           std::back_inserter(*to), key_less);
+                bounds[kept++] = end;
+            }
+            bounds.resize(kept);
+            std::swap(from, to);
+        }
+        if (from != &entries) {
+            entries.swap(scratch);
+        }
+    }
+
     const_iterator lower_bound(std::wstring_view key) const {
         return std::lower_bound(entries_.begin(), entries_.end(), key,
                                 [](const value_type& entry, std::wstring_view k) {

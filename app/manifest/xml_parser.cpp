@@ -1,6 +1,7 @@
 #include "app/manifest/xml_parser.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "app/manifest/manifest_words.h"
 #include "platform/logging/process_logger.h"
@@ -11,6 +12,10 @@ namespace {
 
 constexpr wchar_t kFile[] = L"XMLParser.cpp";
 constexpr wchar_t kByteOrderMark = 0xFEFF;
+// A UTF-8 byte order mark, as bytes in front of the single-byte text.
+constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
+// What narrowing makes of a character the single-byte form cannot hold.
+constexpr wchar_t kUnmappable = L'?';
 
 }  // namespace
 
@@ -28,7 +33,6 @@ bool XMLParser::ParseBuffer(const char* buffer, std::size_t length) {
         return false;
     }
     // A UTF-8 byte order mark in front of the single-byte text.
-    static constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
     if (length >= 3 && std::equal(buffer, buffer + 3, kUtf8Bom)) {
         buffer += 3;
         length -= 3;
@@ -39,6 +43,29 @@ bool XMLParser::ParseBuffer(const char* buffer, std::size_t length) {
         text_[i] = static_cast<wchar_t>(bytes[i]);
     }
     text_[length] = L'\0';
+    return RunXMLParse();
+}
+
+bool XMLParser::ParseSingleByteForm(std::wstring_view wide) {
+    document_ = std::make_unique<rapidxml::xml_document<wchar_t>>();
+    if (!wide.empty() && wide.front() == kByteOrderMark) {
+        wide.remove_prefix(1);  // no single-byte form
+    }
+    if (wide.size() >= 3 && std::equal(wide.begin(), wide.begin() + 3, kUtf8Bom, [](wchar_t w, char b) {
+            return w == static_cast<wchar_t>(static_cast<unsigned char>(b));
+        })) {
+        wide.remove_prefix(3);
+    }
+    const std::size_t length = wide.size();
+    text_.reset(new wchar_t[length + 1]);
+    // Indexed writes into a sized buffer: the loop vectorises.
+    const wchar_t* in = wide.data();
+    wchar_t* to = text_.get();
+    for (std::size_t i = 0; i < length; ++i) {
+        const auto c = static_cast<std::uint32_t>(in[i]);
+        to[i] = c <= 0xFFu ? static_cast<wchar_t>(c) : kUnmappable;
+    }
+    to[length] = L'\0';
     return RunXMLParse();
 }
 

@@ -28,6 +28,10 @@ public:
     // skipped) and parses them. False, with a level 1
     // line, when the text cannot be converted or is not well-formed XML.
     bool ParseBuffer(const char* buffer, std::size_t length);
+    // Parses what ParseBuffer parses of the single-byte form of `wide` (a
+    // leading U+FEFF dropped, characters above U+00FF read as '?'), in one
+    // pass without making the bytes.
+    bool ParseSingleByteForm(std::wstring_view wide);
 
     // The parsed document; null before a successful parse.
     const rapidxml::xml_document<wchar_t>* Document() const { return document_.get(); }
