@@ -12,10 +12,7 @@ namespace {
 EnvironmentReader reader(std::map<std::string, std::string> values) {
     return [values = std::move(values)](const std::string& name) -> std::optional<std::string> {
         const auto it = values.find(name);
-        if (it == values.end()) {
-            return std::nullopt;
-        }
-        return it->second;
+        return it == values.end() ? std::nullopt : std::optional<std::string>(it->second);
     };
 }
 
