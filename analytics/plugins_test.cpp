@@ -19,6 +19,7 @@
 #include "platform/logging/test/scoped_process_logger.h"
 #include "platform/system/http/test/test_server.h"
 #include "platform/system/paths.h"
+#include "platform/system/test/read_file.h"
 #include "platform/system/test/temp_root.h"
 #include "platform/text/utf.h"
 #include "xml_updater/document_signer.h"
@@ -243,9 +244,8 @@ TEST(BsiPlugin, RealEngineRunsASignedDocumentWithTheContentSubstitutions) {
     const fs::path content = root.path() / "content";
     fs::create_directories(content);
     std::ofstream(content / "engine.js") << "// $FileVersion=2.5.0 \n";
-    std::ifstream key_file(fs::path(RK_SOURCE_DIR) / "profile/dev-keys/document.key.pem");
-    const std::string pem((std::istreambuf_iterator<char>(key_file)), std::istreambuf_iterator<char>());
-    const auto key = rk::crypto::private_key_from_pem(pem);
+    const auto key = rk::crypto::private_key_from_pem(
+        rk::sys::test::read_file(fs::path(RK_SOURCE_DIR) / "profile/dev-keys/document.key.pem"));
     ASSERT_TRUE(key);
     const std::string document =
         "<UPDATEARRAY><UPDATE><UPDATECOMMANDS>"

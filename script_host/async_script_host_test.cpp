@@ -3,11 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "platform/logging/test/scoped_process_logger.h"
+#include "platform/system/test/read_file.h"
 #include "platform/text/utf.h"
 #include "script_host/async_script_host.h"
 #include "script_host/plugin_object.h"
@@ -20,8 +19,7 @@ namespace {
 using namespace std::chrono_literals;
 
 std::wstring read_signed_probe() {
-    std::ifstream in(RK_SIGNED_PROBE_SCRIPT, std::ios::binary);
-    return rk::text::utf8_to_wide(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+    return rk::text::utf8_to_wide(rk::sys::test::read_file(RK_SIGNED_PROBE_SCRIPT));
 }
 
 class AsyncHost : public testing::Test {

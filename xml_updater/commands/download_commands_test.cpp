@@ -96,12 +96,18 @@ public:
     std::vector<Report> reports;
 };
 
-class PlainProgress : public progress_manager {
+// Calls of a plain progress manager: "b", "p" once for a run of progress
+// reports, "e" with the status.
+class Ends : public progress_manager {
 public:
-    void begin(const std::wstring&, const std::wstring&) override { ++calls; }
-    void progress(const std::wstring&, std::uint64_t, std::uint64_t, std::uint64_t) override { ++calls; }
-    void end(const std::wstring&, int, const std::wstring&) override { ++calls; }
-    int calls = 0;
+    void begin(const std::wstring&, const std::wstring&) override { calls += "b"; }
+    void progress(const std::wstring&, std::uint64_t, std::uint64_t, std::uint64_t) override {
+        if (calls.empty() || calls.back() != 'p') {
+            calls += "p";
+        }
+    }
+    void end(const std::wstring&, int status, const std::wstring&) override { calls += "e" + std::to_string(status); }
+    std::string calls;
 };
 
 using FakeClock = web_cache::test::RecordingRetryClock;
@@ -171,22 +177,21 @@ TEST_F(DownloadEx, ConditionalAndRangeRequestsAgainstNginx) {
     EXPECT_TRUE(read_file(dest() / "w.bin") == first);
 
     const auto log = nginx.access_log();
-    ASSERT_EQ(log.size(), 6u);
-    EXPECT_EQ(log[0].status, 200);
+    std::vector<int> statuses;
+    for (const auto& entry : log) {
+        statuses.push_back(entry.status);
+    }
+    ASSERT_EQ(statuses, (std::vector<int>{200, 304, 200, 206, 200, 200}));
     EXPECT_EQ(log[0].body_bytes, first.size());
-    EXPECT_EQ(log[1].status, 304);
     EXPECT_EQ(log[1].body_bytes, 0u);
     EXPECT_FALSE(log[1].if_none_match.empty());
     EXPECT_FALSE(log[1].if_modified_since.empty());
-    EXPECT_EQ(log[2].status, 200);
     EXPECT_EQ(log[2].if_none_match, log[1].if_none_match);
-    EXPECT_EQ(log[3].status, 206);
     EXPECT_EQ(log[3].range, "bytes=" + std::to_string(changed.size() / 2) + "-");
     EXPECT_FALSE(log[3].if_range.empty());
     EXPECT_EQ(log[3].body_bytes, changed.size() - changed.size() / 2);
     EXPECT_EQ(log[5].if_none_match, "W/\"weak-1\"");
     EXPECT_TRUE(log[5].range.empty());
-    EXPECT_EQ(log[5].status, 200);
 }
 
 // rkctl runs the document in a child process that is killed (SIGKILL) in
@@ -277,10 +282,10 @@ TEST_F(DownloadEx, ProgressGoesToExtendedManagersOnlyAndNeedsAnId) {
     EXPECT_EQ(ex->reports[2].call, "begin");
     EXPECT_EQ(ex->reports.back().call, "end");
 
-    auto plain = std::make_shared<PlainProgress>();
+    auto plain = std::make_shared<Ends>();
     fs::remove_all(dest());
     ASSERT_TRUE(run(document(location + " id=\"f\" ProgressPipeName=\"p\""), plain));
-    EXPECT_EQ(plain->calls, 0);
+    EXPECT_EQ(plain->calls, "");
     EXPECT_TRUE(logged(L"No progress_manager_ex instance.Progress information on DownloadEx will not be reported."));
 }
 
@@ -337,17 +342,6 @@ TEST_F(DownloadEx, RefusedConnectionsRunTheRetryScheduleThenFail) {
     EXPECT_EQ(progress->reports.back().status, 7);
 }
 
-class Ends : public progress_manager {
-public:
-    void begin(const std::wstring&, const std::wstring&) override { calls += "b"; }
-    void progress(const std::wstring&, std::uint64_t, std::uint64_t, std::uint64_t) override {
-        if (calls.empty() || calls.back() != 'p') {
-            calls += "p";
-        }
-    }
-    void end(const std::wstring&, int status, const std::wstring&) override { calls += "e" + std::to_string(status); }
-    std::string calls;
-};
 
 // DOWNLOAD against one test server serving every file the tests fetch.
 class Download : public DownloadEx {

@@ -4,11 +4,11 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <set>
 #include <stdexcept>
 
 #include "platform/system/paths.h"
+#include "platform/system/test/read_file.h"
 #include "platform/system/test/temp_root.h"
 #include "platform/text/utf.h"
 #include "xml_updater/substitutions/test/log_capture.h"
@@ -19,6 +19,7 @@ namespace XMLUpdater::v2::web_cache {
 namespace {
 
 namespace fs = std::filesystem;
+using rk::sys::test::read_file;
 
 KeyValueStore full_store() {
     KeyValueStore store;
@@ -62,8 +63,8 @@ TEST(MetadataStore, RoundTripsEveryKeyAndType) {
 // corpus/skvs/*.skvs were written by Python and the openssl command line
 // from the documented layout, independently of this code.
 TEST(MetadataStore, ReadsFilesOfAnIndependentWriter) {
-    std::ifstream in(fs::path(RK_WEB_CACHE_DIR) / "corpus" / "skvs" / "typed.skvs", std::ios::binary);
-    const std::vector<std::uint8_t> file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string bytes = read_file(fs::path(RK_WEB_CACHE_DIR) / "corpus" / "skvs" / "typed.skvs");
+    const std::vector<std::uint8_t> file(bytes.begin(), bytes.end());
     KeyValueStore expected;
     expected.set(L"Host", L"h");
     expected.set(L"Path", L"/p");
@@ -118,10 +119,6 @@ protected:
     static void write(const fs::path& path, const std::string& bytes) {
         std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
     }
-    static std::string read(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
     // An object with complete metadata and `data` on disk.
     void seed(const std::string& data) {
         Cached_object object(wdir(), L"file.bin", L"example.com", L"/file.bin");
@@ -155,7 +152,7 @@ TEST_F(CachedObjectTest, MetadataThatDoesNotDescribeTheDataIsForgottenButTheData
         Cached_object object(wdir(), L"file.bin", c.host, L"/file.bin");
         EXPECT_EQ(object.metadata().contains(L"ETag"), c.logged == nullptr) << c.name;
         EXPECT_EQ(object.metadata().get(L"Host"), c.host) << c.name;
-        EXPECT_EQ(read(dir() / "file.bin"), "0123456789") << c.name;
+        EXPECT_EQ(read_file(dir() / "file.bin"), "0123456789") << c.name;
         const bool logged = !log_.lines.empty() && log_.lines[0].level == 3 &&
                             log_.lines[0].text.find(rk::text::utf8_to_wide(c.logged ? c.logged : "-")) != std::wstring::npos;
         EXPECT_EQ(logged, c.logged != nullptr) << c.name << "\n" << rk::text::wide_to_utf8(log_.Dump());
@@ -184,9 +181,9 @@ TEST_F(CachedObjectTest, LinksAreRemovedNotFollowed) {
     object.begin_data(false);
     object.write_data(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>("new"), 3));
     object.end_data();
-    EXPECT_EQ(read(victim), "keep");
+    EXPECT_EQ(read_file(victim), "keep");
     EXPECT_FALSE(fs::is_symlink(dir() / "file.bin"));
-    EXPECT_EQ(read(dir() / "file.bin"), "new");
+    EXPECT_EQ(read_file(dir() / "file.bin"), "new");
 }
 
 TEST_F(CachedObjectTest, NamesThatLeaveTheFolderAreRefused) {

@@ -5,10 +5,10 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "platform/system/http/test/test_server.h"
 #include "platform/system/paths.h"
+#include "platform/system/test/read_file.h"
 #include "platform/system/test/temp_root.h"
 #include "platform/text/utf.h"
 #include "xml_updater/web_cache/cached_object.h"
@@ -65,10 +65,6 @@ class FetcherTest : public ::testing::Test {
 protected:
     std::wstring dir() const { return rk::sys::wide_path(root_.path() / "cache"); }
     fs::path data() const { return root_.path() / "cache" / "file.bin"; }
-    std::string read_data() const {
-        std::ifstream in(data(), std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
     // The first `size` bytes on disk with metadata of a strong or weak ETag.
     void seed_partial(const std::string& host, std::size_t size, const std::wstring& etag) {
         Cached_object object(dir(), L"file.bin", rk::text::utf8_to_wide(host), L"/file.bin");
@@ -171,7 +167,8 @@ TEST_F(FetcherTest, FaultyAnswersEndInTheWholeFileOrAClearError) {
         EXPECT_EQ(clock.sleeps, c.sleeps);
         const auto requests = server.requests();
         EXPECT_EQ(requests.size(), c.requests);
-        EXPECT_TRUE(read_data() == body().substr(0, c.left)) << "size " << read_data().size();
+        const std::string left = rk::sys::test::read_file(data());
+        EXPECT_TRUE(left == body().substr(0, c.left)) << "size " << left.size();
         if (c.error) {
             EXPECT_EQ(what.rfind("Unexpected error encountered by http_robo_fetch()", 0), 0u) << what;
         }

@@ -150,7 +150,10 @@ TEST(ResponsePlan, AcceptsOnlyAnswersThatFitTheCachedData) {
     }
 }
 
-TEST(FetcherErrors, CategoriesGroupTheirValues) {
+TEST(FetcherErrors, CategoriesNameAndGroupTheirValues) {
+    // Documented names ("winhttp_category" is in the download tests' log lines).
+    EXPECT_STREQ(http_fetcher_error_category().name(), "HttpFetcherErrorCategory");
+    EXPECT_STREQ(http_fetcher_failure_category().name(), "HttpFetcherFailureCategory");
     const struct {
         int value;
         const char* message;
