@@ -5,6 +5,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/config/obfuscated_reg_key.h"
@@ -348,12 +349,11 @@ TEST_F(RegKeyTest, ObfuscatedKeyRoundTripsEveryTypeAndRefusesPlainValues) {
     ASSERT_EQ(0, key.QueryGuidValue(L"guid", guid_back));
     ASSERT_EQ(0, key.QueryBinaryValue(L"bin", bin_back, &bin_size));
     ASSERT_EQ(0, key.QueryMultiStringValue(L"ms", multi, &multi_chars));
-    EXPECT_EQ(0xDEADBEEFu, dw);
-    EXPECT_EQ(42u, qw);
-    EXPECT_EQ(L"secret \u00e9", text);
+    EXPECT_EQ(std::tuple(dw, qw, text, std::vector<std::uint8_t>(bin_back, bin_back + bin_size),
+                         std::wstring(multi, multi_chars)),
+              std::tuple(0xDEADBEEFu, 42u, L"secret \u00e9", std::vector<std::uint8_t>(bin, bin + 3),
+                         std::wstring(L"one\0two\0\0", 9)));
     EXPECT_EQ(guid, guid_back);
-    EXPECT_EQ(std::vector<std::uint8_t>(bin, bin + 3), std::vector<std::uint8_t>(bin_back, bin_back + bin_size));
-    EXPECT_EQ(0, std::wmemcmp(multi, L"one\0two\0\0", 9));
     EXPECT_EQ(13, key.QueryDWORDValue(L"sz", dw));  // the stored type still counts
 
     // Stored as REG_BINARY in the scrambled layout; no plain text in it.
