@@ -16,19 +16,21 @@ std::wstring_view value_of(const Attribute* attribute) {
     return std::wstring_view(attribute->value(), attribute->value_size());
 }
 
-const Node& child(const Node& parent, const wchar_t* name) {
-    const Node* found = parent.first_node(name);
+// Names are passed with their lengths: rapidxml measures a name given
+// without one at every call.
+const Node& child(const Node& parent, std::wstring_view name) {
+    const Node* found = parent.first_node(name.data(), name.size());
     if (found == nullptr) {
-        throw ManifestShapeError(name);
+        throw ManifestShapeError(std::wstring(name));
     }
     return *found;
 }
 
 // The next sibling of that name, as the product walks PRECONDITION.
-const Node& next_sibling(const Node& node, const wchar_t* name) {
-    const Node* found = node.next_sibling(name);
+const Node& next_sibling(const Node& node, std::wstring_view name) {
+    const Node* found = node.next_sibling(name.data(), name.size());
     if (found == nullptr) {
-        throw ManifestShapeError(name);
+        throw ManifestShapeError(std::wstring(name));
     }
     return *found;
 }
@@ -41,12 +43,17 @@ std::size_t attribute_count(const Node& node) {
     return count;
 }
 
+const Node* first_entry(const Node& list) {
+    constexpr std::wstring_view kSetVar = manifest::kSetVar;
+    return list.first_node(kSetVar.data(), kSetVar.size());
+}
+
 // The first SETVAR child and every sibling after it, whatever its name.
 // Comments and text are not elements: rapidxml's default flags make no nodes
 // of them, and data nodes are skipped.
 template <typename Visit>
 void for_each_entry(const Node& list, const wchar_t* list_name, Visit visit) {
-    for (const Node* entry = list.first_node(manifest::kSetVar); entry != nullptr; entry = entry->next_sibling()) {
+    for (const Node* entry = first_entry(list); entry != nullptr; entry = entry->next_sibling()) {
         if (entry->type() != rapidxml::node_element) {
             continue;
         }
@@ -60,7 +67,7 @@ void for_each_entry(const Node& list, const wchar_t* list_name, Visit visit) {
 // How many entries for_each_entry can visit at most, to size their array.
 std::size_t entry_bound(const Node& list) {
     std::size_t count = 0;
-    for (const Node* entry = list.first_node(manifest::kSetVar); entry != nullptr; entry = entry->next_sibling()) {
+    for (const Node* entry = first_entry(list); entry != nullptr; entry = entry->next_sibling()) {
         ++count;
     }
     return count;

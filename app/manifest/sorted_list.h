@@ -43,16 +43,19 @@ public:
     // As std::map's: of a repeated key the first entry stays.
     SortedList(std::initializer_list<value_type> entries)
         : SortedList(FromEntries(std::vector<value_type>(entries), RepeatedKey::kEarlierStays)) {}
-    SortedList(const SortedList& other) : entries_(other.entries_), blocks_(other.blocks_) {}
+    SortedList(const SortedList& other)
+        : entries_(other.entries_), first_block_(other.first_block_), more_blocks_(other.more_blocks_) {}
     SortedList(SortedList&& other) noexcept
         : entries_(std::exchange(other.entries_, {})),
-          blocks_(std::exchange(other.blocks_, {})),
+          first_block_(std::exchange(other.first_block_, {})),
+          more_blocks_(std::exchange(other.more_blocks_, {})),
           next_(std::exchange(other.next_, nullptr)),
           left_(std::exchange(other.left_, 0)) {}
     SortedList& operator=(const SortedList& other) {
         if (this != &other) {
             entries_ = other.entries_;
-            blocks_ = other.blocks_;
+            first_block_ = other.first_block_;
+            more_blocks_ = other.more_blocks_;
             next_ = nullptr;  // the free tail of a shared block is not ours to fill
             left_ = 0;
         }
@@ -61,7 +64,8 @@ public:
     SortedList& operator=(SortedList&& other) noexcept {
         if (this != &other) {
             entries_ = std::exchange(other.entries_, {});
-            blocks_ = std::exchange(other.blocks_, {});
+            first_block_ = std::exchange(other.first_block_, {});
+            more_blocks_ = std::exchange(other.more_blocks_, {});
             next_ = std::exchange(other.next_, nullptr);
             left_ = std::exchange(other.left_, 0);
         }
@@ -132,43 +136,100 @@ public:
 private:
     static bool key_less(const value_type& a, const value_type& b) { return text::CodeUnitLess{}(a.first, b.first); }
 
-    // A stable sort by key that takes the runs already in key order as they
-    // come and merges neighbours until one is left: a list written in key
-    // order costs one pass, one of a few ordered runs (numbered names) a few
-    // merges, and any other order as much as a merge sort.
-    static void sort_by_key(std::vector<value_type>& entries) {
-        std::vector<std::size_t> bounds{0};  // where each run starts, then the end
-        for (std::size_t i = 1; i < entries.size(); ++i) {
-            if (key_less(entries[i], entries[i - 1])) {
-                bounds.push_back(i);
-            }
+    // Short lists are sorted by insertion in place.
+    static constexpr std::size_t kInsertionSortMax = 16;
+
+    // The end of the run of entries in key order that starts at `from`.
+    static std::size_t run_end(const std::vector<value_type>& entries, std::size_t from) {
+        std::size_t i = from + 1;
+        while (i < entries.size() && !key_less(entries[i], entries[i - 1])) {
+            ++i;
         }
-        bounds.push_back(entries.size());
-        if (bounds.size() <= 2) {
+        return i;
+    }
+
+    // A stable sort by key that takes the runs already in key order as they
+    // come and merges neighbouring runs, the shorter ones first (the rules
+    // of Timsort's run stack, which bound the work to n log n): a list
+    // written in key order costs one pass, one of a few ordered runs
+    // (numbered names) little more, any other order a merge sort.
+    static void sort_by_key(std::vector<value_type>& entries) {
+        const std::size_t n = entries.size();
+        if (n < 2 || run_end(entries, 0) == n) {
             return;
         }
-        std::vector<value_type> scratch;
-        scratch.reserve(entries.size());
-        std::vector<value_type>* from = &entries;
-        std::vector<value_type>* to = &scratch;
-        while (bounds.size() > 2) {
-            to->clear();
-            const std::size_t runs = bounds.size() - 1;
-            std::size_t kept = 1;
-            for (std::size_t r = 0; r < runs; r += 2) {
-                const auto first = from->begin() + static_cast<std::ptrdiff_t>(bounds[r]);
-                const auto middle = from->begin() + static_cast<std::ptrdiff_t>(bounds[r + 1]);
-                const std::size_t end = bounds[std::min(r + 2, runs)];
-                // Ties take the left run's entry first: the earlier one.
-                std::merge(first, middle, middle, from->begin() + static_cast<std::ptrdiff_t>(end),
-                           std::back_inserter(*to), key_less);
-                bounds[kept++] = end;
+        if (n <= kInsertionSortMax) {
+            for (std::size_t i = 1; i < n; ++i) {
+                value_type entry = entries[i];
+                std::size_t j = i;
+                for (; j > 0 && key_less(entry, entries[j - 1]); --j) {
+                    entries[j] = entries[j - 1];
+                }
+                entries[j] = entry;
             }
-            bounds.resize(kept);
-            std::swap(from, to);
+            return;
         }
-        if (from != &entries) {
-            entries.swap(scratch);
+        struct Run {
+            std::size_t start;
+            std::size_t size;
+        };
+        std::vector<Run> runs;
+        std::vector<value_type> scratch;
+        const auto merge_at = [&](std::size_t i) {
+            merge_runs(entries, runs[i].start, runs[i + 1].start, runs[i + 1].start + runs[i + 1].size, scratch);
+            runs[i].size += runs[i + 1].size;
+            runs.erase(runs.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+        };
+        for (std::size_t start = 0; start < n;) {
+            const std::size_t end = run_end(entries, start);
+            runs.push_back({start, end - start});
+            start = end;
+            while (runs.size() > 1) {
+                std::size_t i = runs.size() - 2;
+                if ((i > 0 && runs[i - 1].size <= runs[i].size + runs[i + 1].size) ||
+                    (i > 1 && runs[i - 2].size <= runs[i - 1].size + runs[i].size)) {
+                    if (runs[i - 1].size < runs[i + 1].size) {
+                        --i;
+                    }
+                } else if (runs[i].size > runs[i + 1].size) {
+                    break;
+                }
+                merge_at(i);
+            }
+        }
+        while (runs.size() > 1) {
+            merge_at(runs.size() - 2);
+        }
+    }
+
+    // Merges the neighbouring runs [first, middle) and [middle, last) in
+    // place, the shorter one moved out to `scratch`; of equal keys the left
+    // run's entry comes first.
+    static void merge_runs(std::vector<value_type>& entries, std::size_t first, std::size_t middle, std::size_t last,
+                           std::vector<value_type>& scratch) {
+        value_type* const e = entries.data();
+        if (middle - first <= last - middle) {
+            scratch.assign(e + first, e + middle);
+            std::size_t i = 0;
+            std::size_t j = middle;
+            std::size_t to = first;
+            while (i < scratch.size() && j < last) {
+                e[to++] = key_less(e[j], scratch[i]) ? e[j++] : scratch[i++];
+            }
+            while (i < scratch.size()) {
+                e[to++] = scratch[i++];
+            }
+        } else {
+            scratch.assign(e + middle, e + last);
+            std::size_t i = scratch.size();
+            std::size_t j = middle;
+            std::size_t to = last;
+            while (i > 0 && j > first) {
+                e[--to] = key_less(scratch[i - 1], e[j - 1]) ? e[--j] : scratch[--i];
+            }
+            while (i > 0) {
+                e[--to] = scratch[--i];
+            }
         }
     }
 
@@ -215,7 +276,8 @@ private:
             to = new_block(text.size());
         } else {
             // Blocks grow with the list: a list of a few entries stays small.
-            const std::size_t grown = kFirstBlockChars << std::min<std::size_t>(blocks_.size(), 6);
+            const std::size_t grown = kFirstBlockChars
+                                      << (first_block_ == nullptr ? 0 : std::min<std::size_t>(more_blocks_.size() + 1, 6));
             const std::size_t size = std::max(text.size(), std::min(kBlockChars, grown));
             to = new_block(size);
             next_ = to + text.size();
@@ -233,13 +295,20 @@ private:
     wchar_t* new_block(std::size_t chars) {
         auto block = std::make_shared_for_overwrite<wchar_t[]>(chars);
         wchar_t* at = block.get();
-        blocks_.push_back(std::move(block));
+        if (first_block_ == nullptr) {
+            first_block_ = std::move(block);
+        } else {
+            more_blocks_.push_back(std::move(block));
+        }
         return at;
     }
 
     std::vector<value_type> entries_;
-    std::vector<std::shared_ptr<const wchar_t[]>> blocks_;
-    // The free tail of the last block, when this list made that block.
+    // Most lists need one block: it is kept apart, so that neither a list
+    // nor its copy allocates for the array of blocks.
+    std::shared_ptr<const wchar_t[]> first_block_;
+    std::vector<std::shared_ptr<const wchar_t[]>> more_blocks_;
+    // The free tail of the block this list fills, one it made itself.
     wchar_t* next_ = nullptr;
     std::size_t left_ = 0;
 };
