@@ -17,6 +17,25 @@ constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 // What narrowing makes of a character the single-byte form cannot hold.
 constexpr wchar_t kUnmappable = L'?';
 
+// Whether `text` holds more than `limit` '<'. Counted in blocks of fixed
+// size (the inner loop vectorises), stopping once past the limit.
+bool more_openings_than(const wchar_t* text, std::size_t length, std::size_t limit) {
+    constexpr std::size_t kBlock = 64;
+    std::size_t openings = 0;
+    std::size_t i = 0;
+    for (; i + kBlock <= length && openings <= limit; i += kBlock) {
+        std::uint32_t in_block = 0;
+        for (std::size_t k = 0; k < kBlock; ++k) {
+            in_block += text[i + k] == L'<' ? 1u : 0u;
+        }
+        openings += in_block;
+    }
+    for (; i < length; ++i) {
+        openings += text[i] == L'<' ? 1u : 0u;
+    }
+    return openings > limit;
+}
+
 }  // namespace
 
 XMLParser::~XMLParser() = default;
@@ -39,11 +58,12 @@ bool XMLParser::ParseBuffer(const char* buffer, std::size_t length) {
     }
     text_.reset(new wchar_t[length + 1]);
     const auto* bytes = reinterpret_cast<const unsigned char*>(buffer);
+    wchar_t* to = text_.get();
     for (std::size_t i = 0; i < length; ++i) {
-        text_[i] = static_cast<wchar_t>(bytes[i]);
+        to[i] = static_cast<wchar_t>(bytes[i]);
     }
-    text_[length] = L'\0';
-    return RunXMLParse();
+    to[length] = L'\0';
+    return RunXMLParse(length);
 }
 
 bool XMLParser::ParseSingleByteForm(std::wstring_view wide) {
@@ -66,16 +86,18 @@ bool XMLParser::ParseSingleByteForm(std::wstring_view wide) {
         to[i] = c <= 0xFFu ? static_cast<wchar_t>(c) : kUnmappable;
     }
     to[length] = L'\0';
-    return RunXMLParse();
+    return RunXMLParse(length);
 }
 
-bool XMLParser::RunXMLParse() {
+bool XMLParser::RunXMLParse(std::size_t length) {
     wchar_t* start = text_.get();
     if (*start == kByteOrderMark) {
         ++start;
     }
     try {
-        if (ElementDepth(start) > kMaxElementDepth) {
+        // Every element opens with a '<': a text with few of them cannot
+        // nest too deeply, and is not scanned.
+        if (more_openings_than(text_.get(), length, kMaxElementDepth) && ElementDepth(start) > kMaxElementDepth) {
             throw rapidxml::parse_error("element nesting too deep", start);
         }
         document_->parse<0>(start);

@@ -41,7 +41,8 @@ public:
     static std::size_t ElementDepth(std::wstring_view text);
 
 private:
-    bool RunXMLParse();
+    // Parses text_, which holds `length` characters and a terminating zero.
+    bool RunXMLParse(std::size_t length);
 
     std::unique_ptr<rapidxml::xml_document<wchar_t>> document_;
     std::unique_ptr<wchar_t[]> text_;
