@@ -5,6 +5,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include <rapidxml/rapidxml.hpp>
 
@@ -12,9 +13,10 @@
 
 namespace rk::app {
 
-// What the walk takes from a manifest.
+// What the walk takes from a manifest. The polling text views the parsed
+// document; the lists hold their own texts.
 struct ManifestContent {
-    std::wstring polling_minutes;
+    std::wstring_view polling_minutes;
     StringMap prereq;
     StringMap reg_info;
     CompareMap compare_vals;

@@ -48,7 +48,7 @@ bool CRkXMLProcessor::ParseXMLContent(std::wstring& detail) {
             return false;
         }
         pollingTime_ = content.polling_minutes;
-        const auto copy_flag = [&](const wchar_t* key, std::wstring& field) {
+        const auto copy_flag = [&](std::wstring_view key, std::wstring& field) {
             if (const auto it = content.prereq.find(key); it != content.prereq.end()) {
                 field.assign(it->second);
             }

@@ -1,10 +1,12 @@
 // SortedList: one of the manifest's lists, a map from wide-text keys to
 // texts (or pairs of texts) ordered by key. The entries are one flat array
 // of views sorted by key and searched by bisection; the texts they view are
-// carved from 16 KiB blocks that the list shares with its copies, which
-// never write into them. So building a list from a whole manifest element
-// (FromEntries) costs a sort and a few blocks, and a copy costs the array
-// alone, instead of a tree node and two strings per entry.
+// carved from blocks of up to 16 KiB. A copy shares both: the array until
+// one of them changes (then it copies it), the blocks always, as nothing
+// rewrites a text and a copy never writes into a shared block. So building
+// a list from a whole manifest element (FromEntries) costs a sort and a few
+// blocks, and a copy a few reference counts, instead of a tree node and two
+// strings per entry.
 #pragma once
 
 #include <algorithm>
@@ -38,6 +40,7 @@ public:
     // a large list reuses heap pages instead of faulting in fresh mappings.
     static constexpr std::size_t kBlockChars = 4096;
     static constexpr std::size_t kFirstBlockChars = 64;
+    static constexpr std::size_t kShortText = 32;
 
     SortedList() = default;
     // As std::map's: of a repeated key the first entry stays.
@@ -80,7 +83,7 @@ public:
         auto kept = entries.begin();
         for (auto run = entries.begin(); run != entries.end();) {
             auto run_end = run + 1;
-            while (run_end != entries.end() && run_end->first == run->first) {
+            while (run_end != entries.end() && same_key(run_end->first, run->first)) {
                 ++run_end;
             }
             *kept++ = repeated == RepeatedKey::kLaterWins ? *(run_end - 1) : *run;
@@ -97,44 +100,72 @@ public:
             key = list.keep(key);
             mapped = list.keep_mapped(mapped);
         }
-        list.entries_ = std::move(entries);
+        list.entries_ = std::make_shared<std::vector<value_type>>(std::move(entries));
         return list;
     }
 
-    const_iterator begin() const { return entries_.begin(); }
-    const_iterator end() const { return entries_.end(); }
-    size_type size() const { return entries_.size(); }
-    bool empty() const { return entries_.empty(); }
+    const_iterator begin() const { return entries().begin(); }
+    const_iterator end() const { return entries().end(); }
+    size_type size() const { return entries().size(); }
+    bool empty() const { return entries().empty(); }
 
     const_iterator find(std::wstring_view key) const {
         const auto at = lower_bound(key);
-        return at != entries_.end() && at->first == key ? at : entries_.end();
+        return at != end() && same_key(at->first, key) ? at : end();
     }
-    bool contains(std::wstring_view key) const { return find(key) != entries_.end(); }
+    bool contains(std::wstring_view key) const { return find(key) != end(); }
 
     // Adds the entry, or gives an existing key this value.
     void insert_or_assign(std::wstring_view key, const Mapped& mapped) {
         const auto at = lower_bound(key);
-        if (at != entries_.end() && at->first == key) {
-            entries_[static_cast<std::size_t>(at - entries_.begin())].second = keep_mapped(mapped);
+        const auto index = static_cast<std::size_t>(at - begin());
+        if (at != end() && same_key(at->first, key)) {
+            const Mapped kept = keep_mapped(mapped);
+            own_entries()[index].second = kept;
         } else {
-            insert_at(at, key, mapped);
+            insert_at(index, key, mapped);
         }
     }
     // Adds the entry unless the key is there; true when added.
     bool emplace(std::wstring_view key, const Mapped& mapped) {
         const auto at = lower_bound(key);
-        if (at != entries_.end() && at->first == key) {
+        if (at != end() && same_key(at->first, key)) {
             return false;
         }
-        insert_at(at, key, mapped);
+        insert_at(static_cast<std::size_t>(at - begin()), key, mapped);
         return true;
     }
 
-    friend bool operator==(const SortedList& a, const SortedList& b) { return a.entries_ == b.entries_; }
+    friend bool operator==(const SortedList& a, const SortedList& b) { return a.entries() == b.entries(); }
 
 private:
     static bool key_less(const value_type& a, const value_type& b) { return text::CodeUnitLess{}(a.first, b.first); }
+    // Inline, as key_less: short keys cost less than a library call.
+    static bool same_key(std::wstring_view a, std::wstring_view b) {
+        if (a.size() != b.size()) {
+            return false;
+        }
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            if (a[i] != b[i]) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    const std::vector<value_type>& entries() const {
+        static const std::vector<value_type> kNone;
+        return entries_ ? *entries_ : kNone;
+    }
+    // The entries to change: copied first when a copy of the list shares them.
+    std::vector<value_type>& own_entries() {
+        if (!entries_) {
+            entries_ = std::make_shared<std::vector<value_type>>();
+        } else if (entries_.use_count() > 1) {
+            entries_ = std::make_shared<std::vector<value_type>>(*entries_);
+        }
+        return *entries_;
+    }
 
     // Short lists are sorted by insertion in place.
     static constexpr std::size_t kInsertionSortMax = 16;
@@ -234,18 +265,18 @@ private:
     }
 
     const_iterator lower_bound(std::wstring_view key) const {
-        return std::lower_bound(entries_.begin(), entries_.end(), key,
+        return std::lower_bound(begin(), end(), key,
                                 [](const value_type& entry, std::wstring_view k) {
                                     return text::CodeUnitLess{}(entry.first, k);
                                 });
     }
 
-    void insert_at(const_iterator at, std::wstring_view key, const Mapped& mapped) {
-        const auto index = at - entries_.begin();
+    void insert_at(std::size_t index, std::wstring_view key, const Mapped& mapped) {
         // Texts first: a key or value that views this list's own blocks
         // stays valid, blocks never move.
         value_type entry{keep(key), keep_mapped(mapped)};
-        entries_.insert(entries_.begin() + index, entry);
+        auto& entries = own_entries();
+        entries.insert(entries.begin() + static_cast<std::ptrdiff_t>(index), entry);
     }
 
     static std::size_t text_size(std::wstring_view text) { return text.size(); }
@@ -283,7 +314,13 @@ private:
             next_ = to + text.size();
             left_ = size - text.size();
         }
-        std::copy(text.begin(), text.end(), to);
+        if (text.size() <= kShortText) {
+            for (std::size_t i = 0; i < text.size(); ++i) {  // no library call for a short text
+                to[i] = text[i];
+            }
+        } else {
+            std::copy(text.begin(), text.end(), to);
+        }
         return {to, text.size()};
     }
     std::wstring_view keep_mapped(std::wstring_view text) { return keep(text); }
@@ -303,7 +340,8 @@ private:
         return at;
     }
 
-    std::vector<value_type> entries_;
+    // Shared by copies until one of them changes.
+    std::shared_ptr<std::vector<value_type>> entries_;
     // Most lists need one block: it is kept apart, so that neither a list
     // nor its copy allocates for the array of blocks.
     std::shared_ptr<const wchar_t[]> first_block_;
