@@ -23,12 +23,15 @@ bool more_openings_than(const wchar_t* text, std::size_t length, std::size_t lim
     constexpr std::size_t kBlock = 64;
     std::size_t openings = 0;
     std::size_t i = 0;
-    for (; i + kBlock <= length && openings <= limit; i += kBlock) {
+    for (; i + kBlock <= length; i += kBlock) {
         std::uint32_t in_block = 0;
         for (std::size_t k = 0; k < kBlock; ++k) {
             in_block += text[i + k] == L'<' ? 1u : 0u;
         }
         openings += in_block;
+        if (openings > limit) {
+            return true;
+        }
     }
     for (; i < length; ++i) {
         openings += text[i] == L'<' ? 1u : 0u;
