@@ -59,9 +59,9 @@ bool XMLParser::ParseBuffer(const char* buffer, std::size_t length) {
         buffer += 3;
         length -= 3;
     }
-    text_.reset(new wchar_t[length + 1]);
+    text_ = document_->allocate_string(nullptr, length + 1);
     const auto* bytes = reinterpret_cast<const unsigned char*>(buffer);
-    wchar_t* to = text_.get();
+    wchar_t* to = text_;
     for (std::size_t i = 0; i < length; ++i) {
         to[i] = static_cast<wchar_t>(bytes[i]);
     }
@@ -80,10 +80,10 @@ bool XMLParser::ParseSingleByteForm(std::wstring_view wide) {
         wide.remove_prefix(3);
     }
     const std::size_t length = wide.size();
-    text_.reset(new wchar_t[length + 1]);
+    text_ = document_->allocate_string(nullptr, length + 1);
     // Indexed writes into a sized buffer: the loop vectorises.
     const wchar_t* in = wide.data();
-    wchar_t* to = text_.get();
+    wchar_t* to = text_;
     for (std::size_t i = 0; i < length; ++i) {
         const auto c = static_cast<std::uint32_t>(in[i]);
         to[i] = c <= 0xFFu ? static_cast<wchar_t>(c) : kUnmappable;
@@ -93,14 +93,14 @@ bool XMLParser::ParseSingleByteForm(std::wstring_view wide) {
 }
 
 bool XMLParser::RunXMLParse(std::size_t length) {
-    wchar_t* start = text_.get();
+    wchar_t* start = text_;
     if (*start == kByteOrderMark) {
         ++start;
     }
     try {
         // Every element opens with a '<': a text with few of them cannot
         // nest too deeply, and is not scanned.
-        if (more_openings_than(text_.get(), length, kMaxElementDepth) && ElementDepth(start) > kMaxElementDepth) {
+        if (more_openings_than(text_, length, kMaxElementDepth) && ElementDepth(start) > kMaxElementDepth) {
             throw rapidxml::parse_error("element nesting too deep", start);
         }
         document_->parse<0>(start);
@@ -112,6 +112,7 @@ bool XMLParser::RunXMLParse(std::size_t length) {
         }
     }
     document_.reset();
+    text_ = nullptr;
     return false;
 }
 

@@ -45,7 +45,10 @@ private:
     bool RunXMLParse(std::size_t length);
 
     std::unique_ptr<rapidxml::xml_document<wchar_t>> document_;
-    std::unique_ptr<wchar_t[]> text_;
+    // The wide text, in the document's own memory (for a small manifest its
+    // first block, which the document carries inside it): it goes with the
+    // document.
+    wchar_t* text_ = nullptr;
 };
 
 }  // namespace NXMLParser
