@@ -1,5 +1,9 @@
 #include "app/manifest/manifest_tree.h"
 
+#include <cstddef>
+#include <memory>
+#include <new>
+#include <span>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -73,30 +77,60 @@ std::size_t entry_bound(const Node& list) {
     return count;
 }
 
+// A list element's entries in document order, as views into the document:
+// on the stack for a typical list, else in a vector.
+template <typename List>
+class EntryBuffer {
+public:
+    using Entry = typename List::value_type;
+
+    explicit EntryBuffer(std::size_t bound) {
+        if (bound > kSmall) {
+            large_.reserve(bound);
+        }
+    }
+    void add(const Entry& entry) {
+        if (large_.capacity() != 0) {
+            large_.push_back(entry);
+        } else {
+            std::construct_at(small() + count_++, entry);  // at most the bound given
+        }
+    }
+    List build(RepeatedKey repeated) {
+        return List::FromEntries(large_.capacity() != 0 ? std::span(large_) : std::span(small(), count_), repeated);
+    }
+
+private:
+    static constexpr std::size_t kSmall = 32;
+    Entry* small() { return std::launder(reinterpret_cast<Entry*>(small_)); }
+
+    // Left uninitialised: entries are made as they come.
+    alignas(Entry) std::byte small_[kSmall * sizeof(Entry)];
+    std::size_t count_ = 0;
+    std::vector<Entry> large_;
+};
+
 // First attribute is the key, the last the value; a later key replaces.
 StringMap read_pairs(const Node& list, const wchar_t* list_name) {
-    std::vector<StringMap::value_type> entries;
-    entries.reserve(entry_bound(list));
+    EntryBuffer<StringMap> entries(entry_bound(list));
     for_each_entry(list, list_name, [&](const Node& entry) {
-        entries.emplace_back(value_of(entry.first_attribute()), value_of(entry.last_attribute()));
+        entries.add({value_of(entry.first_attribute()), value_of(entry.last_attribute())});
     });
-    return StringMap::FromEntries(std::move(entries), RepeatedKey::kLaterWins);
+    return entries.build(RepeatedKey::kLaterWins);
 }
 
 // Key, expected value, type (last attribute); an earlier key stays.
 CompareMap read_comparisons(const Node& list) {
-    std::vector<CompareMap::value_type> entries;
-    entries.reserve(entry_bound(list));
+    EntryBuffer<CompareMap> entries(entry_bound(list));
     for_each_entry(list, manifest::kCompareVals, [&](const Node& entry) {
         if (attribute_count(entry) < 2) {
             throw ManifestShapeError(std::wstring(manifest::kCompareVals) + L"/" +
                                      std::wstring(entry.name(), entry.name_size()));
         }
         const Attribute* first = entry.first_attribute();
-        entries.emplace_back(value_of(first),
-                             CompareMap::mapped_type(value_of(entry.last_attribute()), value_of(first->next_attribute())));
+        entries.add({value_of(first), {value_of(entry.last_attribute()), value_of(first->next_attribute())}});
     });
-    return CompareMap::FromEntries(std::move(entries), RepeatedKey::kEarlierStays);
+    return entries.build(RepeatedKey::kEarlierStays);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "app/manifest/rk_xml_processor.h"
 
 #include <string>
+#include <string_view>
 
 #include "app/manifest/manifest_tree.h"
 #include "app/manifest/xml_parser.h"
@@ -64,7 +65,7 @@ bool CRkXMLProcessor::ParseXMLContent(std::wstring& detail) {
         if (executor_) {
             executor_->SetUpdateCommands(content.update_commands);
         }
-        detail = word::kXmlParsingSuccess;
+        detail = std::wstring_view(word::kXmlParsingSuccess);  // measured at compile time
         return true;
     } catch (...) {
         detail = word::kXmlParsingException;

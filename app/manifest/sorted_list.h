@@ -1,12 +1,12 @@
 // SortedList: one of the manifest's lists, a map from wide-text keys to
 // texts (or pairs of texts) ordered by key. The entries are one flat array
-// of views sorted by key and searched by bisection; the texts they view are
-// carved from blocks of up to 16 KiB. A copy shares both: the array until
-// one of them changes (then it copies it), the blocks always, as nothing
-// rewrites a text and a copy never writes into a shared block. So building
-// a list from a whole manifest element (FromEntries) costs a sort and a few
-// blocks, and a copy a few reference counts, instead of a tree node and two
-// strings per entry.
+// of views sorted by key and searched by bisection. A list built from a
+// whole manifest element (FromEntries) lives in one allocation: the array,
+// then the texts it views. A copy shares everything: nothing rewrites a
+// text, and a list that changes copies the array first when it is shared;
+// texts it adds are carved from blocks of up to 16 KiB of its own. So a
+// list costs one allocation and a sort, and a copy a few reference counts,
+// instead of a tree node and two strings per entry.
 #pragma once
 
 #include <algorithm>
@@ -14,6 +14,7 @@
 #include <initializer_list>
 #include <iterator>
 #include <memory>
+#include <span>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -31,7 +32,7 @@ public:
     using key_type = std::wstring_view;
     using mapped_type = Mapped;
     using value_type = std::pair<std::wstring_view, Mapped>;
-    using const_iterator = typename std::vector<value_type>::const_iterator;
+    using const_iterator = const value_type*;
     using iterator = const_iterator;
     using size_type = std::size_t;
 
@@ -45,69 +46,73 @@ public:
     SortedList() = default;
     // As std::map's: of a repeated key the first entry stays.
     SortedList(std::initializer_list<value_type> entries)
-        : SortedList(FromEntries(std::vector<value_type>(entries), RepeatedKey::kEarlierStays)) {}
+        : SortedList(FromEntries(std::span<const value_type>(entries.begin(), entries.size()), RepeatedKey::kEarlierStays)) {}
     SortedList(const SortedList& other)
-        : entries_(other.entries_), first_block_(other.first_block_), more_blocks_(other.more_blocks_) {}
-    SortedList(SortedList&& other) noexcept
-        : entries_(std::exchange(other.entries_, {})),
-          first_block_(std::exchange(other.first_block_, {})),
-          more_blocks_(std::exchange(other.more_blocks_, {})),
-          next_(std::exchange(other.next_, nullptr)),
-          left_(std::exchange(other.left_, 0)) {}
+        : frozen_(other.frozen_),
+          vector_(other.vector_),
+          data_(other.data_),
+          size_(other.size_),
+          first_block_(other.first_block_),
+          more_blocks_(other.more_blocks_) {}
+    SortedList(SortedList&& other) noexcept { take(other); }
     SortedList& operator=(const SortedList& other) {
         if (this != &other) {
-            entries_ = other.entries_;
-            first_block_ = other.first_block_;
-            more_blocks_ = other.more_blocks_;
-            next_ = nullptr;  // the free tail of a shared block is not ours to fill
-            left_ = 0;
+            *this = SortedList(other);
         }
         return *this;
     }
     SortedList& operator=(SortedList&& other) noexcept {
         if (this != &other) {
-            entries_ = std::exchange(other.entries_, {});
-            first_block_ = std::exchange(other.first_block_, {});
-            more_blocks_ = std::exchange(other.more_blocks_, {});
-            next_ = std::exchange(other.next_, nullptr);
-            left_ = std::exchange(other.left_, 0);
+            take(other);
         }
         return *this;
     }
     ~SortedList() = default;
 
-    // The list of `entries` (in source order, their texts anywhere): one
-    // entry per key, as `repeated` says. One sort, the texts copied once.
-    static SortedList FromEntries(std::vector<value_type> entries, RepeatedKey repeated) {
-        sort_by_key(entries);
-        auto kept = entries.begin();
-        for (auto run = entries.begin(); run != entries.end();) {
-            auto run_end = run + 1;
-            while (run_end != entries.end() && same_key(run_end->first, run->first)) {
-                ++run_end;
-            }
-            *kept++ = repeated == RepeatedKey::kLaterWins ? *(run_end - 1) : *run;
-            run = run_end;
+    // The list of `source` (entries in source order, their texts anywhere):
+    // one entry per key, as `repeated` says. One allocation holds the array
+    // and the texts.
+    static SortedList FromEntries(std::span<const value_type> source, RepeatedKey repeated) {
+        const std::size_t n = source.size();
+        if (n == 0) {
+            return {};
         }
-        entries.erase(kept, entries.end());
-        SortedList list;
         std::size_t chars = 0;
-        for (const auto& [key, mapped] : entries) {
+        for (const auto& [key, mapped] : source) {
             chars += key.size() + text_size(mapped);
         }
-        list.reserve_text(chars);
-        for (auto& [key, mapped] : entries) {
-            key = list.keep(key);
-            mapped = list.keep_mapped(mapped);
+        std::size_t space = alignof(value_type) + n * sizeof(value_type) + chars * sizeof(wchar_t);
+        auto block = std::make_shared_for_overwrite<std::byte[]>(space);
+        void* at = block.get();
+        std::align(alignof(value_type), n * sizeof(value_type), at, space);
+        value_type* const entries = static_cast<value_type*>(at);
+        std::uninitialized_copy(source.begin(), source.end(), entries);
+        sort_by_key(std::span<value_type>(entries, n));
+        std::size_t kept = 0;
+        for (std::size_t run = 0; run < n;) {
+            std::size_t run_end = run + 1;
+            while (run_end < n && same_key(entries[run_end].first, entries[run].first)) {
+                ++run_end;
+            }
+            entries[kept++] = entries[repeated == RepeatedKey::kLaterWins ? run_end - 1 : run];
+            run = run_end;
         }
-        list.entries_ = std::make_shared<std::vector<value_type>>(std::move(entries));
+        wchar_t* text = reinterpret_cast<wchar_t*>(entries + n);
+        for (std::size_t i = 0; i < kept; ++i) {
+            entries[i].first = copy_text(entries[i].first, text);
+            entries[i].second = copy_mapped(entries[i].second, text);
+        }
+        SortedList list;
+        list.frozen_ = std::move(block);
+        list.data_ = entries;
+        list.size_ = kept;
         return list;
     }
 
-    const_iterator begin() const { return entries().begin(); }
-    const_iterator end() const { return entries().end(); }
-    size_type size() const { return entries().size(); }
-    bool empty() const { return entries().empty(); }
+    const_iterator begin() const { return data_; }
+    const_iterator end() const { return data_ + size_; }
+    size_type size() const { return size_; }
+    bool empty() const { return size_ == 0; }
 
     const_iterator find(std::wstring_view key) const {
         const auto at = lower_bound(key);
@@ -122,6 +127,7 @@ public:
         if (at != end() && same_key(at->first, key)) {
             const Mapped kept = keep_mapped(mapped);
             own_entries()[index].second = kept;
+            sync();
         } else {
             insert_at(index, key, mapped);
         }
@@ -136,7 +142,9 @@ public:
         return true;
     }
 
-    friend bool operator==(const SortedList& a, const SortedList& b) { return a.entries() == b.entries(); }
+    friend bool operator==(const SortedList& a, const SortedList& b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end());
+    }
 
 private:
     static bool key_less(const value_type& a, const value_type& b) { return text::CodeUnitLess{}(a.first, b.first); }
@@ -153,25 +161,50 @@ private:
         return true;
     }
 
-    const std::vector<value_type>& entries() const {
-        static const std::vector<value_type> kNone;
-        return entries_ ? *entries_ : kNone;
+    void take(SortedList& other) noexcept {
+        frozen_ = std::exchange(other.frozen_, {});
+        vector_ = std::exchange(other.vector_, {});
+        data_ = std::exchange(other.data_, nullptr);
+        size_ = std::exchange(other.size_, 0);
+        first_block_ = std::exchange(other.first_block_, {});
+        more_blocks_ = std::exchange(other.more_blocks_, {});
+        next_ = std::exchange(other.next_, nullptr);
+        left_ = std::exchange(other.left_, 0);
     }
-    // The entries to change: copied first when a copy of the list shares them.
+
+    // The entries to change: copied into a vector of this list's own first
+    // when they are frozen or shared (frozen texts stay where they are).
     std::vector<value_type>& own_entries() {
-        if (!entries_) {
-            entries_ = std::make_shared<std::vector<value_type>>();
-        } else if (entries_.use_count() > 1) {
-            entries_ = std::make_shared<std::vector<value_type>>(*entries_);
+        if (!vector_ || vector_.use_count() > 1) {
+            vector_ = std::make_shared<std::vector<value_type>>(begin(), end());
         }
-        return *entries_;
+        return *vector_;
+    }
+    void sync() {
+        data_ = vector_->data();
+        size_ = vector_->size();
+    }
+
+    static std::wstring_view copy_text(std::wstring_view text, wchar_t*& to) {
+        wchar_t* const at = to;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            at[i] = text[i];
+        }
+        to += text.size();
+        return {at, text.size()};
+    }
+    static std::wstring_view copy_mapped(std::wstring_view text, wchar_t*& to) { return copy_text(text, to); }
+    static std::pair<std::wstring_view, std::wstring_view> copy_mapped(
+        const std::pair<std::wstring_view, std::wstring_view>& texts, wchar_t*& to) {
+        const std::wstring_view first = copy_text(texts.first, to);
+        return {first, copy_text(texts.second, to)};
     }
 
     // Short lists are sorted by insertion in place.
     static constexpr std::size_t kInsertionSortMax = 16;
 
     // The end of the run of entries in key order that starts at `from`.
-    static std::size_t run_end(const std::vector<value_type>& entries, std::size_t from) {
+    static std::size_t run_end(std::span<const value_type> entries, std::size_t from) {
         std::size_t i = from + 1;
         while (i < entries.size() && !key_less(entries[i], entries[i - 1])) {
             ++i;
@@ -184,7 +217,7 @@ private:
     // of Timsort's run stack, which bound the work to n log n): a list
     // written in key order costs one pass, one of a few ordered runs
     // (numbered names) little more, any other order a merge sort.
-    static void sort_by_key(std::vector<value_type>& entries) {
+    static void sort_by_key(std::span<value_type> entries) {
         const std::size_t n = entries.size();
         if (n < 2 || run_end(entries, 0) == n) {
             return;
@@ -236,7 +269,7 @@ private:
     // Merges the neighbouring runs [first, middle) and [middle, last) in
     // place, the shorter one moved out to `scratch`; of equal keys the left
     // run's entry comes first.
-    static void merge_runs(std::vector<value_type>& entries, std::size_t first, std::size_t middle, std::size_t last,
+    static void merge_runs(std::span<value_type> entries, std::size_t first, std::size_t middle, std::size_t last,
                            std::vector<value_type>& scratch) {
         value_type* const e = entries.data();
         if (middle - first <= last - middle) {
@@ -277,20 +310,12 @@ private:
         value_type entry{keep(key), keep_mapped(mapped)};
         auto& entries = own_entries();
         entries.insert(entries.begin() + static_cast<std::ptrdiff_t>(index), entry);
+        sync();
     }
 
     static std::size_t text_size(std::wstring_view text) { return text.size(); }
     static std::size_t text_size(const std::pair<std::wstring_view, std::wstring_view>& texts) {
         return texts.first.size() + texts.second.size();
-    }
-
-    // Room for `chars` characters of short texts (as much as a block holds).
-    void reserve_text(std::size_t chars) {
-        if (chars > left_) {
-            const std::size_t size = std::min(chars, kBlockChars);
-            next_ = new_block(size);
-            left_ = size;
-        }
     }
 
     // A copy of `text` in this list's blocks.
@@ -340,8 +365,13 @@ private:
         return at;
     }
 
-    // Shared by copies until one of them changes.
-    std::shared_ptr<std::vector<value_type>> entries_;
+    // The array and texts FromEntries made; kept after a change for the
+    // texts the entries still view.
+    std::shared_ptr<const std::byte[]> frozen_;
+    // The entries after a change, shared by copies until one changes.
+    std::shared_ptr<std::vector<value_type>> vector_;
+    const value_type* data_ = nullptr;
+    std::size_t size_ = 0;
     // Most lists need one block: it is kept apart, so that neither a list
     // nor its copy allocates for the array of blocks.
     std::shared_ptr<const wchar_t[]> first_block_;

@@ -25,7 +25,7 @@ std::vector<std::pair<std::wstring, std::wstring>> contents(const List& list) {
 // without seeing each other's entries or overwriting each other's texts.
 TEST(SortedList, CopiesGrowIndependently) {
     std::wstring source_key = L"b";
-    List original = List::FromEntries({{source_key, L"1"}, {L"a", L"2"}}, RepeatedKey::kLaterWins);
+    List original = List::FromEntries(std::vector<List::value_type>{{source_key, L"1"}, {L"a", L"2"}}, RepeatedKey::kLaterWins);
     source_key = L"x";  // the list keeps its own copy of the text
     List copy = original;
     original.insert_or_assign(L"c", L"from original");
