@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <initializer_list>
 #include <iterator>
 #include <memory>
@@ -71,7 +72,8 @@ public:
 
     // The list of `source` (entries in source order, their texts anywhere):
     // one entry per key, as `repeated` says. One allocation holds the array
-    // and the texts.
+    // and the texts (those of dropped repeats too: they cost less to keep
+    // than a second pass).
     static SortedList FromEntries(std::span<const value_type> source, RepeatedKey repeated) {
         const std::size_t n = source.size();
         if (n == 0) {
@@ -87,6 +89,13 @@ public:
         std::align(alignof(value_type), n * sizeof(value_type), at, space);
         value_type* const entries = static_cast<value_type*>(at);
         std::uninitialized_copy(source.begin(), source.end(), entries);
+        // Texts first, in source order: the source is read front to back,
+        // and the sort then reads keys from this one block.
+        wchar_t* text = reinterpret_cast<wchar_t*>(entries + n);
+        for (std::size_t i = 0; i < n; ++i) {
+            entries[i].first = copy_text(entries[i].first, text);
+            entries[i].second = copy_mapped(entries[i].second, text);
+        }
         sort_by_key(std::span<value_type>(entries, n));
         std::size_t kept = 0;
         for (std::size_t run = 0; run < n;) {
@@ -96,11 +105,6 @@ public:
             }
             entries[kept++] = entries[repeated == RepeatedKey::kLaterWins ? run_end - 1 : run];
             run = run_end;
-        }
-        wchar_t* text = reinterpret_cast<wchar_t*>(entries + n);
-        for (std::size_t i = 0; i < kept; ++i) {
-            entries[i].first = copy_text(entries[i].first, text);
-            entries[i].second = copy_mapped(entries[i].second, text);
         }
         SortedList list;
         list.frozen_ = std::move(block);
@@ -203,10 +207,62 @@ private:
     // Short lists are sorted by insertion in place.
     static constexpr std::size_t kInsertionSortMax = 16;
 
+    // An entry's position with the first eight characters of its key packed
+    // in order into one number (each at most U+00FF, as a manifest's are).
+    struct Prefixed {
+        std::uint64_t prefix;
+        std::size_t index;
+    };
+    static bool pack_prefix(std::wstring_view key, std::uint64_t& prefix) {
+        std::uint64_t packed = 0;
+        for (std::size_t i = 0; i < 8; ++i) {
+            const auto c = i < key.size() ? static_cast<std::uint32_t>(key[i]) : 0u;
+            if (c > 0xFFu) {
+                return false;
+            }
+            packed = packed << 8 | c;
+        }
+        prefix = packed;
+        return true;
+    }
+
+    // Sorts by key, stably. A long list whose keys pack is sorted by the
+    // packed prefixes, which settle most comparisons without reading the
+    // keys (scattered over the document: a cache miss each); keys equal in
+    // their first eight characters are compared in full.
+    static void sort_by_key(std::span<value_type> entries) {
+        const std::size_t n = entries.size();
+        if (n <= kInsertionSortMax || run_end<value_type>(entries, 0, key_less) == n) {
+            sort_runs<value_type>(entries, key_less);
+            return;
+        }
+        std::vector<Prefixed> order(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            if (!pack_prefix(entries[i].first, order[i].prefix)) {
+                sort_runs<value_type>(entries, key_less);
+                return;
+            }
+            order[i].index = i;
+        }
+        sort_runs<Prefixed>(order, [&](const Prefixed& a, const Prefixed& b) {
+            if (a.prefix != b.prefix) {
+                return a.prefix < b.prefix;
+            }
+            const std::wstring_view x = entries[a.index].first;
+            const std::wstring_view y = entries[b.index].first;
+            return (x.size() > 8 || y.size() > 8) ? text::CodeUnitLess{}(x, y) : x.size() < y.size();
+        });
+        const std::vector<value_type> unsorted(entries.begin(), entries.end());
+        for (std::size_t i = 0; i < n; ++i) {
+            entries[i] = unsorted[order[i].index];
+        }
+    }
+
     // The end of the run of entries in key order that starts at `from`.
-    static std::size_t run_end(std::span<const value_type> entries, std::size_t from) {
+    template <typename T, typename Less>
+    static std::size_t run_end(std::span<const T> entries, std::size_t from, Less less) {
         std::size_t i = from + 1;
-        while (i < entries.size() && !key_less(entries[i], entries[i - 1])) {
+        while (i < entries.size() && !less(entries[i], entries[i - 1])) {
             ++i;
         }
         return i;
@@ -217,16 +273,17 @@ private:
     // of Timsort's run stack, which bound the work to n log n): a list
     // written in key order costs one pass, one of a few ordered runs
     // (numbered names) little more, any other order a merge sort.
-    static void sort_by_key(std::span<value_type> entries) {
+    template <typename T, typename Less>
+    static void sort_runs(std::span<T> entries, Less less) {
         const std::size_t n = entries.size();
-        if (n < 2 || run_end(entries, 0) == n) {
+        if (n < 2 || run_end<T>(entries, 0, less) == n) {
             return;
         }
         if (n <= kInsertionSortMax) {
             for (std::size_t i = 1; i < n; ++i) {
-                value_type entry = entries[i];
+                T entry = entries[i];
                 std::size_t j = i;
-                for (; j > 0 && key_less(entry, entries[j - 1]); --j) {
+                for (; j > 0 && less(entry, entries[j - 1]); --j) {
                     entries[j] = entries[j - 1];
                 }
                 entries[j] = entry;
@@ -238,14 +295,15 @@ private:
             std::size_t size;
         };
         std::vector<Run> runs;
-        std::vector<value_type> scratch;
+        std::vector<T> scratch;
         const auto merge_at = [&](std::size_t i) {
-            merge_runs(entries, runs[i].start, runs[i + 1].start, runs[i + 1].start + runs[i + 1].size, scratch);
+            merge_runs<T>(entries, runs[i].start, runs[i + 1].start, runs[i + 1].start + runs[i + 1].size, scratch,
+                          less);
             runs[i].size += runs[i + 1].size;
             runs.erase(runs.begin() + static_cast<std::ptrdiff_t>(i) + 1);
         };
         for (std::size_t start = 0; start < n;) {
-            const std::size_t end = run_end(entries, start);
+            const std::size_t end = run_end<T>(entries, start, less);
             runs.push_back({start, end - start});
             start = end;
             while (runs.size() > 1) {
@@ -269,16 +327,17 @@ private:
     // Merges the neighbouring runs [first, middle) and [middle, last) in
     // place, the shorter one moved out to `scratch`; of equal keys the left
     // run's entry comes first.
-    static void merge_runs(std::span<value_type> entries, std::size_t first, std::size_t middle, std::size_t last,
-                           std::vector<value_type>& scratch) {
-        value_type* const e = entries.data();
+    template <typename T, typename Less>
+    static void merge_runs(std::span<T> entries, std::size_t first, std::size_t middle, std::size_t last,
+                           std::vector<T>& scratch, Less less) {
+        T* const e = entries.data();
         if (middle - first <= last - middle) {
             scratch.assign(e + first, e + middle);
             std::size_t i = 0;
             std::size_t j = middle;
             std::size_t to = first;
             while (i < scratch.size() && j < last) {
-                e[to++] = key_less(e[j], scratch[i]) ? e[j++] : scratch[i++];
+                e[to++] = less(e[j], scratch[i]) ? e[j++] : scratch[i++];
             }
             while (i < scratch.size()) {
                 e[to++] = scratch[i++];
@@ -289,7 +348,7 @@ private:
             std::size_t j = middle;
             std::size_t to = last;
             while (i > 0 && j > first) {
-                e[--to] = key_less(scratch[i - 1], e[j - 1]) ? e[--j] : scratch[--i];
+                e[--to] = less(scratch[i - 1], e[j - 1]) ? e[--j] : scratch[--i];
             }
             while (i > 0) {
                 e[--to] = scratch[--i];

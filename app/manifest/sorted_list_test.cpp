@@ -61,33 +61,39 @@ TEST(SortedList, OrderAndRepeatedKeys) {
 // Lists in any order (sorted, reversed, in ordered runs, shuffled) come out
 // as ordered maps filled entry by entry would.
 TEST(SortedList, AgreesWithAnOrderedMap) {
-    std::vector<std::wstring> keys;
-    for (int i = 0; i < 1500; ++i) {
-        keys.push_back(L"K" + std::to_wstring(i % 1000));  // the last 500 repeat
-    }
-    std::vector<std::wstring> shuffled = keys;
-    std::mt19937 random(7);
-    std::shuffle(shuffled.begin(), shuffled.end(), random);
-    std::vector<std::wstring> sorted = keys;
-    std::sort(sorted.begin(), sorted.end());
-    const std::vector<std::wstring> reversed(sorted.rbegin(), sorted.rend());
-    const std::vector<const std::vector<std::wstring>*> orders{&keys, &shuffled, &sorted, &reversed};
-    for (const auto* order : orders) {
-        std::vector<List::value_type> entries;
-        std::map<std::wstring, std::wstring> later_wins;
-        std::map<std::wstring, std::wstring> earlier_stays;
-        std::vector<std::wstring> values;
-        values.reserve(order->size());
-        for (const auto& key : *order) {
-            values.push_back(std::to_wstring(values.size()));
-            entries.emplace_back(key, values.back());
-            later_wins.insert_or_assign(key, values.back());
-            earlier_stays.emplace(key, values.back());
+    // Short keys, keys that share their first eight characters, and (in the
+    // second set) a key beyond U+00FF.
+    for (const std::wstring odd : {L"K", L"K\u4E00"}) {
+        std::vector<std::wstring> keys;
+        for (int i = 0; i < 1500; ++i) {
+            const int n = i % 1000;  // the last 500 repeat
+            keys.push_back((n % 3 == 0 ? L"LONGKEY_" : n == 7 ? odd : L"K") + std::to_wstring(n));
         }
-        using Pairs = std::vector<std::pair<std::wstring, std::wstring>>;
-        EXPECT_EQ(contents(List::FromEntries(entries, RepeatedKey::kLaterWins)), Pairs(later_wins.begin(), later_wins.end()));
-        EXPECT_EQ(contents(List::FromEntries(entries, RepeatedKey::kEarlierStays)),
-                  Pairs(earlier_stays.begin(), earlier_stays.end()));
+        std::vector<std::wstring> shuffled = keys;
+        std::mt19937 random(7);
+        std::shuffle(shuffled.begin(), shuffled.end(), random);
+        std::vector<std::wstring> sorted = keys;
+        std::sort(sorted.begin(), sorted.end());
+        const std::vector<std::wstring> reversed(sorted.rbegin(), sorted.rend());
+        const std::vector<const std::vector<std::wstring>*> orders{&keys, &shuffled, &sorted, &reversed};
+        for (const auto* order : orders) {
+            std::vector<List::value_type> entries;
+            std::map<std::wstring, std::wstring> later_wins;
+            std::map<std::wstring, std::wstring> earlier_stays;
+            std::vector<std::wstring> values;
+            values.reserve(order->size());
+            for (const auto& key : *order) {
+                values.push_back(std::to_wstring(values.size()));
+                entries.emplace_back(key, values.back());
+                later_wins.insert_or_assign(key, values.back());
+                earlier_stays.emplace(key, values.back());
+            }
+            using Pairs = std::vector<std::pair<std::wstring, std::wstring>>;
+            EXPECT_EQ(contents(List::FromEntries(entries, RepeatedKey::kLaterWins)),
+                      Pairs(later_wins.begin(), later_wins.end()));
+            EXPECT_EQ(contents(List::FromEntries(entries, RepeatedKey::kEarlierStays)),
+                      Pairs(earlier_stays.begin(), earlier_stays.end()));
+        }
     }
 }
 
