@@ -25,6 +25,17 @@ function(rk_library name)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
 endfunction()
 
+# rk_private_root(target): a test, fuzz or benchmark program runs under a
+# private temporary root unless RK_ROOT names one
+# (platform/system/test/private_root.cpp, compiled once).
+function(rk_private_root target)
+  if(NOT TARGET rk_private_root)
+    add_library(rk_private_root OBJECT ${PROJECT_SOURCE_DIR}/platform/system/test/private_root.cpp)
+    rk_apply_settings(rk_private_root)
+  endif()
+  target_link_libraries(${target} PRIVATE rk_private_root)
+endfunction()
+
 # rk_test(name SOURCES ... [DEPS ...] [LABELS ...] [RESOURCE_LOCK name]): a
 # GoogleTest executable whose cases ctest discovers one by one; cases that
 # hold the same lock (a fixed port) never run at the same time.
@@ -40,6 +51,7 @@ function(rk_test name)
   endif()
   add_executable(${name} ${ARG_SOURCES})
   rk_apply_settings(${name})
+  rk_private_root(${name})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} rk_test_main)
   set(props "")
   if(ARG_LABELS)
@@ -63,6 +75,7 @@ function(rk_fuzz name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   rk_apply_settings(${name})
+  rk_private_root(${name})
   target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS})
@@ -77,6 +90,7 @@ function(rk_bench name)
   find_package(benchmark REQUIRED)
   add_executable(${name} ${ARG_SOURCES})
   rk_apply_settings(${name})
+  rk_private_root(${name})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} benchmark::benchmark)
 endfunction()
 
