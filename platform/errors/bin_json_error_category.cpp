@@ -17,7 +17,7 @@ std::string bin_json_error_category_t::message(int code) const {
 }
 
 const std::error_category& bin_json_category() noexcept {
-    return dira_doro::category_instance<bin_json_error_category_t>();
+    return category_instance<bin_json_error_category_t>();
 }
 
 std::error_code make_error_code(BinJsonError error) noexcept { return {static_cast<int>(error), bin_json_category()}; }

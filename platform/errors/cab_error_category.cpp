@@ -35,7 +35,7 @@ std::string cab_error_category_t::message(int code) const {
 }
 
 const std::error_category& cab_category() noexcept {
-    return dira_doro::category_instance<cab_error_category_t>();
+    return category_instance<cab_error_category_t>();
 }
 
 std::error_code make_error_code(FdiError error) noexcept { return {static_cast<int>(error), cab_category()}; }

@@ -10,7 +10,7 @@ const char* nt_error_category_t::name() const noexcept { return kNtStatusCategor
 std::string nt_error_category_t::message(int code) const { return detail::nt_status_message(code); }
 
 const std::error_category& ntstatus_category() noexcept {
-    return dira_doro::category_instance<nt_error_category_t>();
+    return category_instance<nt_error_category_t>();
 }
 
 }  // namespace dira_doro

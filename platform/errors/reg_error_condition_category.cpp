@@ -48,7 +48,7 @@ bool reg_error_condition_category_t::equivalent(const std::error_code& code, int
 }
 
 const std::error_category& registry_category() noexcept {
-    return dira_doro::category_instance<reg_error_condition_category_t>();
+    return category_instance<reg_error_condition_category_t>();
 }
 
 std::error_condition make_error_condition(RegErrorCondition condition) noexcept {

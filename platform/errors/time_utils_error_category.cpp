@@ -25,7 +25,7 @@ std::string time_utils_error_category_t::message(int code) const {
 }
 
 const std::error_category& time_utils_category() noexcept {
-    return dira_doro::category_instance<time_utils_error_category_t>();
+    return category_instance<time_utils_error_category_t>();
 }
 
 std::error_code make_error_code(TimeUtilsError error) noexcept {

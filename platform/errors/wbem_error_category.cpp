@@ -19,7 +19,7 @@ std::string wbem_error_category_t::message(int code) const {
 }
 
 const std::error_category& wbem_category() noexcept {
-    return dira_doro::category_instance<wbem_error_category_t>();
+    return category_instance<wbem_error_category_t>();
 }
 
 }  // namespace dira_doro

@@ -21,7 +21,7 @@ std::string windows_error_category_t::message(int code) const {
 }
 
 const std::error_category& win32_category() noexcept {
-    return dira_doro::category_instance<windows_error_category_t>();
+    return category_instance<windows_error_category_t>();
 }
 
 }  // namespace dira_doro

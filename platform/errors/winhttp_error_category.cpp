@@ -14,7 +14,7 @@ std::string winhttp_error_category_t::message(int code) const {
 }
 
 const std::error_category& winhttp_category() noexcept {
-    return dira_doro::category_instance<winhttp_error_category_t>();
+    return category_instance<winhttp_error_category_t>();
 }
 
 }  // namespace dira_doro
