@@ -30,7 +30,6 @@ struct Defaults {
         {kSettingEntryQueueHandler, L"ca_engine_queuehandler"},
         {kSettingTerminateDelay, L"0"},
         {kSettingIntegrationType, L"static"},
-        {kSettingScriptContent, rk::text::utf8_to_wide(rk::embedded::ca_bootstrap_js)},
         {kSettingScriptHostType, L"default"},
     };
 };
@@ -39,6 +38,10 @@ Defaults& defaults() {
     static Defaults value;
     return value;
 }
+
+// The embedded bootstrap is the script content's default; it is widened
+// when asked for, not kept: 32 KB of a daemon that sleeps between passes.
+std::wstring bootstrap_content() { return rk::text::utf8_to_wide(rk::embedded::ca_bootstrap_js); }
 
 std::wstring lowered_macro(std::wstring_view macro) {
     std::wstring text(macro);
@@ -127,6 +130,9 @@ std::wstring CALESettings::GetSetting(const std::wstring& name) const {
             return it->second;
         }
     }
+    if (name == kSettingScriptContent) {
+        return bootstrap_content();
+    }
     auto& table = defaults();
     const std::lock_guard lock(table.mutex);
     const auto it = table.values.find(name);
@@ -140,6 +146,7 @@ SettingsMap CALESettings::EffectiveSettings() const {
         const std::lock_guard lock(table.mutex);
         effective = table.values;
     }
+    effective.emplace(kSettingScriptContent, bootstrap_content());
     const std::lock_guard lock(mutex_);
     for (const auto& [name, value] : settings_) {
         effective[name] = value;

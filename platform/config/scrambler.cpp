@@ -73,8 +73,10 @@ std::vector<std::uint8_t> scramble_with_nonce(std::uint32_t tag, std::span<const
 }
 
 std::vector<std::uint8_t> scramble(std::uint32_t tag, std::span<const std::uint8_t> data) {
-    static thread_local std::mt19937 rng{std::random_device{}()};
-    return scramble_with_nonce(tag, data, static_cast<std::uint32_t>(rng()));
+    // A nonce straight from the system's generator: a per-thread engine
+    // would add its 5 KB of state to every thread's static storage.
+    std::random_device device;
+    return scramble_with_nonce(tag, data, static_cast<std::uint32_t>(device()));
 }
 
 std::optional<Unscrambled> unscramble(std::span<const std::uint8_t> stored) {

@@ -17,7 +17,7 @@ constexpr int kOwnMappingBytes = 256 * 1024;
 
 // glibc reads its tunables from the environment when an image starts.
 constexpr char kTunables[] = "GLIBC_TUNABLES";
-constexpr char kLeanTunables[] = "glibc.malloc.tcache_count=0:glibc.pthread.stack_cache_size=0";
+constexpr char kLeanTunables[] = "glibc.malloc.tcache_count=0:glibc.malloc.mxfast=0:glibc.pthread.stack_cache_size=0";
 
 struct Mapping {
     std::uintptr_t start = 0;
