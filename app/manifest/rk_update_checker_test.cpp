@@ -87,11 +87,15 @@ TEST(CRkUpdateChecker, UiProcessOnlyFromOwnFolder) {
     }
 }
 
-TEST(CRkUpdateChecker, UiProcessBlocksPrecondition) {
-    CRkUpdateChecker checker(environment({}, {{10, L"/opt/rk/bin/rkuicnt.exe"}}));
-    std::wstring detail;
-    EXPECT_FALSE(checker.IsPreConditionSuccess(detail));
-    EXPECT_EQ(detail, L"rkuicntalreadyrunning");
+// The OS check comes first, then the UI process's.
+TEST(CRkUpdateChecker, OsThenUiProcessEndThePrecondition) {
+    for (const auto& [os, detail] : {std::pair{L"10.0", L"oscheckfailed"}, std::pair{L"6.1", L"rkuicntalreadyrunning"}}) {
+        CRkUpdateChecker checker(environment(version(6, 1, 1), {{10, L"/opt/rk/bin/rkuicnt.exe"}}));
+        checker.SetPrereqVars({{L"OS", os}});
+        std::wstring detail_out;
+        EXPECT_FALSE(checker.IsPreConditionSuccess(detail_out));
+        EXPECT_EQ(detail_out, detail);
+    }
 }
 
 TEST(CRkUpdateChecker, VersionComparisons) {
@@ -262,14 +266,6 @@ TEST_F(CheckerRegistry, ValuesAreReadAsText) {
     EXPECT_EQ(checker.ReadRegValue(L"SOFTWARE\\Corvane\\Product@Fits"), std::wstring(1023, L'y'));
     EXPECT_EQ(checker.ReadRegValue(L"@Version"), L"");  // the root key has no such value
     EXPECT_EQ(checker.ReadRegValue(L""), L"");
-}
-
-TEST(CRkUpdateChecker, OsCheckComesFirst) {
-    CRkUpdateChecker checker(environment(version(6, 1), {{10, L"/opt/rk/bin/rkuicnt.exe"}}));
-    checker.SetPrereqVars({{L"OS", L"10.0"}});
-    std::wstring detail;
-    EXPECT_FALSE(checker.IsPreConditionSuccess(detail));
-    EXPECT_EQ(detail, L"oscheckfailed");
 }
 
 }  // namespace

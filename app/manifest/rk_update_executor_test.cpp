@@ -431,6 +431,9 @@ TEST_F(ExecutorTest, ResolveDestDir) {
     }
 }
 
+// The tree goes, a link in it removed rather than followed. A folder whose
+// name begins with a dot is not entered, so its parent cannot go now: it is
+// scheduled for the next start.
 TEST_F(ExecutorTest, DeleteIfNeededRemovesTheTree) {
     const fs::path dest = program_data("Corvane");
     fs::create_directories(dest / "sub" / "deeper");
@@ -438,30 +441,25 @@ TEST_F(ExecutorTest, DeleteIfNeededRemovesTheTree) {
     std::ofstream(dest / "sub" / "deeper" / "ro.txt") << "ro";
     ::chmod((dest / "sub" / "deeper" / "ro.txt").c_str(), 0444);
     ::chmod((dest / "sub" / "deeper").c_str(), 0555);
-    // A link to a folder outside: the link goes, the folder stays.
     const fs::path outside = root_.path() / "outside";
     fs::create_directories(outside);
     std::ofstream(outside / "keep.txt") << "keep";
     fs::create_directory_symlink(outside, dest / "link");
 
     rk::logging::test::ScopedLogCapture capture;
-    EXPECT_TRUE(executor({{L"DESTDIR", L"[DIR:CSIDL_COMMON_APPDATA]\\Corvane"}, {L"DELETE", L"TRUE"}}).DeleteIfNeeded());
+    auto& ex = executor({{L"DESTDIR", L"[DIR:CSIDL_COMMON_APPDATA]\\Corvane"}, {L"DELETE", L"TRUE"}});
+    EXPECT_TRUE(ex.DeleteIfNeeded());
     EXPECT_FALSE(fs::exists(dest));
     EXPECT_TRUE(fs::exists(outside / "keep.txt"));
     ASSERT_EQ(capture.logger().Entries().size(), 1u);
     EXPECT_EQ(capture.logger().Entries()[0].level, 1u);
     EXPECT_EQ(capture.logger().Entries()[0].message,
               L"Deleted the destination directory: " + rk::sys::wide_path(program_data()) + L"\\Corvane");
-}
 
-// A folder whose name begins with a dot is not entered, so its parent cannot
-// go now: it is scheduled for the next start.
-TEST_F(ExecutorTest, WhatCannotGoNowIsScheduled) {
-    const fs::path dest = program_data("Corvane");
     fs::create_directories(dest / ".cache");
     std::ofstream(dest / ".cache" / "x") << "x";
     std::ofstream(dest / "a.txt") << "a";
-    EXPECT_TRUE(executor({{L"DESTDIR", L"[DIR:CSIDL_COMMON_APPDATA]\\Corvane"}, {L"DELETE", L"TRUE"}}).DeleteIfNeeded());
+    EXPECT_TRUE(ex.DeleteIfNeeded());
     EXPECT_FALSE(fs::exists(dest / "a.txt"));
     EXPECT_TRUE(fs::exists(dest / ".cache" / "x"));
     const std::string list = read(rk::sys::PendingDeletes::default_list_file());
