@@ -42,32 +42,20 @@ TEST(SortedList, CopiesGrowIndependently) {
     EXPECT_EQ(moved.find(L"c")->second, L"from copy");
 }
 
-// Keys order by code unit (upper case before lower, wider units last), and
-// a repeated key keeps the entry the caller asks for.
-TEST(SortedList, OrderAndRepeatedKeys) {
-    const std::vector<List::value_type> entries{
-        {L"b", L"1"}, {L"B", L"2"}, {L"\u00e9", L"3"}, {L"b", L"4"}, {L"", L"5"}, {L"ba", L"6"}, {L"b", L"7"}};
-    using Contents = std::vector<std::pair<std::wstring, std::wstring>>;
-    EXPECT_EQ(contents(List::FromEntries(entries, RepeatedKey::kLaterWins)),
-              (Contents{{L"", L"5"}, {L"B", L"2"}, {L"b", L"7"}, {L"ba", L"6"}, {L"\u00e9", L"3"}}));
-    EXPECT_EQ(contents(List::FromEntries(entries, RepeatedKey::kEarlierStays)),
-              (Contents{{L"", L"5"}, {L"B", L"2"}, {L"b", L"1"}, {L"ba", L"6"}, {L"\u00e9", L"3"}}));
-    const List list = List::FromEntries(entries, RepeatedKey::kLaterWins);
-    EXPECT_TRUE(list.contains(L""));
-    EXPECT_FALSE(list.contains(L"bb"));
-    EXPECT_EQ(list.find(L"A"), list.end());
-}
-
 // Lists in any order (sorted, reversed, in ordered runs, shuffled) come out
-// as ordered maps filled entry by entry would.
+// as ordered maps filled entry by entry would: keys order by code unit (upper
+// case before lower, wider units last), a repeated key keeps the entry the
+// caller asks for.
 TEST(SortedList, AgreesWithAnOrderedMap) {
-    // Short keys, keys that share their first eight characters, and (in the
-    // second set) a key beyond U+00FF.
-    for (const std::wstring odd : {L"K", L"K\u4E00"}) {
+    // Short keys, keys that share their first eight characters, the empty
+    // key, and (in the second set) keys beyond U+00FF.
+    for (const std::wstring odd : {L"K", L"\u00e9\u4E00"}) {
         std::vector<std::wstring> keys;
         for (int i = 0; i < 1500; ++i) {
             const int n = i % 1000;  // the last 500 repeat
-            keys.push_back((n % 3 == 0 ? L"LONGKEY_" : n == 7 ? odd : L"K") + std::to_wstring(n));
+            keys.push_back(n == 11 ? L""
+                                   : (n % 3 == 0 ? L"LONGKEY_" : n == 7 ? odd : n % 5 == 0 ? L"k" : L"K") +
+                                         std::to_wstring(n));
         }
         std::vector<std::wstring> shuffled = keys;
         std::mt19937 random(7);
@@ -89,8 +77,10 @@ TEST(SortedList, AgreesWithAnOrderedMap) {
                 earlier_stays.emplace(key, values.back());
             }
             using Pairs = std::vector<std::pair<std::wstring, std::wstring>>;
-            EXPECT_EQ(contents(List::FromEntries(entries, RepeatedKey::kLaterWins)),
-                      Pairs(later_wins.begin(), later_wins.end()));
+            const List list = List::FromEntries(entries, RepeatedKey::kLaterWins);
+            EXPECT_EQ(contents(list), Pairs(later_wins.begin(), later_wins.end()));
+            EXPECT_TRUE(list.contains(L"") && list.contains(L"k5"));
+            EXPECT_EQ(list.find(L"K5"), list.end());
             EXPECT_EQ(contents(List::FromEntries(entries, RepeatedKey::kEarlierStays)),
                       Pairs(earlier_stays.begin(), earlier_stays.end()));
         }
