@@ -9,8 +9,6 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <rapidjson/document.h>
@@ -29,11 +27,13 @@
 #include <thread>
 #include <vector>
 
+#include "platform/system/environment.h"
+#include "platform/system/process/command_line.h"
+#include "platform/system/process/process.h"
 #include "platform/system/test/read_file.h"
 #include "platform/system/test/temp_root.h"
+#include "platform/text/utf.h"
 #include "tools/demo_server/demo_server.h"
-
-extern char** environ;
 
 namespace {
 
@@ -44,61 +44,52 @@ using rk::sys::test::read_file;
 const fs::path kSource = RK_SOURCE_DIR;
 const fs::path kKeys = kSource / "profile/dev-keys";
 
-// A child process with extra environment entries and standard error in a file.
+// A child process with extra environment entries (which win over ours),
+// every inheritable descriptor, standard output discarded and standard error
+// in a file; killed if it still runs at the end.
 class Child {
 public:
-    Child(const std::vector<std::string>& argv, const std::vector<std::string>& extra_env, const fs::path& stderr_file) {
-        std::vector<std::string> env_text(extra_env);
-        for (char** e = environ; *e != nullptr; ++e) {
-            env_text.emplace_back(*e);
+    Child(const std::vector<std::string>& argv, const std::vector<std::wstring>& extra_env, const fs::path& stderr_file) {
+        rk::sys::StartOptions options;
+        for (const auto& arg : argv) {
+            options.command_line += (options.command_line.empty() ? L"" : L" ") +
+                                    rk::sys::quote_argument(rk::text::utf8_to_wide(arg));
         }
-        std::vector<char*> env;
-        for (auto& e : env_text) {
-            env.push_back(e.data());
+        options.environment = extra_env;
+        const auto own = rk::sys::environment_block();
+        options.environment->insert(options.environment->end(), own.begin(), own.end());
+        rk::sys::File null_device;
+        rk::sys::File error_file;
+        if (rk::sys::File::open_null_device(null_device) != 0 ||
+            rk::sys::File::open_host(stderr_file, {rk::sys::kGenericWrite, 0, rk::sys::kCreateAlways}, error_file) != 0) {
+            return;
         }
-        env.push_back(nullptr);
-        std::vector<std::string> args(argv);
-        std::vector<char*> arg_pointers;
-        for (auto& a : args) {
-            arg_pointers.push_back(a.data());
-        }
-        arg_pointers.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 2, stderr_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        if (::posix_spawn(&pid_, arg_pointers[0], &actions, nullptr, arg_pointers.data(), env.data()) != 0) {
-            pid_ = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
+        options.standard_output = &null_device;
+        options.standard_error = &error_file;
+        options.inherit_handles = true;
+        rk::sys::start_process(options, process_);
     }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
     ~Child() {
-        if (pid_ > 0 && !exited_) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
+        if (process_ && process_->wait(0) != rk::win::kWaitObject0) {
+            ::kill(pid(), SIGKILL);
+            process_->wait(rk::win::kInfinite);
         }
     }
 
-    pid_t pid() const { return pid_; }
-    // The exit status, or -1 when it still runs after `timeout`.
+    pid_t pid() const { return process_ ? static_cast<pid_t>(process_->id()) : -1; }
+    // The exit code (128 + the signal that ended it), or -1 when it still
+    // runs after `timeout`.
     int wait_for(std::chrono::milliseconds timeout) {
-        const auto end = Clock::now() + timeout;
-        do {
-            int status = 0;
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                exited_ = true;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        } while (Clock::now() < end);
-        return -1;
+        rk::DWORD code = 0;
+        if (!process_ || process_->wait(static_cast<rk::DWORD>(timeout.count())) != rk::win::kWaitObject0 ||
+            process_->exit_code(code) != 0) {
+            return -1;
+        }
+        return static_cast<int>(code);
     }
 
 private:
-    pid_t pid_ = -1;
-    bool exited_ = false;
+    std::unique_ptr<rk::sys::Process> process_;
 };
 
 int run_tool(const std::vector<std::string>& argv, const fs::path& log) {
@@ -213,7 +204,7 @@ TEST(RkUpdaterModuleDaemon, InstallsFromTheDemoServerAndRefusesASecondInstance) 
 
     // A loader variable and an open descriptor handed to the daemon are gone
     // after its secure start.
-    const std::vector<std::string> env = {"RK_LOG_STDERR=1", "RK_LOG_SEVERITY=1", "LD_LIBRARY_PATH=/nonexistent-rk"};
+    const std::vector<std::wstring> env = {L"RK_LOG_STDERR=1", L"RK_LOG_SEVERITY=1", L"LD_LIBRARY_PATH=/nonexistent-rk"};
     const fs::path inherited = work / "inherited.txt";
     const int inherited_fd = ::open(inherited.c_str(), O_WRONLY | O_CREAT, 0644);  // no O_CLOEXEC
     Child daemon({RKUPDATERMODULE_PATH}, env, work / "daemon.log");
@@ -269,7 +260,7 @@ TEST(RkUpdaterModuleDaemon, InstallsFromTheDemoServerAndRefusesASecondInstance) 
     }
 
     // The first daemon now sleeps its polling interval; a second one refuses.
-    Child second({RKUPDATERMODULE_PATH}, {"RK_LOG_STDERR=1", "RK_LOG_SEVERITY=1"}, work / "second.log");
+    Child second({RKUPDATERMODULE_PATH}, {L"RK_LOG_STDERR=1", L"RK_LOG_SEVERITY=1"}, work / "second.log");
     EXPECT_EQ(second.wait_for(std::chrono::seconds(10)), 0);
     const std::string second_log = read_file(work / "second.log");
     EXPECT_NE(second_log.find("Application is already running - exiting error is: 183"), std::string::npos)
@@ -333,7 +324,7 @@ TEST(RkUpdaterModuleDaemon, AnEndlessManifestBodyFailsTheAttemptWithinTheBound) 
         }
     } stop{server, serving};
 
-    Child daemon({RKUPDATERMODULE_PATH}, {"RK_LOG_STDERR=1", "RK_LOG_SEVERITY=1"}, work / "daemon.log");
+    Child daemon({RKUPDATERMODULE_PATH}, {L"RK_LOG_STDERR=1", L"RK_LOG_SEVERITY=1"}, work / "daemon.log");
     ASSERT_GT(daemon.pid(), 0);
     daemon_pid = daemon.pid();
     const auto deadline = Clock::now() + std::chrono::seconds(30);

@@ -75,6 +75,9 @@ public:
     // other non-regular file, 161 a path with no host meaning.
     static DWORD open(std::wstring_view system_path, const FileOpenOptions& options, File& out);
     static DWORD open_host(const std::filesystem::path& host_path, const FileOpenOptions& options, File& out);
+    // CreateFileW("NUL"), read and write: the device that reads as empty and
+    // discards what is written (a child's output nobody wants).
+    static DWORD open_null_device(File& out);
 
     bool is_open() const { return fd_ >= 0; }
     // GetLastError() after kCreateAlways/kOpenAlways: the file was there.

@@ -79,6 +79,11 @@ DWORD File::open_host(const std::filesystem::path& host_path, const FileOpenOpti
     return open_at(AT_FDCWD, host_path.c_str(), options, out);
 }
 
+DWORD File::open_null_device(File& out) {
+    return open_host("/dev/null", {kGenericRead | kGenericWrite, kFileShareRead | kFileShareWrite, kOpenExisting, 0644, true},
+                     out);
+}
+
 DWORD File::open_at(int dir_fd, const char* name, const FileOpenOptions& options, File& out) {
     out.close();
     const bool read = (options.access & kGenericRead) != 0;

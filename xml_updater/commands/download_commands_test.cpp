@@ -3,12 +3,8 @@
 // mid-download and run again) and against the test server (the checks that
 // delete a refused file, ".bak" on overwrite, every failure, progress reports,
 // DestDirs that leave their known folder, a disk that fills mid-download).
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -23,6 +19,8 @@
 
 #include "platform/system/http/test/test_server.h"
 #include "platform/system/paths.h"
+#include "platform/system/process/command_line.h"
+#include "platform/system/process/process.h"
 #include "platform/system/test/command.h"
 #include "platform/system/test/read_file.h"
 #include "platform/system/test/temp_root.h"
@@ -34,8 +32,6 @@
 #include "xml_updater/web_cache/test/fault_server.h"
 #include "xml_updater/web_cache/test/nginx_server.h"
 #include "xml_updater/web_cache/test/recording_retry_clock.h"
-
-extern char** environ;
 
 namespace XMLUpdater::v2 {
 namespace {
@@ -207,31 +203,23 @@ TEST_F(DownloadEx, KilledMidTransferResumesByteIdentical) {
     const fs::path doc = root_.path() / "doc.xml";
     std::ofstream(doc) << document("Location=\"" + nginx.url("/slow/big.bin") + "\" " + dest_attr());
     const std::string ca = rk::sys::http::test::dev_root_ca().string();
-    auto start = [&] {
-        std::vector<std::string> args = {RKCTL_PATH, "xml", "--quiet", "--ca-file", ca, doc.string()};
-        std::vector<char*> argv;
-        for (auto& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        pid_t pid = 0;
-        EXPECT_EQ(::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        return pid;
-    };
-    const pid_t first = start();
+    rk::sys::File null_device;
+    ASSERT_EQ(rk::sys::File::open_null_device(null_device), 0u);
+    rk::sys::StartOptions options;
+    options.command_line = rk::sys::quote_argument(rk::text::utf8_to_wide(RKCTL_PATH)) + L" xml --quiet --ca-file " +
+                           rk::sys::quote_argument(rk::text::utf8_to_wide(ca)) + L" " +
+                           rk::sys::quote_argument(rk::text::utf8_to_wide(doc.string()));
+    options.standard_output = &null_device;
+    std::unique_ptr<rk::sys::Process> first;
+    ASSERT_EQ(rk::sys::start_process(options, first), 0u);
     const fs::path data = dest() / "big.bin";
     std::error_code ec;
     const auto size_now = [&] { return fs::exists(data, ec) ? fs::file_size(data, ec) : 0; };
     for (int i = 0; i < 2000 && size_now() < 1024 * 1024; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    ::kill(first, SIGKILL);
-    int status = 0;
-    ::waitpid(first, &status, 0);
+    ::kill(static_cast<pid_t>(first->id()), SIGKILL);
+    first->wait(rk::win::kInfinite);
     const auto cut = fs::file_size(data);
     ASSERT_GT(cut, 0u);
     ASSERT_LT(cut, content.size());
@@ -246,9 +234,12 @@ TEST_F(DownloadEx, KilledMidTransferResumesByteIdentical) {
         << shown;
     EXPECT_NE(shown.find("  Range: bytes=" + std::to_string(cut) + "-"), std::string::npos) << shown;
 
-    const pid_t second = start();
-    ::waitpid(second, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    std::unique_ptr<rk::sys::Process> second;
+    ASSERT_EQ(rk::sys::start_process(options, second), 0u);
+    second->wait(rk::win::kInfinite);
+    rk::DWORD second_code = 1;
+    EXPECT_EQ(second->exit_code(second_code), 0u);
+    EXPECT_EQ(second_code, 0u);
     EXPECT_TRUE(read_file(data) == content);
     const auto log = nginx.access_log();
     ASSERT_EQ(log.size(), 2u);

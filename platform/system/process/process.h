@@ -8,8 +8,10 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/errors/win_error.h"
 #include "platform/system/file.h"
@@ -59,14 +61,26 @@ struct StartOptions {
     // its path has come to name since it was checked. (A Windows backend
     // passes the path the handle resolves to.)
     const Folder* working_folder = nullptr;
+    // STARTF_USESTDHANDLES: hStdOutput and hStdError, files open for writing
+    // (File::open_null_device() discards); null keeps the caller's.
+    const File* standard_output = nullptr;
+    const File* standard_error = nullptr;
+    // lpEnvironment: the child's whole environment, "NAME=value" strings
+    // (environment_block() gives the caller's, to start from); nullopt
+    // passes the caller's.
+    std::optional<std::vector<std::wstring>> environment = std::nullopt;
+    // bInheritHandles: descriptors this process opened without close-on-exec
+    // (inheritable handles) reach the child too.
+    bool inherit_handles = false;
 };
 
-// CreateProcessW with handles not inherited (descriptors above 2 are
-// closed in the child), the caller's environment and default signal
+// CreateProcessW with handles not inherited unless `inherit_handles`
+// (descriptors above 2 are closed in the child) and default signal
 // dispositions. Errors: kErrorInvalidParameter (nothing to start),
 // kErrorFileNotFound / kErrorPathNotFound (no such program),
 // kErrorAccessDenied (not executable, or a folder), kErrorBadExeFormat (not
-// a program the kernel can run), kErrorDirectory (bad working folder).
+// a program the kernel can run), kErrorDirectory (bad working folder),
+// kErrorInvalidHandle (a standard handle that is not open).
 DWORD start_process(const StartOptions& options, std::unique_ptr<Process>& process);
 
 // start_process for the program that `program` holds open (read access, a

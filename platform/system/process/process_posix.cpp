@@ -248,6 +248,28 @@ struct SpawnSetup {
     SpawnSetup& operator=(const SpawnSetup&) = delete;
 };
 
+// Strings as execve takes them: UTF-8, in a null-terminated array.
+class StringList {
+public:
+    explicit StringList(const std::vector<std::wstring>& items) {
+        text_.reserve(items.size());
+        for (const auto& item : items) {
+            text_.push_back(text::wide_to_utf8(item));
+        }
+        for (auto& item : text_) {
+            pointers_.push_back(item.data());
+        }
+        pointers_.push_back(nullptr);
+    }
+    StringList(const StringList&) = delete;
+    StringList& operator=(const StringList&) = delete;
+    char** data() { return pointers_.data(); }
+
+private:
+    std::vector<std::string> text_;
+    std::vector<char*> pointers_;
+};
+
 // The descriptor a program started from an open file has in the child.
 constexpr int kProgramDescriptor = 3;
 
@@ -263,7 +285,8 @@ std::vector<std::wstring> program_arguments(const StartOptions& options, std::ws
 
 // posix_spawn of `program` with the Windows defaults: working folder, no
 // inherited descriptors but 0-2 (and `program_fd` as descriptor 3 when
-// given), default signal dispositions, the caller's environment.
+// given) unless asked, default signal dispositions, the given standard
+// handles and environment.
 DWORD spawn(const fs::path& program, const std::vector<std::wstring>& arguments, const StartOptions& options,
             int program_fd, std::unique_ptr<Process>& process) {
     SpawnSetup setup;
@@ -282,6 +305,20 @@ DWORD spawn(const fs::path& program, const std::vector<std::wstring>& arguments,
             return win::kErrorNotEnoughMemory;
         }
     }
+    // Standard handles first: the program's descriptor may take 3 below.
+    const File* standard[] = {options.standard_output, options.standard_error};
+    for (int target = 1; target <= 2; ++target) {
+        const File* file = standard[target - 1];
+        if (file == nullptr) {
+            continue;
+        }
+        if (!file->is_open()) {
+            return win::kErrorInvalidHandle;
+        }
+        if (::posix_spawn_file_actions_adddup2(&setup.actions, native_descriptor(*file), target) != 0) {
+            return win::kErrorNotEnoughMemory;
+        }
+    }
     int first_closed = 3;
     if (program_fd >= 0) {
         // dup2 onto itself clears close-on-exec, as posix_spawn specifies.
@@ -291,7 +328,9 @@ DWORD spawn(const fs::path& program, const std::vector<std::wstring>& arguments,
         first_closed = kProgramDescriptor + 1;
     }
     // Windows children inherit no handles unless asked; ours get 0, 1, 2.
-    ::posix_spawn_file_actions_addclosefrom_np(&setup.actions, first_closed);
+    if (!options.inherit_handles) {
+        ::posix_spawn_file_actions_addclosefrom_np(&setup.actions, first_closed);
+    }
     sigset_t no_signals;
     sigemptyset(&no_signals);
     sigset_t all_signals;
@@ -300,19 +339,14 @@ DWORD spawn(const fs::path& program, const std::vector<std::wstring>& arguments,
     ::posix_spawnattr_setsigdefault(&setup.attributes, &all_signals);
     ::posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
-    std::vector<std::string> narrow;
-    narrow.reserve(arguments.size());
-    for (const auto& argument : arguments) {
-        narrow.push_back(text::wide_to_utf8(argument));
+    StringList argv(arguments);
+    std::optional<StringList> environment;
+    if (options.environment) {
+        environment.emplace(*options.environment);
     }
-    std::vector<char*> argv;
-    for (auto& argument : narrow) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-
     pid_t pid = 0;
-    const int error = ::posix_spawn(&pid, program.c_str(), &setup.actions, &setup.attributes, argv.data(), environ);
+    const int error = ::posix_spawn(&pid, program.c_str(), &setup.actions, &setup.attributes, argv.data(),
+                                    environment ? environment->data() : environ);
     if (error != 0) {
         return spawn_error(error);
     }

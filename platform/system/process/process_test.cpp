@@ -14,6 +14,7 @@
 #include "platform/system/process/process.h"
 #include "platform/system/process/process_list.h"
 #include "platform/system/process_info.h"
+#include "platform/system/test/read_file.h"
 #include "platform/system/test/temp_root.h"
 #include "platform/text/utf.h"
 
@@ -170,22 +171,62 @@ TEST_F(ProcessTest, WaitWithTimeoutThenForEver) {
     EXPECT_EQ(code, 4u);
 }
 
-TEST_F(ProcessTest, WorkingFolderAndInheritedDescriptors) {
+// The working folder, STARTUPINFO's standard handles, lpEnvironment and
+// bInheritHandles as the child sees them.
+TEST_F(ProcessTest, WorkingFolderStandardHandlesEnvironmentAndInheritance) {
     const fs::path program = install("bin/child");
     const fs::path folder = root_.path() / "work dir";
     fs::create_directories(folder);
-    // A descriptor without close-on-exec must still not reach the child.
+    const fs::path out = root_.path() / "out.txt";
+    // A descriptor without close-on-exec reaches the child only when asked.
     const int leaked = ::open("/dev/null", O_RDONLY);
     ASSERT_GE(leaked, 3);
-    StartOptions options;
-    options.command_line = quote_argument(wide(program)) + L" x";
-    options.working_directory = wide(folder);
-    DWORD code = 0;
-    ASSERT_EQ(run(options, code), 0u);
+    const std::string env_lines = "RK_CHILD_OUTPUT=1\nRK_CHILD_RECORD=" + record_.native() + "\nV=\xC3\xA9\n";
+    enum Target { kKeep, kDiscard, kFile };
+    struct Case {
+        const char* name;
+        Target output;
+        Target error;
+        bool own_environment;
+        bool inherit;
+        std::string file;  // what out.txt holds afterwards
+    };
+    const Case cases[] = {
+        {"the caller's handles, nothing inherited", kKeep, kKeep, false, false, ""},
+        {"inheritable descriptors too", kKeep, kKeep, false, true, ""},
+        {"output to a file, errors discarded, a whole environment", kFile, kDiscard, true, false, env_lines},
+        {"output discarded, errors to a file", kDiscard, kFile, true, false, "error\n"},
+        {"both to one file", kFile, kFile, true, false, env_lines + "error\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        File file;
+        File null_device;
+        ASSERT_EQ(File::open_host(out, {kGenericWrite, 0, kCreateAlways}, file), 0u);
+        ASSERT_EQ(File::open_null_device(null_device), 0u);
+        const auto handle = [&](Target t) { return t == kFile ? &file : (t == kDiscard ? &null_device : nullptr); };
+        StartOptions options;
+        options.command_line = quote_argument(wide(program)) + L" x";
+        options.working_directory = wide(folder);
+        options.standard_output = handle(c.output);
+        options.standard_error = handle(c.error);
+        if (c.own_environment) {
+            options.environment = {L"RK_CHILD_OUTPUT=1", L"RK_CHILD_RECORD=" + wide(record_), L"V=\u00e9"};
+        }
+        options.inherit_handles = c.inherit;
+        DWORD code = 99;
+        ASSERT_EQ(run(options, code), 0u);
+        EXPECT_EQ(code, 0u);
+        EXPECT_EQ(test::read_file(out), c.file);
+        const Record record = read_record(record_);
+        EXPECT_EQ(fs::path(record.cwd), fs::canonical(folder));
+        if (c.inherit) {
+            EXPECT_NE(record.fds.find(std::to_string(leaked) + ","), std::string::npos) << record.fds;
+        } else {
+            EXPECT_EQ(record.fds, "fds:");
+        }
+    }
     ::close(leaked);
-    const Record record = read_record(record_);
-    EXPECT_EQ(fs::path(record.cwd), fs::canonical(folder));
-    EXPECT_EQ(record.fds, "fds:");
 }
 
 TEST_F(ProcessTest, ProgramFromAWindowsPathUnderTheRootPrefix) {
@@ -207,6 +248,7 @@ TEST_F(ProcessTest, StartFailures) {
     const fs::path script = write_file("dl/Brightscan_Release.exe", "#!/bin/sh\nexit 7\n", 0644);
     const fs::path garbage = write_file("dl/garbage.exe", "MZ not a Linux program", 0755);
     const fs::path program = install("bin/child");
+    const File closed;
     struct Case {
         const char* name;
         StartOptions options;
@@ -224,6 +266,8 @@ TEST_F(ProcessTest, StartFailures) {
         {"not a program", {L"", quote_argument(wide(garbage)), L"", false}, win::kErrorBadExeFormat},
         {"bad working folder", {L"", quote_argument(wide(program)), wide(root_.path() / "nowhere"), false},
          win::kErrorDirectory},
+        {"a standard handle not open", {L"", quote_argument(wide(program)), L"", false, nullptr, &closed},
+         win::kErrorInvalidHandle},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -3,6 +3,8 @@
 //   RK_CHILD_RECORD   file to write: the working folder, the arguments after
 //                     argv[0], then "fds:" and the descriptors above 2 it
 //                     inherited; every item ends with a NUL byte
+//   RK_CHILD_OUTPUT   write the environment to standard output, one
+//                     "NAME=value" a line, and "error" to standard error
 //   RK_CHILD_SLEEP_MS sleep that long first
 //   RK_CHILD_SIGNAL   end by raising this signal
 //   RK_CHILD_EXIT     exit with this status (default 0)
@@ -14,6 +16,8 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
+
+extern char** environ;
 
 int main(int argc, char** argv) {
     std::vector<int> inherited;
@@ -42,6 +46,13 @@ int main(int argc, char** argv) {
             std::fwrite(text.data(), 1, text.size(), out);
             std::fclose(out);
         }
+    }
+    if (std::getenv("RK_CHILD_OUTPUT") != nullptr) {
+        for (char** entry = environ; *entry != nullptr; ++entry) {
+            std::printf("%s\n", *entry);
+        }
+        std::fflush(stdout);
+        std::fputs("error\n", stderr);
     }
     if (const char* sleep_ms = std::getenv("RK_CHILD_SLEEP_MS")) {
         ::usleep(static_cast<useconds_t>(std::atoi(sleep_ms)) * 1000);
