@@ -97,10 +97,7 @@ TEST_F(TelemetryTest, EveryUpdaterEventBecomesItsRecord) {
         {64, L"xmlparsingfailed",
          {updater_record(L"lumora_rkupdater_parsexml_failed", L"ParseXML Failed", L"errcode:xmlparsingfailed")}},
         {65, L"", {updater_record(L"lumora_rkupdater_heartbeat", L"RkUpdater Heartbeat", nullptr)}},
-        {66, L"", {updater_record(L"lumora_rkupdater_precond_check_started", L"Precondition Check Started", nullptr)}},
-        {67, L"preconditionsuccess",
-         {updater_record(L"lumora_rkupdater_precond_check_success", L"Precondition Check Success",
-                         L"errcode:preconditionsuccess")}},
+        // 66, 67 and 71 as the collector sees them: RkUpdaterModuleDaemon's pass.
         {68, L"preconditionfailed",
          {updater_record(L"lumora_rkupdater_precond_check_failed", L"Precondition Check Failed",
                          L"errcode:preconditionfailed")}},

@@ -16,7 +16,6 @@ namespace {
 
 using sys::http::test::closed_port;
 using sys::http::test::RawServer;
-using sys::http::test::SilentListener;
 using sys::http::test::TestServer;
 
 std::wstring wide(const std::string& text) { return text::utf8_to_wide(text); }
@@ -148,7 +147,7 @@ TEST(RkWinHttpClient, ConnectsToTheFixedPortWhateverTheUrlNames) {
     EXPECT_EQ(tls.request_count(), 0u);
 }
 
-TEST(RkWinHttpClient, BodiesWithoutLengthInChunksAndAcrossBufferSizes) {
+TEST(RkWinHttpClient, BodiesAcrossBufferSizes) {
     struct Case {
         std::string name;
         std::string response;
@@ -157,10 +156,7 @@ TEST(RkWinHttpClient, BodiesWithoutLengthInChunksAndAcrossBufferSizes) {
     const std::string exact(kInitialBodyBufferSize, 'x');
     const std::string big(3 * kInitialBodyBufferSize + 17, 'y');
     const Case cases[] = {
-        {"no length, closed", "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n<UPDATER>cut by close</UPDATER>",
-         "<UPDATER>cut by close</UPDATER>"},
-        {"chunked", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\n<UPDA\r\n4\r\nTER>\r\n0\r\n\r\n",
-         "<UPDATER>"},
+        // Framing (no length, chunks) is the platform client's (BrokenAndUnframedBodies).
         {"empty", "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n", ""},
         {"exactly the first buffer", "HTTP/1.1 200 OK\r\nContent-Length: 10240\r\n\r\n" + exact, exact},
         {"several doublings", "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(big.size()) + "\r\n\r\n" + big,
@@ -248,8 +244,6 @@ TEST(RkWinHttpClient, BodyDecodingFollowsTheCharacterSet) {
 }
 
 TEST(RkWinHttpClient, TransportFailures) {
-    SilentListener silent;
-    ASSERT_GT(silent.port(), 0);
     TestServer stalling(TestServer::Mode::kPlain);
     stalling.handle("GET", "/m", [&](const httplib::Request&, httplib::Response& response) {
         stalling.stall(std::chrono::seconds(10));
@@ -265,13 +259,10 @@ TEST(RkWinHttpClient, TransportFailures) {
     };
     const Case cases[] = {
         {"refused", closed_port(), "https://127.0.0.1/m", 50, L"Failed in WinHttpSendRequest with error 50"},
-        {"TLS handshake never answered", silent.port(), "https://127.0.0.1/m", 50,
-         L"Failed in WinHttpSendRequest with error 50"},
         {"response never comes", stalling.port(), "http://127.0.0.1/m", 12002,
          L"Failed in WinHttpReceiveResponse with error 12002"},
         {"not HTTP", garbage.port(), "http://127.0.0.1/m", 12152,
          L"Failed in WinHttpReceiveResponse with error 12152"},
-        {"name not resolved", 443, "https://host.invalid/m", 50, L"Failed in WinHttpSendRequest with error 50"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

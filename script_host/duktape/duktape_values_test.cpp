@@ -7,7 +7,6 @@
 #include "platform/logging/test/scoped_process_logger.h"
 #include "script_host/duktape/duktape_script_host.h"
 #include "script_host/duktape/duktape_text.h"
-#include "script_host/plugin_factory.h"
 #include "script_host/plugin_object.h"
 #include "script_host/script_operation_invoker.h"
 
@@ -153,12 +152,7 @@ TEST_F(DuktapeValues, PluginMethodsFromScripts) {
               L"true the disk is full / the disk is full");
     EXPECT_EQ(EvalString(L"(function () { try { rec.Keep.call({}, 1); } catch (e) { return e.name; } })()"),
               L"TypeError") << "a method taken off its object";
-
-    auto factory = std::make_shared<CPluginFactory>(nullptr);
-    factory->Register(L"recorder", [this](IScriptEnvironmentFactory*) { return recorder_; });
-    host_.SetNamedObject(L"PluginFactory", factory);
-    EXPECT_EQ(EvalString(L"PluginFactory.Create('recorder').GetName()"), L"Recorder");
-    EXPECT_EQ(Eval(L"PluginFactory.Create('nothing') === null"), ScriptVariable(true));
+    // Plug-ins made by name from a script: PluginsInScripts.EveryPluginFromAScript.
 }
 
 TEST(DuktapeText, Cesu8RoundTripsAndRepairs) {
