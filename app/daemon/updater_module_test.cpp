@@ -86,38 +86,37 @@ TEST(RunUpdaterModule, ExceptionsEndTheProcessWithZeroAndOneLine) {
     }
 }
 
-TEST(RunUpdaterModule, ASecondInstanceLogsTwoLinesAndDoesNothing) {
-    sys::test::TempRoot root;
-    auto first = sys::NamedMutex::create(L"RkUpdaterModuleMutex");
-    ASSERT_TRUE(first.mutex);
-    ScopedLogCapture capture;
-    Recorded recorded;
-    EXPECT_EQ(RunUpdaterModule(throwing_parts(recorded, [] {})), 0);
-    EXPECT_EQ(recorded.loop_parts_made, 0);
-    EXPECT_EQ(recorded.pending_deletes_run, 0);
-    EXPECT_EQ(lines(capture), (std::vector<std::pair<LogLevel, std::wstring>>{
-                                  {log_level::kNormal, L"Application is already running - exiting error is: 183"},
-                                  {log_level::kNormal, L"Application already running"},
-                              }));
-    const auto entries = capture.logger().Entries();
-    EXPECT_EQ(entries[0].function, L"s_CheckIfOkToRun");
-    EXPECT_EQ(entries[1].function, L"wWinMain");
-}
-
-TEST(RunUpdaterModule, AMutexThatCannotBeCreatedRefusesToo) {
-    sys::test::TempRoot root;
-    sys::test::ScopedEnv no_runtime_dir("XDG_RUNTIME_DIR", std::nullopt);
-    // A file where the session's runtime folder would be created.
-    std::ofstream(root.path() / "run") << "in the way";
-    ScopedLogCapture capture;
-    Recorded recorded;
-    EXPECT_EQ(RunUpdaterModule(throwing_parts(recorded, [] {})), 0);
-    EXPECT_EQ(recorded.loop_parts_made, 0);
-    const auto logged = lines(capture);
-    ASSERT_EQ(logged.size(), 2u);
-    EXPECT_EQ(logged[0].second.rfind(L"Cannot create mutex. LastError - ", 0), 0u);
-    EXPECT_NE(logged[0].second, L"Cannot create mutex. LastError - 0");
-    EXPECT_EQ(logged[1].second, L"Application already running");
+// A second instance, or a mutex that cannot be created (a file where the
+// session's runtime folder would be), logs two lines and does nothing.
+TEST(RunUpdaterModule, RefusalsLogTwoLinesAndDoNothing) {
+    for (const bool second : {true, false}) {
+        SCOPED_TRACE(second ? "second instance" : "no mutex");
+        sys::test::TempRoot root;
+        sys::test::ScopedEnv no_runtime_dir("XDG_RUNTIME_DIR", std::nullopt);
+        sys::NamedMutex::Created first;
+        if (second) {
+            first = sys::NamedMutex::create(L"RkUpdaterModuleMutex");
+            ASSERT_TRUE(first.mutex);
+        } else {
+            std::ofstream(root.path() / "run") << "in the way";
+        }
+        ScopedLogCapture capture;
+        Recorded recorded;
+        EXPECT_EQ(RunUpdaterModule(throwing_parts(recorded, [] {})), 0);
+        EXPECT_EQ(recorded.loop_parts_made, 0);
+        EXPECT_EQ(recorded.pending_deletes_run, 0);
+        const auto entries = capture.logger().Entries();
+        ASSERT_EQ(entries.size(), 2u);
+        EXPECT_EQ(entries[0].message.rfind(second ? L"Application is already running - exiting error is: 183"
+                                                  : L"Cannot create mutex. LastError - ",
+                                           0),
+                  0u);
+        EXPECT_NE(entries[0].message, L"Cannot create mutex. LastError - 0");
+        EXPECT_EQ(entries[1].message, L"Application already running");
+        EXPECT_EQ(entries[0].function, L"s_CheckIfOkToRun");
+        EXPECT_EQ(entries[1].function, L"wWinMain");
+        EXPECT_EQ(entries[0].level, log_level::kNormal);
+    }
 }
 
 TEST(RunUpdaterModule, FailedSecureStartIsLoggedAndStartGoesOn) {

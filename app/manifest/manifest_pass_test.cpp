@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <utility>
 #include <vector>
 
@@ -18,6 +17,7 @@
 #include "platform/system/paths.h"
 #include "platform/system/registry/registry.h"
 #include "platform/system/test/command.h"
+#include "platform/system/test/read_file.h"
 #include "platform/system/test/temp_root.h"
 #include "platform/text/utf.h"
 #include "telemetry/rk_updater_module_events.h"
@@ -29,13 +29,7 @@ namespace fs = std::filesystem;
 namespace reg = rk::sys::reg;
 namespace http_test = rk::sys::http::test;
 using Events = std::vector<std::pair<rk::DWORD, std::wstring>>;
-
-std::string read(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using rk::sys::test::read_file;
 
 // An installer that records its arguments in its working folder (the
 // destination) and exits 3. The
@@ -67,14 +61,14 @@ protected:
         const fs::path work = root_.path() / "signing";
         fs::create_directories(work);
         std::ofstream(work / "in", std::ios::binary) << kInstaller;
-        std::ofstream(work / "cas.pem") << read(keys / "intermediate.crt") << read(keys / "root.crt");
+        std::ofstream(work / "cas.pem") << read_file(keys / "intermediate.crt") << read_file(keys / "root.crt");
         const std::string command = "openssl cms -sign -binary -noattr -nosmimecap -md sha256 -outform DER -in '" +
                                     (work / "in").native() + "' -out '" + (work / "sig.der").native() +
                                     "' -signer '" + (keys / "codesign.crt").native() + "' -inkey '" +
                                     (keys / "codesign.key.pem").native() + "' -certfile '" +
                                     (work / "cas.pem").native() + "'";
         EXPECT_EQ(std::system(command.c_str()), 0);
-        const std::string sig = read(work / "sig.der");
+        const std::string sig = read_file(work / "sig.der");
         std::string info(12, '\0');
         info[2] = 2;  // id_type PKCS #7
         for (int i = 0; i < 4; ++i) {

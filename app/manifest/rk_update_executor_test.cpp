@@ -7,13 +7,13 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
 
 #include "platform/logging/test/scoped_process_logger.h"
 #include "platform/system/download/url_download.h"
 #include "platform/system/http/test/test_server.h"
 #include "platform/system/paths.h"
 #include "platform/system/pending_deletes.h"
+#include "platform/system/test/read_file.h"
 #include "platform/system/test/temp_root.h"
 #include "platform/text/format.h"
 #include "platform/text/utf.h"
@@ -26,6 +26,7 @@ namespace http_test = rk::sys::http::test;
 // A command list as the tests write it (the list's own strings take
 // std::wstring values only explicitly).
 using Commands = std::map<std::wstring, std::wstring>;
+using rk::sys::test::read_file;
 
 TEST(CRkUpdateExecutor, FormDownloadUrl) {
     const struct {
@@ -99,13 +100,6 @@ protected:
         return rest.empty() ? root_.path() / "var" / "lib" : root_.path() / "var" / "lib" / rest;
     }
 
-    static std::string read(const fs::path& p) {
-        std::ifstream in(p);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-
     rk::sys::test::TempRoot root_;
     std::shared_ptr<UpdaterEnvironment> env_ = std::make_shared<UpdaterEnvironment>();
     http_test::TestServer server_{http_test::TestServer::Mode::kTls};
@@ -128,8 +122,8 @@ TEST_F(ExecutorTest, InstallerRunsWithParametersInItsFolder) {
     EXPECT_EQ(signature_checks_, 1);
     const fs::path folder = program_data("Corvane");
     EXPECT_TRUE(fs::is_regular_file(folder / "Brightscan_Release.exe"));
-    EXPECT_EQ(read(folder / "args.txt"), "/S\n--mode\nquiet run\n");
-    EXPECT_EQ(read(folder / "cwd.txt"), folder.native() + "\n");
+    EXPECT_EQ(read_file(folder / "args.txt"), "/S\n--mode\nquiet run\n");
+    EXPECT_EQ(read_file(folder / "cwd.txt"), folder.native() + "\n");
     EXPECT_TRUE(capture.logger().Contains(L"Domain 127.0.0.1 is present in download URL"));
     EXPECT_TRUE(capture.logger().Contains(L"Successfully formed download url is: https://127.0.0.1:" +
                                           std::to_wstring(server_.port()) + L"/dl/affiliates//AFF/setup"));
@@ -311,7 +305,7 @@ TEST_F(ExecutorTest, HostileDestinations) {
         EXPECT_FALSE(fs::exists(root_.path() / "escape1"));
         if (!c.ran_in.empty()) {
             EXPECT_FALSE(fs::is_symlink(program_data(c.ran_in)));
-            EXPECT_EQ(read(program_data(c.ran_in) / "cwd.txt"), program_data(c.ran_in).native() + "\n");
+            EXPECT_EQ(read_file(program_data(c.ran_in) / "cwd.txt"), program_data(c.ran_in).native() + "\n");
         }
         // DELETE never reaches outside the macro's folder either.
         fs::create_directories(root_.path() / "escape");
@@ -363,7 +357,7 @@ TEST_F(ExecutorTest, SwapsAfterTheCheckChangeNothing) {
         EXPECT_TRUE(ex.DownloadAndExecuteInstaller(detail));
         EXPECT_EQ(detail, L"executesuccesswithexitcode:4");
         EXPECT_TRUE(fs::exists(c.ran_in / "args.txt"));
-        EXPECT_EQ(read(c.ran_in / "cwd.txt"), c.ran_in.native() + "\n");
+        EXPECT_EQ(read_file(c.ran_in / "cwd.txt"), c.ran_in.native() + "\n");
         EXPECT_FALSE(fs::exists(c.ran_in / "swapped.txt"));
         EXPECT_TRUE(fs::is_empty(outside));
     }
@@ -462,7 +456,7 @@ TEST_F(ExecutorTest, DeleteIfNeededRemovesTheTree) {
     EXPECT_TRUE(ex.DeleteIfNeeded());
     EXPECT_FALSE(fs::exists(dest / "a.txt"));
     EXPECT_TRUE(fs::exists(dest / ".cache" / "x"));
-    const std::string list = read(rk::sys::PendingDeletes::default_list_file());
+    const std::string list = read_file(rk::sys::PendingDeletes::default_list_file());
     EXPECT_NE(list.find(dest.native() + "\n"), std::string::npos) << list;
 }
 
