@@ -183,4 +183,15 @@ CURLSHcode curl_share_setopt(CURLSH* share, CURLSHoption option, ...) {
 curl_slist* curl_slist_append(curl_slist* list, const char* text) { return api().curl_slist_append(list, text); }
 void curl_slist_free_all(curl_slist* list) { api().curl_slist_free_all(list); }
 
+// libcurl's librtmp and libldap bring in GnuTLS, whose load runs its global
+// initialisation: some 120 KB of ASN.1 trees on the heap, interleaved with
+// the blocks OpenSSL keeps from the same moment, and freed when the HTTP
+// stack is unloaded, which leaves those pages resident with holes. Nothing
+// here uses GnuTLS (HTTPS goes through OpenSSL); an rtmp:// or ldap://
+// transfer would start it itself (gnutls_global_init). GnuTLS skips its
+// load-time initialisation when the program defines this function
+// (GNUTLS_SKIP_GLOBAL_INIT of gnutls.h) and exports it; the daemon, which
+// unloads its HTTP stack between passes, is linked to export it.
+__attribute__((visibility("default"))) int _gnutls_global_init_skip() { return 1; }
+
 }  // extern "C"
