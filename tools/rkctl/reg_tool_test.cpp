@@ -273,7 +273,6 @@ TEST_F(RegToolTest, ExitCodesAndMessages) {
         {{"reg", "query", "HKXX\\a"}, 1, "unknown root key"},
         {{"reg", "query", "HKLM\\SOFTWARE\\Missing"}, 1, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Missing not found"},
         {{"reg", "query", "HKLM\\SOFTWARE\\E", "-v", "nope"}, 1, "value nope not found"},
-        {{"reg", "query", "HKLM\\SOFTWARE\\E", "-v", "a"}, 0, "    a    REG_SZ    x\n"},
         {{"reg", "add", "HKLM\\SOFTWARE\\E", "-v", "a", "-d", "y"}, 1, "exists"},
         {{"reg", "add", "HKLM\\SOFTWARE\\E", "-v", "a", "-d", "y", "-f"}, 0, ""},
         {{"reg", "add", "HKLM\\SOFTWARE\\E", "-v", "n", "-t", "REG_DWORD", "-d", "4294967296"}, 1, "REG_DWORD data"},
@@ -294,7 +293,6 @@ TEST_F(RegToolTest, ExitCodesAndMessages) {
         {{"reg", "export", "HKLM\\SOFTWARE\\E", file("exists.reg")}, 1, "exists (-y overwrites it)"},
         {{"reg", "export", "HKLM\\SOFTWARE\\Missing", file("m.reg")}, 1, "not found"},
         {{"reg", "import", file("missing.reg")}, 1, "cannot read"},
-        {{"reg", "import", file("exists.reg")}, 1, "exists.reg:1: empty file"},
         {{"reg", "import", file("a.reg"), file("b.reg")}, 2, "expects 1 argument"},
     };
     for (const auto& c : cases) {
