@@ -39,8 +39,6 @@ enum class KnownFolder {
 
 // "FOLDERID_ProgramData" and family, exact text; empty for Temp.
 std::wstring_view known_folder_name(KnownFolder folder);
-// Exact, case-sensitive match of a FOLDERID_ name.
-std::optional<KnownFolder> known_folder_from_name(std::wstring_view name);
 
 // Reads one environment variable; nullopt when unset.
 using EnvLookup = std::function<std::optional<std::string>(const char* name)>;

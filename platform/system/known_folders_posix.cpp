@@ -91,15 +91,6 @@ std::wstring_view known_folder_name(KnownFolder folder) {
     return rule != nullptr ? rule->name : L"";
 }
 
-std::optional<KnownFolder> known_folder_from_name(std::wstring_view name) {
-    for (const auto& rule : kRules) {
-        if (!name.empty() && name == rule.name) {
-            return rule.folder;
-        }
-    }
-    return std::nullopt;
-}
-
 std::optional<std::string> process_env(const char* name) {
     if (const char* value = std::getenv(name); value != nullptr && *value != '\0') {
         return std::string(value);

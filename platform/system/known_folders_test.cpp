@@ -112,24 +112,6 @@ TEST(KnownFolders, CreateFlagMakesMissingFolders) {
     EXPECT_EQ(folders.path(KnownFolder::ProgramFiles, path, true), win::kErrorAlreadyExists);
 }
 
-TEST(KnownFolders, NamesAreTheExactFolderIds) {
-    for (int i = 0; i <= static_cast<int>(KnownFolder::Temp); ++i) {
-        const auto folder = static_cast<KnownFolder>(i);
-        const std::wstring_view name = known_folder_name(folder);
-        if (folder == KnownFolder::Temp) {
-            EXPECT_TRUE(name.empty());
-            continue;
-        }
-        EXPECT_TRUE(name.starts_with(L"FOLDERID_"));
-        EXPECT_EQ(known_folder_from_name(name), folder);
-    }
-    EXPECT_EQ(known_folder_from_name(L"FOLDERID_ProgramFilesCommonX86"),
-              KnownFolder::ProgramFilesCommonX86);
-    EXPECT_FALSE(known_folder_from_name(L"folderid_programdata"));
-    EXPECT_FALSE(known_folder_from_name(L"FOLDERID_ProgramData "));
-    EXPECT_FALSE(known_folder_from_name(L""));
-}
-
 TEST(KnownFolders, ProcessEnvironmentIsTheDefault) {
     const test::TempRoot root;
     const ScopedEnv tmp("TMPDIR", "/var/tmp");
