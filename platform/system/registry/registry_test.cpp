@@ -1,10 +1,9 @@
 #include "platform/system/registry/registry.h"
 
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -16,11 +15,11 @@
 #include <thread>
 #include <vector>
 
+#include "platform/system/process/command_line.h"
+#include "platform/system/process/process.h"
 #include "platform/system/registry/registry_paths.h"
 #include "platform/system/registry/test/temp_root.h"
 #include "platform/text/utf.h"
-
-extern char** environ;
 
 namespace rk::sys::reg {
 namespace {
@@ -76,30 +75,26 @@ protected:
     }
 };
 
-pid_t start_child(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    static std::string exe = RK_REGISTRY_TEST_CHILD;
-    argv.push_back(exe.data());
-    static std::vector<std::vector<std::string>> keep;
-    keep.push_back(args);
-    for (auto& a : keep.back()) {
-        argv.push_back(a.data());
+std::unique_ptr<Process> start_child(const std::vector<std::string>& args) {
+    StartOptions options;
+    options.command_line = quote_argument(text::utf8_to_wide(RK_REGISTRY_TEST_CHILD));
+    for (const auto& arg : args) {
+        options.command_line += L" " + quote_argument(text::utf8_to_wide(arg));
     }
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    return posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv.data(), environ) == 0 ? pid : -1;
+    std::unique_ptr<Process> process;
+    EXPECT_EQ(start_process(options, process), 0u);
+    return process;
 }
 
-int wait_child(pid_t pid) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+// The exit code (128 + the signal that ended it).
+int wait_child(const std::unique_ptr<Process>& process) {
+    DWORD code = 0;
+    return process && process->wait(win::kInfinite) == win::kWaitObject0 && process->exit_code(code) == 0
+               ? static_cast<int>(code)
+               : -1;
 }
 
-int run_child(const std::vector<std::string>& args) {
-    const pid_t pid = start_child(args);
-    return pid > 0 ? wait_child(pid) : -1;
-}
+int run_child(const std::vector<std::string>& args) { return wait_child(start_child(args)); }
 
 TEST_F(RegistryTest, CreateReportsDispositionAndKeepsCase) {
     DWORD disp = 0;
@@ -562,10 +557,8 @@ TEST_F(RegistryTest, MachineStoreIsWritableOnlyByItsOwner) {
 
 TEST_F(RegistryTest, TwoProcessesWritingConcurrentlyLoseNothing) {
     HKEY key = create(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Concurrent");
-    const pid_t a = start_child({"write", "SOFTWARE\\Concurrent", "a", "2000"});
-    const pid_t b = start_child({"write", "SOFTWARE\\Concurrent", "b", "2000"});
-    ASSERT_GT(a, 0);
-    ASSERT_GT(b, 0);
+    const auto a = start_child({"write", "SOFTWARE\\Concurrent", "a", "2000"});
+    const auto b = start_child({"write", "SOFTWARE\\Concurrent", "b", "2000"});
     EXPECT_EQ(0, wait_child(a));
     EXPECT_EQ(0, wait_child(b));
     EXPECT_EQ(counts(key).second, 4000u);
@@ -573,13 +566,13 @@ TEST_F(RegistryTest, TwoProcessesWritingConcurrentlyLoseNothing) {
 
 TEST_F(RegistryTest, KilledWriterLeavesOnlyWholeValues) {
     HKEY key = create(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Crash");
-    const pid_t child = start_child({"write-big", "SOFTWARE\\Crash", "100000"});
-    ASSERT_GT(child, 0);
+    const auto child = start_child({"write-big", "SOFTWARE\\Crash", "100000"});
+    ASSERT_NE(child, nullptr);
     // Let it commit some values, then kill it in the middle of others.
     for (int i = 0; i < 500 && counts(key).second < 20; ++i) {
         std::this_thread::sleep_for(10ms);
     }
-    ::kill(child, SIGKILL);
+    ::kill(static_cast<pid_t>(child->id()), SIGKILL);
     wait_child(child);
     const DWORD values = counts(key).second;
     ASSERT_GE(values, 20u);
