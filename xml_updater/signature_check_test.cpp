@@ -9,6 +9,7 @@
 #include "platform/crypto/test/openssl_cli.h"
 #include "platform/text/strings.h"
 #include "xml_updater/document_signer.h"
+#include "xml_updater/substitutions/test/log_capture.h"
 #include "xml_updater/xml_updater_log.h"
 
 namespace NSignatureCheck {
@@ -16,17 +17,7 @@ namespace {
 
 using rk::xmlsig::TrailerForm;
 
-class RecordingLogger final : public XMLUpdater::v2::IXmlUpdaterLogger {
-public:
-    RecordingLogger() { XMLUpdater::v2::SetXmlUpdaterLogger(this); }
-    ~RecordingLogger() override { XMLUpdater::v2::SetXmlUpdaterLogger(nullptr); }
-    void Log(unsigned level, const wchar_t*, int, const wchar_t* message) override {
-        levels.push_back(level);
-        lines.emplace_back(message);
-    }
-    std::vector<unsigned> levels;
-    std::vector<std::wstring> lines;
-};
+using XMLUpdater::v2::test::LogCapture;
 
 const std::uint8_t* bytes(const std::string& s) { return reinterpret_cast<const std::uint8_t*>(s.data()); }
 
@@ -122,19 +113,21 @@ TEST_F(DocumentSignature, BadBuffersFailWithTheirLogLines) {
         {good.substr(0, good.size() - 1), {L"Unable to convert hex string into binary", L"File Signature Verification failed"}},
     };
     for (const auto& c : cases) {
-        RecordingLogger log;
+        LogCapture log;
         std::size_t n = 777;
         EXPECT_FALSE(Check(c.buffer, n)) << c.buffer;
         EXPECT_EQ(n, 777u);
-        EXPECT_EQ(log.lines, c.lines) << c.buffer;
-        for (unsigned level : log.levels) {
-            EXPECT_EQ(level, XMLUpdater::v2::kXmlLogError);
+        std::vector<std::wstring> texts;
+        for (const auto& line : log.lines) {
+            texts.push_back(line.text);
+            EXPECT_EQ(line.level, XMLUpdater::v2::kXmlLogError);
         }
+        EXPECT_EQ(texts, c.lines) << c.buffer;
     }
-    RecordingLogger log;
+    LogCapture log;
     std::size_t n = 0;
     EXPECT_FALSE(ForceVerifySignature(nullptr, 500, n));
-    EXPECT_EQ(log.lines, std::vector<std::wstring>{L"File Signature Verification failed"});
+    EXPECT_EQ(log.Dump(), L"1: File Signature Verification failed\n");
 }
 
 TEST(ProfileDocumentKey, OpensslSignedDocumentVerifiesWithTheBuiltInKey) {
@@ -155,16 +148,11 @@ TEST(ProfileDocumentKey, OpensslSignedDocumentVerifiesWithTheBuiltInKey) {
 }
 
 TEST(XmlUpdaterLog, LongMessagesAreCutAndAnnounced) {
-    RecordingLogger log;
+    LogCapture log;
     const std::wstring long_text(600, L'a');
     XMLUpdater::v2::XmlUpdaterLog(4, L"f.cpp", L"F", 1, L"%ls", long_text);
     XMLUpdater::v2::XmlUpdaterLog(3, L"f.cpp", L"F", 2, L"%d items", 5);
-    ASSERT_EQ(log.lines.size(), 3u);
-    EXPECT_EQ(log.lines[0], L"Failed to create log message string");
-    EXPECT_EQ(log.levels[0], 1u);
-    EXPECT_EQ(log.lines[1], std::wstring(511, L'a'));
-    EXPECT_EQ(log.levels[1], 4u);
-    EXPECT_EQ(log.lines[2], L"5 items");
+    EXPECT_EQ(log.Dump(), L"1: Failed to create log message string\n4: " + std::wstring(511, L'a') + L"\n3: 5 items\n");
 }
 
 }  // namespace

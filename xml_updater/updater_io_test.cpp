@@ -11,6 +11,7 @@
 #include "platform/system/http/test/test_server.h"
 #include "platform/system/paths.h"
 #include "platform/system/process_info.h"
+#include "platform/system/test/read_file.h"
 #include "platform/system/test/temp_root.h"
 #include "platform/text/utf.h"
 #include "xml_updater/http_transaction.h"
@@ -26,12 +27,8 @@ using rk::sys::http::test::RawServer;
 using rk::sys::http::test::TestServer;
 using test::bytes;
 using test::FakeSender;
+using rk::sys::test::read_file;
 using test::RecordingLogger;
-
-std::string read_file(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 class Online : public testing::Test {
 protected:

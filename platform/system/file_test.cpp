@@ -8,12 +8,12 @@
 #include <filesystem>
 #include <fstream>
 #include <numeric>
-#include <sstream>
 
 #include "platform/system/file.h"
 #include "platform/system/file_view.h"
 #include "platform/system/folder.h"
 #include "platform/system/shared_library.h"
+#include "platform/system/test/read_file.h"
 #include "platform/system/test/temp_root.h"
 #include "platform/text/utf.h"
 
@@ -29,12 +29,7 @@ protected:
         fs::create_directories(host(relative).parent_path());
         std::ofstream(host(relative), std::ios::binary) << content;
     }
-    std::string read(const std::string& relative) const {
-        std::ifstream in(host(relative), std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    std::string read(const std::string& relative) const { return test::read_file(host(relative)); }
 
     test::TempRoot root_;
 };

@@ -7,7 +7,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "platform/system/paths.h"
 #include "platform/system/process/command_line.h"
@@ -37,12 +36,9 @@ struct Record {
 };
 
 Record read_record(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
     std::vector<std::string> items;
     std::string item;
-    for (char c : content.str()) {
+    for (char c : test::read_file(file)) {
         if (c == '\0') {
             items.push_back(item);
             item.clear();
@@ -363,10 +359,7 @@ TEST_F(ProcessTest, StartFromAnOpenFileRunsThatFileNotWhatTheNameNowNames) {
         DWORD code = 99;
         ASSERT_EQ(process->exit_code(code), 0u);
         EXPECT_EQ(code, c.code);
-        std::ifstream in(out);
-        std::stringstream text;
-        text << in.rdbuf();
-        EXPECT_EQ(text.str(), c.ran);  // never "swapped"
+        EXPECT_EQ(test::read_file(out), c.ran);  // never "swapped"
         if (c.ran.empty()) {
             const Record record = read_record(record_);
             EXPECT_EQ(record.cwd, (root_.path() / "dest").native());
