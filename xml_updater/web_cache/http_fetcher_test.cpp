@@ -186,14 +186,5 @@ TEST_F(FetcherTest, FaultyAnswersEndInTheWholeFileOrAClearError) {
     }
 }
 
-TEST_F(FetcherTest, RefusedConnectionsUseTheWholeSchedule) {
-    const std::string host = "127.0.0.1:" + std::to_string(rk::sys::http::test::closed_port());
-    FakeClock clock;
-    std::string what;
-    EXPECT_EQ(fetch(host, clock, &what), std::error_code(12029, winhttp_category()));
-    EXPECT_EQ(clock.sleeps, (std::vector<std::chrono::milliseconds>{5000ms, 10000ms}));
-    EXPECT_EQ(what.rfind("http_robo_fetch() tried 3 times to complete HTTP transaction", 0), 0u) << what;
-}
-
 }  // namespace
 }  // namespace XMLUpdater::v2::web_cache
