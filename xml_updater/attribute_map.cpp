@@ -1,6 +1,9 @@
 #include "xml_updater/attribute_map.h"
 
+#include <utility>
 #include <vector>
+
+#include "platform/text/utf.h"
 
 namespace XMLUpdater::v2 {
 namespace {
@@ -16,26 +19,46 @@ std::vector<AttributeMap::node_type>& pool() {
     return nodes;
 }
 
-}  // namespace
+void assign(std::wstring& out, std::wstring_view text) { out.assign(text); }
 
-void SetAttribute(AttributeMap& map, std::wstring_view key, std::wstring_view value) {
+void assign(std::wstring& out, std::string_view utf8) {
+    out.clear();
+    rk::text::append_utf8_to_wide(out, utf8);
+}
+
+template <typename Key, typename Value>
+void set_attribute(AttributeMap& map, Key key, Value value) {
     auto& nodes = pool();
     if (nodes.empty()) {
-        const auto [it, inserted] = map.try_emplace(std::wstring(key), value);
-        if (!inserted) {
-            it->second.assign(value);
-        }
+        std::wstring wide_key;
+        assign(wide_key, key);
+        const auto it = map.try_emplace(std::move(wide_key)).first;
+        assign(it->second, value);
         return;
     }
     AttributeMap::node_type node = std::move(nodes.back());
     nodes.pop_back();
-    node.key().assign(key);
-    node.mapped().assign(value);
+    assign(node.key(), key);
+    assign(node.mapped(), value);
     auto result = map.insert(std::move(node));
     if (!result.inserted) {
-        result.position->second.assign(value);
+        result.position->second.swap(result.node.mapped());
         nodes.push_back(std::move(result.node));
     }
+}
+
+}  // namespace
+
+void SetAttribute(AttributeMap& map, std::wstring_view key, std::wstring_view value) {
+    set_attribute(map, key, value);
+}
+
+void SetAttributeUtf8(AttributeMap& map, std::string_view key, std::string_view value) {
+    set_attribute(map, key, value);
+}
+
+void SetAttributeUtf8(AttributeMap& map, std::wstring_view key, std::string_view value) {
+    set_attribute(map, key, value);
 }
 
 void RecycleAttributes(AttributeMap& map) {

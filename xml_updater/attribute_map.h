@@ -24,6 +24,10 @@ using AttributeMap = std::map<std::wstring, std::wstring, AttributeKeyLess>;
 // allocate per attribute. A map filled with them is an ordinary map.
 // map[key] = value:
 void SetAttribute(AttributeMap& map, std::wstring_view key, std::wstring_view value);
+// The same from the document's UTF-8 text, widened into the map's strings
+// (a malformed sequence becomes U+FFFD).
+void SetAttributeUtf8(AttributeMap& map, std::string_view key, std::string_view value);
+void SetAttributeUtf8(AttributeMap& map, std::wstring_view key, std::string_view value);
 // Empties the map, keeping its nodes for the next SetAttribute.
 void RecycleAttributes(AttributeMap& map);
 

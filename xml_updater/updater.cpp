@@ -2,6 +2,7 @@
 
 #include <rapidxml/rapidxml_print.hpp>
 
+#include <cstddef>
 #include <exception>
 #include <iterator>
 #include <utility>
@@ -15,6 +16,7 @@
 #include "platform/system/paths.h"
 #include "platform/system/process_info.h"
 #include "platform/text/numeric.h"
+#include "platform/text/utf.h"
 #include "xml_updater/command_manager.h"
 #include "xml_updater/commands/download_command.h"
 #include "xml_updater/commands/download_ex_command.h"
@@ -30,8 +32,24 @@
 namespace XMLUpdater::v2 {
 namespace {
 
-using Node = rapidxml::xml_node<wchar_t>;
+using Node = rapidxml::xml_node<char>;
 constexpr wchar_t kFile[] = L"updater.cpp";
+
+// An element name of updater.h as the UTF-8 bytes the tree holds.
+template <std::size_t N>
+struct TreeName {
+    char text[N] = {};
+    constexpr explicit TreeName(const wchar_t (&name)[N]) {
+        for (std::size_t i = 0; i < N; ++i) {
+            text[i] = static_cast<char>(name[i]);
+        }
+    }
+};
+constexpr TreeName kUpdateArrayName(kElemUpdateArray);
+constexpr TreeName kUpdateName(kElemUpdate);
+constexpr TreeName kPreconditionArrayName(kElemPreconditionArray);
+constexpr TreeName kPreconditionName(kElemPrecondition);
+constexpr TreeName kUpdateCommandsName(kElemUpdateCommands);
 
 // The fifth Initialize argument: kept alive for the rest of the process.
 std::shared_ptr<void>& extra_holder() {
@@ -42,14 +60,14 @@ std::shared_ptr<void>& extra_holder() {
 // The element's attributes (a later duplicate overwrites an earlier one).
 void build_attributes(const Node& node, AttributeMap& map) {
     for (const auto* attr = node.first_attribute(); attr != nullptr; attr = attr->next_attribute()) {
-        SetAttribute(map, std::wstring_view(attr->name(), attr->name_size()),
-                     std::wstring_view(attr->value(), attr->value_size()));
+        SetAttributeUtf8(map, std::string_view(attr->name(), attr->name_size()),
+                         std::string_view(attr->value(), attr->value_size()));
     }
 }
 
-std::wstring_view element_text(const Node& node) {
+std::string_view element_text(const Node& node) {
     const Node* child = node.first_node();
-    return child != nullptr ? std::wstring_view(child->value(), child->value_size()) : std::wstring_view();
+    return child != nullptr ? std::string_view(child->value(), child->value_size()) : std::string_view();
 }
 
 // The element as XML text, for the hook only (serialising costs).
@@ -57,9 +75,9 @@ std::wstring node_text(const Node& node) {
     if (!Hound::IsActive()) {
         return {};
     }
-    std::wstring text;
+    std::string text;
     rapidxml::print(std::back_inserter(text), node, rapidxml::print_no_indenting);
-    return text;
+    return rk::text::utf8_to_wide(text);
 }
 
 // A section of the hook's report: start on construction, end on destruction.
@@ -269,21 +287,23 @@ int CUpdater::Execute(const std::uint8_t* buffer, std::size_t length, std::vecto
     if (owned != nullptr) {
         owned->resize(length);
     }
+    // A buffer taken over is parsed in place; a borrowed one is copied.
     if (!(owned != nullptr ? parser.ParseBuffer(std::move(*owned)) : parser.ParseBuffer(buffer, length))) {
         return kUpdateParseFailed;
     }
     return Process(parser.Document(), exit_code) ? kUpdateOk : kUpdateProcessFailed;
 }
 
-bool CUpdater::Process(rapidxml::xml_document<wchar_t>& document, int& exit_code) {
+bool CUpdater::Process(rapidxml::xml_document<char>& document, int& exit_code) {
     constexpr wchar_t kFunction[] = L"CUpdater::Process";
-    Node* array = document.first_node(kElemUpdateArray);
+    Node* array = document.first_node(kUpdateArrayName.text);
     if (array == nullptr) {
         XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"Malformed XML, no UPDATEARRAY element");
         return false;
     }
     const Section section(kFunction, Hound::kSectionUpdateArray);
-    for (Node* update = array->first_node(kElemUpdate); update != nullptr; update = update->next_sibling(kElemUpdate)) {
+    for (Node* update = array->first_node(kUpdateName.text); update != nullptr;
+         update = update->next_sibling(kUpdateName.text)) {
         bool stop = false;
         const bool result = ProcessUpdate(*update, exit_code, stop);
         if (stop) {
@@ -296,15 +316,15 @@ bool CUpdater::Process(rapidxml::xml_document<wchar_t>& document, int& exit_code
 bool CUpdater::ProcessUpdate(Node& update, int& exit_code, bool& stop) {
     constexpr wchar_t kFunction[] = L"CUpdater::Process";
     const Section section(kFunction, Hound::kSectionUpdate, node_text(update));
-    if (Node* preconditions = update.first_node(kElemPreconditionArray)) {
+    if (Node* preconditions = update.first_node(kPreconditionArrayName.text)) {
         const Section array_section(kFunction, Hound::kSectionPreconditionArray);
-        for (Node* item = preconditions->first_node(kElemPrecondition); item != nullptr;
-             item = item->next_sibling(kElemPrecondition)) {
+        for (Node* item = preconditions->first_node(kPreconditionName.text); item != nullptr;
+             item = item->next_sibling(kPreconditionName.text)) {
             const Section item_section(kFunction, Hound::kSectionPrecondition, node_text(*item));
             AttributeMap attributes;
             const RecycledAttributes recycled(attributes);
             build_attributes(*item, attributes);
-            SetAttribute(attributes, kAttrValue, element_text(*item));
+            SetAttributeUtf8(attributes, kAttrValue, element_text(*item));
             const auto type = attributes.find(kAttrPreconditionType);
             if (type == attributes.end()) {
                 XmlUpdaterLog(kXmlLogError, kFile, kFunction, __LINE__, L"XML precondition failed - no Type specified");
@@ -316,20 +336,22 @@ bool CUpdater::ProcessUpdate(Node& update, int& exit_code, bool& stop) {
             }
         }
     }
-    Node* commands = update.first_node(kElemUpdateCommands);
+    Node* commands = update.first_node(kUpdateCommandsName.text);
     if (commands == nullptr) {
         return true;
     }
     const Section array_section(kFunction, Hound::kSectionCommandArray);
+    std::wstring name;
     for (Node* item = commands->first_node(); item != nullptr; item = item->next_sibling()) {
         if (item->type() != rapidxml::node_element) {
             continue;
         }
-        const std::wstring_view name(item->name(), item->name_size());
+        name.clear();
+        rk::text::append_utf8_to_wide(name, std::string_view(item->name(), item->name_size()));
         AttributeMap attributes;
         const RecycledAttributes recycled(attributes);
         build_attributes(*item, attributes);
-        SetAttribute(attributes, kAttrTagValue, element_text(*item));
+        SetAttributeUtf8(attributes, kAttrTagValue, element_text(*item));
         SetAttribute(attributes, kAttrCmd, name);
         const Section item_section(kFunction, name, node_text(*item));
         if (is_exit_command(name)) {

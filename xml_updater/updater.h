@@ -86,10 +86,10 @@ public:
 
     // kUpdate* status.
     int ExecuteUpdate(const std::uint8_t* buffer, std::size_t length, int& exit_code);
-    // The same on a document it takes over: its bytes are released once
-    // decoded, so a large document is not held twice while it is parsed.
+    // The same on a document it takes over: rapidxml parses its bytes in
+    // place, so a large document is not held twice while it is parsed.
     int ExecuteUpdate(std::vector<std::uint8_t>&& document, int& exit_code);
-    bool Process(rapidxml::xml_document<wchar_t>& document, int& exit_code);
+    bool Process(rapidxml::xml_document<char>& document, int& exit_code);
     bool Redirect(AttributeMap& attributes, CSubstitutionManager* substitutions);
 
     // For the analytics wrapper and tests; false before Initialize.
@@ -113,7 +113,7 @@ private:
     // into) when it is not null.
     int Execute(const std::uint8_t* buffer, std::size_t length, std::vector<std::uint8_t>* owned, int& exit_code);
     bool ExitSteps(std::wstring_view command, AttributeMap& attributes, int& exit_code);
-    bool ProcessUpdate(rapidxml::xml_node<wchar_t>& update, int& exit_code, bool& stop);
+    bool ProcessUpdate(rapidxml::xml_node<char>& update, int& exit_code, bool& stop);
     void StoreOnDisk(const std::wstring& url, const std::vector<std::uint8_t>& document);
 
     std::shared_ptr<CSubstitutionManager> substitutions_;

@@ -164,6 +164,10 @@ TEST_F(Engine, WalkResults) {
         {"comments and text between commands are not commands",
          doc("<UPDATE><UPDATECOMMANDS>text<!-- c --><RECORD>1</RECORD></UPDATECOMMANDS></UPDATE>"), 0, 0,
          {L"RECORD:1"}, 0, L""},
+        {"character references reach the handlers as characters",
+         doc("<UPDATE><UPDATECOMMANDS><SETVAR Key=\"v\" Value=\"&#xE9;&#x4E00;\"/>"
+             "<RECORD>caf&#xE9; &#233;&amp;&#x1F600;[v]</RECORD></UPDATECOMMANDS></UPDATE>"),
+         0, 0, {L"RECORD:caf\u00E9 \u00E9&\U0001F600\u00E9\u4E00"}, 0, L""},
         {"names are case-sensitive", doc("<update><UPDATECOMMANDS><RECORD>1</RECORD></UPDATECOMMANDS></update>"), 0, 0,
          {}, 0, L""},
     };
@@ -204,6 +208,9 @@ TEST_F(Engine, BadInputEndsWithParseStatus) {
         {"invalid UTF-8", "<UPDATEARRAY>\xC3\x28</UPDATEARRAY>", 4,
          L"Unable to convert XML to UTF-16: [invalid UTF-8 text]"},
         {"starts with a bracket", "[x]<UPDATEARRAY/>", 4, L"Unable to convert XML to UTF-16: [x]<UPDATEARRAY/>"},
+        {"a second byte-order mark", "\xEF\xBB\xBF\xEF\xBB\xBF<UPDATEARRAY/>", 4, L"Unable to parse XML: expected <"},
+        {"a UTF-8 mark after the UTF-16 one", test::utf16le_with_bom("\xEF\xBB\xBF<UPDATEARRAY/>"), 4,
+         L"Unable to parse XML: expected <"},
         {"NUL bytes only", std::string(8, '\0'), 1, L"Malformed XML, no UPDATEARRAY element"},
     };
     for (const Case& c : cases) {

@@ -1,6 +1,8 @@
 // The update document parser: bytes (UTF-16LE with its byte-order mark,
-// UTF-8 with or without one) to a rapidxml tree of wide characters, parsed
-// with the default flags. The tree lives as long as the parser.
+// UTF-8 with or without one) to a rapidxml tree of UTF-8 text, parsed in
+// place with the default flags (a UTF-16 document is converted to UTF-8
+// first). The tree lives as long as the parser; its names and values are
+// widened where they enter the handlers.
 #pragma once
 
 #include <rapidxml/rapidxml.hpp>
@@ -19,38 +21,24 @@ inline constexpr std::size_t kMaxElementDepth = 256;
 
 class XMLParser {
 public:
-    // False, logged, for a null buffer, a text that does not convert, and a
-    // document rapidxml refuses or that nests too deep.
+    // False, logged, for a null buffer, a text that does not convert
+    // (malformed UTF-8 or UTF-16), and a document rapidxml refuses or that
+    // nests too deep. The bytes are copied, to be parsed in place.
     bool ParseBuffer(const std::uint8_t* buffer, std::size_t length);
-    // The same on bytes it takes over: they are released as soon as they
-    // are decoded, before the tree is built.
+    // The same on bytes it takes over and parses in place (no copy).
     bool ParseBuffer(std::vector<std::uint8_t>&& bytes);
 
     // The parsed tree; valid after ParseBuffer succeeded.
-    rapidxml::xml_document<wchar_t>& Document() { return *document_; }
-
-    // The text the bytes decode to (before parsing), or the converter's
-    // bracketed failure message; empty for a null buffer.
-    static std::wstring DecodeDocument(const std::uint8_t* buffer, std::size_t length);
-
-    // Depth of element nesting (a pre-scan that reads tags, quotes,
-    // comments, CDATA and processing instructions).
-    static std::size_t ElementDepth(const wchar_t* text);
+    rapidxml::xml_document<char>& Document() { return *document_; }
 
 private:
-    // The bytes into text_; false, logged, when they do not convert.
-    bool Decode(const std::uint8_t* buffer, std::size_t length);
-    // text_ into document_.
-    bool Parse();
+    // The UTF-8 text and the offset where it starts (past a byte-order
+    // mark); false, logged, when the bytes do not convert.
+    bool Decode(std::size_t& start);
 
-    // The decoded text rapidxml parses in place (not zero-filled first: a
-    // large document's buffer is written once).
-    std::unique_ptr<wchar_t[]> text_;
-    std::size_t size_ = 0;
-    // UTF-8 that decoded to one character per byte is ASCII: no character
-    // needs hiding from rapidxml, and the tree needs no restoring.
-    bool ascii_ = false;
-    std::unique_ptr<rapidxml::xml_document<wchar_t>> document_;
+    // The text rapidxml parses in place, NUL-terminated.
+    std::vector<std::uint8_t> bytes_;
+    std::unique_ptr<rapidxml::xml_document<char>> document_;
 };
 
 }  // namespace XMLUpdater::v2

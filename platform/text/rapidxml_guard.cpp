@@ -7,24 +7,95 @@ namespace rk::text {
 namespace {
 
 // Index just past the first `needle` at or after `from`, or the text's end.
-std::size_t skip_past(std::wstring_view text, std::size_t from, std::wstring_view needle) {
+template <typename Ch>
+std::size_t skip_past(std::basic_string_view<Ch> text, std::size_t from, std::basic_string_view<Ch> needle) {
     const auto at = text.find(needle, from);
-    return at == std::wstring_view::npos ? text.size() : at + needle.size();
+    return at == std::basic_string_view<Ch>::npos ? text.size() : at + needle.size();
 }
 
 // Past the '>' that closes a DOCTYPE, whose internal subset brackets nest.
-std::size_t skip_declaration(std::wstring_view text, std::size_t i) {
+template <typename Ch>
+std::size_t skip_declaration(std::basic_string_view<Ch> text, std::size_t i) {
     int brackets = 0;
     for (; i < text.size(); ++i) {
-        if (text[i] == L'[') {
+        if (text[i] == Ch('[')) {
             ++brackets;
-        } else if (text[i] == L']') {
+        } else if (text[i] == Ch(']')) {
             --brackets;
-        } else if (text[i] == L'>' && brackets <= 0) {
+        } else if (text[i] == Ch('>') && brackets <= 0) {
             return i + 1;
         }
     }
     return text.size();
+}
+
+// The markup the depth scan skips, in either character type.
+template <typename Ch>
+struct Markup {
+    static constexpr Ch kCommentOpen[] = {'<', '!', '-', '-'};
+    static constexpr Ch kCommentClose[] = {'-', '-', '>'};
+    static constexpr Ch kCdataOpen[] = {'<', '!', '[', 'C', 'D', 'A', 'T', 'A', '['};
+    static constexpr Ch kCdataClose[] = {']', ']', '>'};
+    static constexpr Ch kPiClose[] = {'?', '>'};
+    static constexpr std::basic_string_view<Ch> view(const Ch* text, std::size_t size) { return {text, size}; }
+};
+
+template <typename Ch>
+std::size_t element_depth(std::basic_string_view<Ch> text) {
+    using M = Markup<Ch>;
+    std::size_t depth = 0;
+    std::size_t deepest = 0;
+    std::size_t i = 0;
+    const std::size_t n = text.size();
+    while (i < n) {
+        // Plain loops rather than find(): the runs between tags and the
+        // attribute values are short, a library call costs more than them.
+        while (i < n && text[i] != Ch('<')) {
+            ++i;
+        }
+        if (i == n) {
+            break;
+        }
+        // The character after '<' tells the kind of markup; the longer
+        // openings are compared only when it is '!'.
+        const Ch next = i + 1 < n ? text[i + 1] : Ch('\0');
+        if (next == Ch('!')) {
+            const auto rest = text.substr(i);
+            if (rest.starts_with(M::view(M::kCommentOpen, std::size(M::kCommentOpen)))) {
+                i = skip_past(text, i + 4, M::view(M::kCommentClose, std::size(M::kCommentClose)));
+            } else if (rest.starts_with(M::view(M::kCdataOpen, std::size(M::kCdataOpen)))) {
+                i = skip_past(text, i + 9, M::view(M::kCdataClose, std::size(M::kCdataClose)));
+            } else {
+                i = skip_declaration(text, i + 2);
+            }
+        } else if (next == Ch('?')) {
+            i = skip_past(text, i + 2, M::view(M::kPiClose, std::size(M::kPiClose)));
+        } else if (next == Ch('/')) {
+            depth = depth > 0 ? depth - 1 : 0;
+            for (i += 2; i < n && text[i] != Ch('>'); ++i) {
+            }
+            i = i < n ? i + 1 : n;
+        } else {
+            deepest = std::max(deepest, ++depth);
+            for (++i; i < n; ++i) {
+                const Ch c = text[i];
+                if (c == Ch('"') || c == Ch('\'')) {
+                    for (++i; i < n && text[i] != c; ++i) {
+                    }
+                    if (i == n) {
+                        break;
+                    }
+                } else if (c == Ch('>')) {
+                    if (text[i - 1] == Ch('/')) {
+                        --depth;
+                    }
+                    ++i;
+                    break;
+                }
+            }
+        }
+    }
+    return deepest;
 }
 
 constexpr bool kWideIs32Bit = sizeof(wchar_t) == 4;
@@ -51,61 +122,9 @@ void restore(wchar_t* text, std::size_t size) {
 
 }  // namespace
 
-std::size_t xml_element_depth(std::wstring_view text) {
-    std::size_t depth = 0;
-    std::size_t deepest = 0;
-    std::size_t i = 0;
-    const std::size_t n = text.size();
-    while (i < n) {
-        // Plain loops rather than find(): the runs between tags and the
-        // attribute values are short, a library call costs more than them.
-        while (i < n && text[i] != L'<') {
-            ++i;
-        }
-        if (i == n) {
-            break;
-        }
-        // The character after '<' tells the kind of markup; the longer
-        // openings are compared only when it is '!'.
-        const wchar_t next = i + 1 < n ? text[i + 1] : L'\0';
-        if (next == L'!') {
-            const auto rest = text.substr(i);
-            if (rest.starts_with(L"<!--")) {
-                i = skip_past(text, i + 4, L"-->");
-            } else if (rest.starts_with(L"<![CDATA[")) {
-                i = skip_past(text, i + 9, L"]]>");
-            } else {
-                i = skip_declaration(text, i + 2);
-            }
-        } else if (next == L'?') {
-            i = skip_past(text, i + 2, L"?>");
-        } else if (next == L'/') {
-            depth = depth > 0 ? depth - 1 : 0;
-            for (i += 2; i < n && text[i] != L'>'; ++i) {
-            }
-            i = i < n ? i + 1 : n;
-        } else {
-            deepest = std::max(deepest, ++depth);
-            for (++i; i < n; ++i) {
-                const wchar_t c = text[i];
-                if (c == L'"' || c == L'\'') {
-                    for (++i; i < n && text[i] != c; ++i) {
-                    }
-                    if (i == n) {
-                        break;
-                    }
-                } else if (c == L'>') {
-                    if (text[i - 1] == L'/') {
-                        --depth;
-                    }
-                    ++i;
-                    break;
-                }
-            }
-        }
-    }
-    return deepest;
-}
+std::size_t xml_element_depth(std::wstring_view text) { return element_depth(text); }
+
+std::size_t xml_element_depth(std::string_view text) { return element_depth(text); }
 
 bool hide_wide_characters_from_rapidxml(wchar_t* text, std::size_t size) {
     for (std::size_t i = 0; i < size; ++i) {

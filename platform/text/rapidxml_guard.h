@@ -2,7 +2,9 @@
 // element (deep nesting exhausts the stack) and classifies a character by
 // its low byte alone, so a character above U+00FF whose low byte is '<',
 // '&', a quote or NUL (U+4E00, U+1F600, ...) would end a name, a value or
-// the document. Both XML parsers of the system use these guards.
+// the document. Both XML parsers of the system bound the nesting; the
+// manifest parser, which parses wide text, also hides and restores
+// characters (the update engine parses UTF-8, which needs no hiding).
 #pragma once
 
 #include <rapidxml/rapidxml.hpp>
@@ -17,6 +19,8 @@ namespace rk::text {
 // internal subset) hold no elements; quoted attribute values may hold '<',
 // '>' and "/>". An unterminated start tag counts as one level.
 std::size_t xml_element_depth(std::wstring_view text);
+// The same over UTF-8 (or any ASCII-compatible) bytes.
+std::size_t xml_element_depth(std::string_view text);
 
 // Before parsing: moves every character above U+00FF out of rapidxml's way,
 // in place and one for one (32-bit wchar_t: out of the Unicode range, with a

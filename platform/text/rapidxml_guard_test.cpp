@@ -9,23 +9,26 @@ namespace {
 
 TEST(RapidXmlGuard, ElementDepthFollowsMarkup) {
     const struct {
-        const wchar_t* text;
+        const char* text;
         std::size_t depth;
     } cases[] = {
-        {L"<a><b><c/></b></a>", 3},
-        {L"<a x=\"/>\"><b/></a>", 2},  // "/>" inside a value closes nothing
-        {L"<a x='>'><b><c/></b></a>", 3},
-        {L"<a><!-- <b><c><d> --></a>", 1},
-        {L"<a><![CDATA[<b><c>]]></a>", 1},
-        {L"<?xml version=\"1.0\"?><!DOCTYPE a [<!ENTITY e \"<b>\">]><a/>", 1},
-        {L"<!DOCTYPE a [<!ENTITY e \"x\"><!ENTITY f \"y\">]><a><b/></a>", 2},
-        {L"<a><b></b><b></b></a>", 2},
-        {L"<<<<", 1},  // one unterminated start tag
-        {L"<a><a><a></a><a>", 3},
-        {L"", 0},
+        {"<a><b><c/></b></a>", 3},
+        {"<a x=\"/>\"><b/></a>", 2},  // "/>" inside a value closes nothing
+        {"<a x='>'><b><c/></b></a>", 3},
+        {"<a><!-- <b><c><d> --></a>", 1},
+        {"<a><![CDATA[<b><c>]]></a>", 1},
+        {"<?xml version=\"1.0\"?><!DOCTYPE a [<!ENTITY e \"<b>\">]><a/>", 1},
+        {"<!DOCTYPE a [<!ENTITY e \"x\"><!ENTITY f \"y\">]><a><b/></a>", 2},
+        {"<a><b></b><b></b></a>", 2},
+        {"<<<<", 1},  // one unterminated start tag
+        {"<a><a><a></a><a>", 3},
+        {"", 0},
     };
+    // The same scan over wide text and over UTF-8 bytes.
     for (const auto& c : cases) {
-        EXPECT_EQ(xml_element_depth(c.text), c.depth) << std::wstring(c.text).size();
+        const std::string_view narrow(c.text);
+        EXPECT_EQ(xml_element_depth(narrow), c.depth) << c.text;
+        EXPECT_EQ(xml_element_depth(std::wstring(narrow.begin(), narrow.end())), c.depth) << c.text;
     }
 }
 

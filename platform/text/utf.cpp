@@ -209,6 +209,35 @@ bool widen_utf8(std::string_view in, wchar_t* out, std::size_t& written) {
 
 }  // namespace
 
+bool is_valid_utf8(std::string_view utf8) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
+    const std::size_t n = utf8.size();
+    std::size_t i = 0;
+    while (i < n) {
+        while (i + 8 <= n) {
+            std::uint64_t chunk;
+            std::memcpy(&chunk, bytes + i, sizeof chunk);
+            if ((chunk & 0x8080808080808080ULL) != 0) {
+                break;
+            }
+            i += 8;
+        }
+        if (i == n) {
+            break;
+        }
+        if (bytes[i] < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t len = 0;
+        if (!decode_utf8(utf8, i, len)) {
+            return false;
+        }
+        i += len;
+    }
+    return true;
+}
+
 bool utf8_to_wide_strict(std::string_view utf8, wchar_t* out, std::size_t& written) {
     return widen_utf8<true>(utf8, out, written);
 }

@@ -25,6 +25,9 @@ std::optional<std::wstring> utf8_to_wide_strict(std::string_view utf8);
 // zero-filled first; false for malformed text.
 bool utf8_to_wide_strict(std::string_view utf8, wchar_t* out, std::size_t& written);
 std::wstring utf8_to_wide(std::string_view utf8);
+// True when utf8_to_wide_strict would convert the text (nothing is
+// converted: for texts parsed as UTF-8 in place).
+bool is_valid_utf8(std::string_view utf8);
 
 std::optional<std::string> wide_to_utf8_strict(std::wstring_view wide);
 std::string wide_to_utf8(std::wstring_view wide);

@@ -55,6 +55,7 @@ TEST(Utf, EncodingBoundaries) {
         const std::wstring wide(1, static_cast<wchar_t>(c.cp));
         EXPECT_EQ(wide_to_utf8_strict(wide), c.utf8);
         EXPECT_EQ(utf8_to_wide_strict(c.utf8), wide);
+        EXPECT_TRUE(is_valid_utf8("abcdefgh" + c.utf8));
         EXPECT_EQ(utf16_length(wide), c.utf16_units);
         const std::u16string units = wide_to_utf16(wide);
         EXPECT_EQ(units.size(), c.utf16_units);
@@ -77,6 +78,7 @@ TEST(Utf, LenientDecodingResynchronisesAndStrictRefuses) {
         {"lead then ASCII", "\xe4z", L"\uFFFDz"},
         {"two-thirds of a sequence then ASCII", "\xe4\xb8z", L"\uFFFDz"},
         {"cut short at the end", "a\xe4\xb8", L"a\uFFFD"},
+        {"cut short after a run of ASCII", "abcdefghijklmnopq\xe4\xb8z", L"abcdefghijklmnopq\uFFFDz"},
         {"lead then a new sequence", "\xe4\xc3\xa9", L"\uFFFD\u00e9"},
         {"overlong three-byte", "\xe0\x80\xaf", L"\uFFFD\uFFFD\uFFFD"},
         {"overlong four-byte", "\xf0\x80\x80\xaf", L"\uFFFD\uFFFD\uFFFD\uFFFD"},
@@ -90,7 +92,9 @@ TEST(Utf, LenientDecodingResynchronisesAndStrictRefuses) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(utf8_to_wide(c.bytes), c.wide);
-        EXPECT_EQ(utf8_to_wide_strict(c.bytes).has_value(), c.wide.find(L'\uFFFD') == std::wstring::npos);
+        const bool valid = c.wide.find(L'\uFFFD') == std::wstring::npos;
+        EXPECT_EQ(utf8_to_wide_strict(c.bytes).has_value(), valid);
+        EXPECT_EQ(is_valid_utf8(c.bytes), valid);
     }
 }
 

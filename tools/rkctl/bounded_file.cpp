@@ -32,6 +32,7 @@ BoundedRead read_whole(const std::filesystem::path& path, std::uintmax_t limit, 
     if (const BoundedRead opened = open_bounded_file(path, limit, in, size); opened != BoundedRead::kOk) {
         return opened;
     }
+    out.reserve(static_cast<std::size_t>(size) + 1);  // a parser's terminator fits without a copy
     out.resize(static_cast<std::size_t>(size));
     in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
     if (!in || in.gcount() != static_cast<std::streamsize>(out.size())) {

@@ -18,7 +18,8 @@ enum class BoundedRead { kOk, kCannotRead, kTooLarge };
 
 // The whole of a regular file of at most `limit` bytes. The size is checked
 // before anything is read, and the bytes are read once into a buffer of
-// exactly that size (no growth by doubling), so memory is the file's size.
+// that size and one spare byte, for a terminator (no growth by doubling), so
+// memory is the file's size.
 BoundedRead read_bounded_file(const std::filesystem::path& path, std::uintmax_t limit, std::string& out);
 BoundedRead read_bounded_file(const std::filesystem::path& path, std::uintmax_t limit, std::vector<std::uint8_t>& out);
 
