@@ -483,14 +483,11 @@ TEST_F(Download, DestDirsStayInsideTheirKnownFolder) {
         const char* link;  // a link to "outside" planted first, below var/lib
         const char* made;  // the folder written, below var/lib; null: refused
     };
+    // The depth counting itself is FileCapability.AbsoluteFolderPathsStayInsideTheirKnownFolder's.
     const Case cases[] = {
-        {"|..|escape", nullptr, nullptr},
         {"|Corvane|..|..|escape", nullptr, nullptr},
-        {"|Corvane|x|..|..|..|escape", nullptr, nullptr},
-        {"|Corvane|..|..|lib|Setup", nullptr, nullptr},
         {"|Corvane|..|Setup", nullptr, "Setup"},
         {"|Corvane|x", "Corvane", "Corvane/x"},
-        {"|Corvane|x", "Corvane/x", "Corvane/x"},
     };
     for (const auto& [command, attributes] : commands) {
         for (const char separator : {'\\', '/'}) {
@@ -563,8 +560,7 @@ TEST_F(Download, DiskFullMidDownloadRemovesThePartialFile) {
     for (const char* command : {"DOWNLOAD", "DOWNLOADEX"}) {
         SCOPED_TRACE(command);
         const fs::path doc = root_.path() / "doc.xml";
-        std::ofstream(doc) << "<UPDATEARRAY><UPDATE><UPDATECOMMANDS><" << command << " Location=\"" << location
-                           << "\" DestDir=\"" << dir.string() << "\"/></UPDATECOMMANDS></UPDATE></UPDATEARRAY>";
+        std::ofstream(doc) << document("Location=\"" + location + "\" DestDir=\"" + dir.string() + "\"", command);
         const fs::path out = root_.path() / "out.txt";
         const std::string script =
             "unshare -m sh -c 'mount -t tmpfs -o size=1m none \"$1\" && \"$2\" xml --quiet --log --ca-file \"$3\" "
