@@ -1,10 +1,10 @@
 // The XML update engine over a generated document of 10,000 updates, each
 // with three preconditions (STR, NUM, VER on tokens) and three commands
 // (two SETVAR and a LOG, all with tokens). Each iteration times the whole
-// ExecuteUpdate and, in the same run, a bare rapidxml parse of a copy of the
-// same UTF-8 text (in place, as the engine parses); the counters report the
-// CPU time per update and the ratio of the two (goal <= 3), and the ratio
-// to a wide parse of the text, the reference of earlier runs.
+// ExecuteUpdate and, in the same run, a bare rapidxml wide parse of the same
+// text (the goal's reference); the counters report the CPU time per update
+// and the ratio of the two (goal <= 3), and the ratio to a bare in-place
+// parse of a copy of the UTF-8 text, which is how the engine parses.
 #include <benchmark/benchmark.h>
 
 #include <malloc.h>
@@ -80,16 +80,16 @@ void BM_ExecuteUpdate10kUpdates(benchmark::State& state) {
     };
     double engine_seconds = 0;
     double parse_seconds = 0;
-    double wide_parse_seconds = 0;
+    double utf8_parse_seconds = 0;
     for (auto _ : state) {
-        const double wide_start = cpu_now();
+        const double parse_start = cpu_now();
         {
             std::wstring copy = wide;
             rapidxml::xml_document<wchar_t> bare;
             bare.parse<0>(copy.data());
             benchmark::DoNotOptimize(bare.first_node());
         }
-        const double parse_start = cpu_now();
+        const double utf8_start = cpu_now();
         {
             std::string copy = text;
             rapidxml::xml_document<char> bare;
@@ -103,8 +103,8 @@ void BM_ExecuteUpdate10kUpdates(benchmark::State& state) {
             return;
         }
         const double engine = cpu_now() - engine_start;
-        parse_seconds += engine_start - parse_start;
-        wide_parse_seconds += parse_start - wide_start;
+        parse_seconds += utf8_start - parse_start;
+        utf8_parse_seconds += engine_start - utf8_start;
         engine_seconds += engine;
         state.SetIterationTime(engine);
     }
@@ -112,7 +112,7 @@ void BM_ExecuteUpdate10kUpdates(benchmark::State& state) {
     state.counters["us_per_update"] = engine_seconds / iterations / kUpdates * 1e6;
     state.counters["rapidxml_ms"] = parse_seconds / iterations * 1e3;
     state.counters["ratio"] = engine_seconds / parse_seconds;
-    state.counters["ratio_to_wide_parse"] = engine_seconds / wide_parse_seconds;
+    state.counters["ratio_to_utf8_parse"] = engine_seconds / utf8_parse_seconds;
     state.counters["log_lines_per_doc"] = static_cast<double>(logger->lines) / iterations;
 }
 BENCHMARK(BM_ExecuteUpdate10kUpdates)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(std::getenv("RK_BENCH_SHORT") != nullptr ? 5 : 15);
