@@ -50,8 +50,7 @@ TEST(CRkUpdateChecker, OsTable) {
         {L"6.1", version(6, 2, 0), true},  // a later minor needs no service pack
         {L"10.0", version(6, 1), false},   // Linux 6.1 is "older" than Windows 10
         {L"7", version(1, 0), true},       // not in the table: no requirement
-        {L"XP", version(1, 0), true},
-        {L"10", version(1, 0), true},
+        {L"10", version(1, 0), true},      // not a prefix match of "10.0"
         {L"", version(1, 0), true},
         {nullptr, version(1, 0), true},
     };
