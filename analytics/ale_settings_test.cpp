@@ -65,6 +65,12 @@ TEST(AleSettings, InstanceOverDefaultsWithTheirLines) {
               (std::vector<std::wstring>{L"Overriding setting 'Analytics.Script.Folder.Name': value 'Mine' will become 'Other'",
                                          L"Invalid (empty) setting name; ignored", L"No such setting: 'Absent'; ignored",
                                          L"Invalid (empty) setting name; ignored"}));
+    // The script content defaults to the embedded bootstrap; an instance's own wins everywhere.
+    EXPECT_NE(settings.EffectiveSettings().at(L"Analytics.Script.Content").find(L"function ca_engine_start()"),
+              std::wstring::npos);
+    settings.AddSetting(L"Analytics.Script.Content", L"var mine;");
+    EXPECT_EQ(settings.GetSetting(L"Analytics.Script.Content"), L"var mine;");
+    EXPECT_EQ(settings.EffectiveSettings().at(L"Analytics.Script.Content"), L"var mine;");
 
     DiraDoro::CRegKey key;
     ASSERT_EQ(key.Create(rk::sys::reg::HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane\\RkClientAnalytics"), 0);
