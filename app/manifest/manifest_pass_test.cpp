@@ -175,7 +175,7 @@ TEST_F(ManifestPass, TrustContentListingAnotherMakerRefusesTheInstaller) {
     const auto [status, out] = rk::sys::test::run_command(std::string(RKCTL_PATH) + " pass '" +
                                                            server_.url("/xml/lmrupdate.xml") + "' --log --ca-file '" +
                                                            http_test::dev_root_ca().native() + "'");
-    EXPECT_NE(status, 0) << out;
+    EXPECT_EQ(status, 1) << out;  // a clean failure
     // --log shows every level: the refusal is a level-1 line.
     for (const char* text : {"IsCorvaneSigned failed for : ", "[trust] parsed content version 1 from file 'rk-av-trust.bin' (1/1)",
                              "using lib, result: 5 [[embedded_signed][chained]]", "event 70 DwnldExecuteFailed detail=\"signaturevalidationfailed\""}) {
