@@ -165,6 +165,22 @@ void put_wide(wchar_t* out, std::size_t& o, char32_t cp) {
     out[o++] = static_cast<wchar_t>(cp);
 }
 
+// Advances `i` over whole eight-byte chunks of ASCII in bytes[i, n),
+// handing each chunk's start to `on_chunk`; returns where the run stops.
+template <typename OnChunk>
+std::size_t skip_ascii_chunks(const unsigned char* bytes, std::size_t i, std::size_t n, OnChunk&& on_chunk) {
+    while (i + 8 <= n) {
+        std::uint64_t chunk;
+        std::memcpy(&chunk, bytes + i, sizeof chunk);
+        if ((chunk & 0x8080808080808080ULL) != 0) {
+            break;
+        }
+        on_chunk(i);
+        i += 8;
+    }
+    return i;
+}
+
 // Decodes `in` into `out`, which has room for in.size() units (a sequence
 // never yields more units than it has bytes, nor does its replacement).
 // Runs of ASCII, the bulk of documents, go eight bytes at a time. Strict:
@@ -176,18 +192,12 @@ bool widen_utf8(std::string_view in, wchar_t* out, std::size_t& written) {
     std::size_t i = 0;
     std::size_t o = 0;
     while (i < n) {
-        while (i + 8 <= n) {
-            std::uint64_t chunk;
-            std::memcpy(&chunk, bytes + i, sizeof chunk);
-            if ((chunk & 0x8080808080808080ULL) != 0) {
-                break;
-            }
+        i = skip_ascii_chunks(bytes, i, n, [&](std::size_t at) {
             for (std::size_t k = 0; k < 8; ++k) {
-                out[o + k] = static_cast<wchar_t>(bytes[i + k]);
+                out[o + k] = static_cast<wchar_t>(bytes[at + k]);
             }
-            i += 8;
             o += 8;
-        }
+        });
         if (i == n) {
             break;
         }
@@ -214,14 +224,7 @@ bool is_valid_utf8(std::string_view utf8) {
     const std::size_t n = utf8.size();
     std::size_t i = 0;
     while (i < n) {
-        while (i + 8 <= n) {
-            std::uint64_t chunk;
-            std::memcpy(&chunk, bytes + i, sizeof chunk);
-            if ((chunk & 0x8080808080808080ULL) != 0) {
-                break;
-            }
-            i += 8;
-        }
+        i = skip_ascii_chunks(bytes, i, n, [](std::size_t) {});
         if (i == n) {
             break;
         }
