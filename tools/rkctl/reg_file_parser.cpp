@@ -81,12 +81,15 @@ public:
     }
 
 private:
-    static constexpr std::size_t kReadSize = 1u << 20;
+    // Reads start small and double up to the largest: a small file costs a
+    // small buffer, a large one is read in large pieces.
+    static constexpr std::size_t kFirstReadSize = 4u << 10;
+    static constexpr std::size_t kLargestReadSize = 1u << 20;
 
     // Appends the next bytes of the file; false at its end.
     bool fill() {
         if (end_of_file_) return false;
-        piece_.resize(kReadSize);
+        piece_.resize(piece_.empty() ? kFirstReadSize : std::min(piece_.size() * 2, kLargestReadSize));
         const std::ptrdiff_t got = source_(piece_.data(), piece_.size());
         if (got < 0) fail(std::max(number_, 1), L"cannot read the file");
         buffer_.insert(buffer_.end(), piece_.begin(), piece_.begin() + got);
