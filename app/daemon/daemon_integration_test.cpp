@@ -273,12 +273,15 @@ TEST(RkUpdaterModuleDaemon, InstallsFromTheDemoServerAndRefusesASecondInstance) 
 }
 
 // What reading an endless manifest body to the bound (1 MiB) may add to the
-// daemon's peak resident size: the doubling buffer and a read chunk. ASan
-// keeps freed blocks in quarantine and adds shadow memory (7.2 MiB measured).
+// daemon's peak resident size: the doubling buffer, a read chunk and what
+// the attempt allocates beside them (usually under 4 MiB, once 5.2 MiB on a
+// loaded machine). ASan keeps freed blocks in quarantine and adds shadow
+// memory (7.2 MiB measured). Without the bound the daemon grows by hundreds
+// of MiB in the time the test waits.
 #if defined(__SANITIZE_ADDRESS__)  // GCC and recent clang, as the asan preset builds
 constexpr std::uint64_t kEndlessBodyGrowth = std::uint64_t{16} << 20;
 #else
-constexpr std::uint64_t kEndlessBodyGrowth = std::uint64_t{4} << 20;
+constexpr std::uint64_t kEndlessBodyGrowth = std::uint64_t{8} << 20;
 #endif
 
 // Peak resident size of a process (VmHWM), in bytes; 0 when unknown.
