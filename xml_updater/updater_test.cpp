@@ -211,6 +211,8 @@ TEST_F(Engine, BadInputEndsWithParseStatus) {
         {"a second byte-order mark", "\xEF\xBB\xBF\xEF\xBB\xBF<UPDATEARRAY/>", 4, L"Unable to parse XML: expected <"},
         {"a UTF-8 mark after the UTF-16 one", test::utf16le_with_bom("\xEF\xBB\xBF<UPDATEARRAY/>"), 4,
          L"Unable to parse XML: expected <"},
+        {"a byte-order mark read as Latin-1 and saved as UTF-8", "\xC3\xAF\xC2\xBB\xC2\xBF<UPDATEARRAY/>", 4,
+         L"Unable to parse XML: expected <"},
         {"NUL bytes only", std::string(8, '\0'), 1, L"Malformed XML, no UPDATEARRAY element"},
     };
     for (const Case& c : cases) {
