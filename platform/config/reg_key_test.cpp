@@ -296,17 +296,6 @@ TEST_F(RegKeyTest, AccessRulesAreStoredAsADescriptor) {
     EXPECT_EQ(by_flag[0], back);
 }
 
-TEST_F(RegKeyTest, NotifyChangeSignalsOnWrite) {
-    CRegKey key;
-    ASSERT_EQ(0, key.Create(HKEY_LOCAL_MACHINE, kKeyPath, nullptr, 0, reg::KEY_ALL_ACCESS));
-    auto event = std::make_shared<reg::ChangeEvent>();
-    ASSERT_EQ(0, key.NotifyChange(false, reg::REG_NOTIFY_CHANGE_LAST_SET, event));
-    CRegKey writer;
-    ASSERT_EQ(0, writer.Open(HKEY_LOCAL_MACHINE, kKeyPath));
-    ASSERT_EQ(0, writer.SetDWORDValue(L"v", 1));
-    EXPECT_TRUE(event->wait_for(std::chrono::seconds(5)));
-}
-
 TEST_F(RegKeyTest, ObfuscatedKeyRoundTripsEveryTypeAndRefusesPlainValues) {
     CObfuscatedRegKey key;
     ASSERT_EQ(0, key.Create(HKEY_LOCAL_MACHINE, kKeyPath));

@@ -10,13 +10,16 @@
 namespace DADI_ZIR::internal {
 namespace {
 
-std::string write_store(const std::string& plain) {
+// Without close, the destructor writes what close would have.
+std::string write_store(const std::string& plain, bool close = true) {
     std::ostringstream sink;
     {
         cryptolib_buf buf(sink);
         std::ostream out(&buf);
         out << plain;
-        buf.close();
+        if (close) {
+            buf.close();
+        }
     }
     return sink.str();
 }
@@ -48,17 +51,8 @@ TEST(CryptolibBuf, RoundTripsAndHidesThePlainText) {
             EXPECT_EQ(stored.find(plain), std::string::npos);
         }
         EXPECT_EQ(read_store(stored), plain);
+        EXPECT_EQ(read_store(write_store(plain, false)), plain);
     }
-}
-
-TEST(CryptolibBuf, DestructorWritesWhatCloseWouldHave) {
-    std::ostringstream sink;
-    {
-        cryptolib_buf buf(sink);
-        std::ostream out(&buf);
-        out << "Last-Modified";
-    }
-    EXPECT_EQ(read_store(sink.str()), "Last-Modified");
 }
 
 TEST(CryptolibBuf, OwnKeysAndTheirLimits) {

@@ -176,38 +176,35 @@ TEST_F(DiraDoroLoggerTest, LogFormatsBeforeHandingOver) {
     EXPECT_EQ(handler.lines[0].message, long_text + L"|-1|n");  // no length limit here
 }
 
+// Lines go to stderr only when the debug-output variable is set and not "0".
 TEST_F(DiraDoroLoggerTest, DefaultHandlerLineFormats) {
     struct Case {
+        const char* variable;  // null: unset
         rk::DWORD level;
         const char* expected;
     };
     const Case cases[] = {
-        {0, ""},
-        {1, "C:\\src\\key.cpp(31): [INFO]: [DiraDoro::CRegKey::Open]: m\xC3\xA9ssage\n"},
-        {2, "C:\\src\\key.cpp(31): [ERROR]: [DiraDoro::CRegKey::Open]: m\xC3\xA9ssage\n"},
-        {3, "C:\\src\\key.cpp(31): [UNKNOWN]: [DiraDoro::CRegKey::Open]: m\xC3\xA9ssage\n"},
-        {0xFFFFFFFF, "C:\\src\\key.cpp(31): [UNKNOWN]: [DiraDoro::CRegKey::Open]: m\xC3\xA9ssage\n"},
+        {"1", 0, ""},
+        {"1", 1, "C:\\src\\key.cpp(31): [INFO]: [DiraDoro::CRegKey::Open]: m\xC3\xA9ssage\n"},
+        {"1", 2, "C:\\src\\key.cpp(31): [ERROR]: [DiraDoro::CRegKey::Open]: m\xC3\xA9ssage\n"},
+        {"1", 3, "C:\\src\\key.cpp(31): [UNKNOWN]: [DiraDoro::CRegKey::Open]: m\xC3\xA9ssage\n"},
+        {"1", 0xFFFFFFFF,
+         "C:\\src\\key.cpp(31): [UNKNOWN]: [DiraDoro::CRegKey::Open]: m\xC3\xA9ssage\n"},
+        {nullptr, 2, ""},
+        {"", 2, ""},
+        {"0", 2, ""},
     };
     DiraDoro::CDefaultLoggingHandler handler;
-    ::setenv(DiraDoro::kDebugOutputVariable, "1", 1);
     for (const auto& c : cases) {
-        ::testing::internal::CaptureStderr();
-        handler.Log(c.level, L"C:\\src\\key.cpp", L"DiraDoro::CRegKey::Open", 31, L"m\u00e9ssage");
-        EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.expected) << c.level;
-    }
-}
-
-TEST_F(DiraDoroLoggerTest, DefaultHandlerIsSilentWithoutDebugOutputVariable) {
-    DiraDoro::CDefaultLoggingHandler handler;
-    for (const char* value : {static_cast<const char*>(nullptr), "", "0"}) {
-        if (value == nullptr) {
+        if (c.variable == nullptr) {
             ::unsetenv(DiraDoro::kDebugOutputVariable);
         } else {
-            ::setenv(DiraDoro::kDebugOutputVariable, value, 1);
+            ::setenv(DiraDoro::kDebugOutputVariable, c.variable, 1);
         }
         ::testing::internal::CaptureStderr();
-        handler.Log(2, L"f", L"g", 1, L"hidden");
-        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "") << (value ? value : "(unset)");
+        handler.Log(c.level, L"C:\\src\\key.cpp", L"DiraDoro::CRegKey::Open", 31, L"m\u00e9ssage");
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.expected)
+            << (c.variable ? c.variable : "(unset)") << " level " << c.level;
     }
 }
 

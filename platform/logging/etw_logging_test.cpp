@@ -79,11 +79,14 @@ protected:
         EXPECT_EQ(logger->Initialize_ex(nullptr, L"_no_group", nullptr, L"_no_host", nullptr), 0u);
         return logger;
     }
-    // Registry overrides read by the listener (plain registry values).
-    static void SetOverride(const std::wstring& path, const wchar_t* name, rk::DWORD value) {
+    // Registry overrides read by the listener (plain registry values); a
+    // text stands for a value of the wrong type.
+    static void SetOverride(const std::wstring& path, const wchar_t* name, rk::DWORD value,
+                            const wchar_t* text = nullptr) {
         DiraDoro::CRegKey key;
         ASSERT_EQ(key.Create(reg::HKEY_LOCAL_MACHINE, path.c_str()), 0);
-        ASSERT_EQ(key.SetDWORDValue(name, value), 0);
+        ASSERT_EQ(text != nullptr ? key.SetStringValue(name, text) : key.SetDWORDValue(name, value),
+                  0);
     }
 
     rk::sys::test::TempRoot root_;
@@ -92,9 +95,13 @@ protected:
 };
 
 TEST_F(EtwLoggingTest, SessionLevelBecomesSeverityAndLinesCarryTheirEtwLevel) {
-    auto logger = MakeLogger();
     trace_.EnableSession(1, false);
+    auto logger = MakeLogger();
+    // The logger starts on the first LogMessage (Start), not on a level test.
+    EXPECT_FALSE(logger->IsLevelEnabled(1));
+    EXPECT_FALSE(logger->IsStarted());
     ASSERT_EQ(logger->Start(), 0u);  // sees the session before the first line
+    EXPECT_TRUE(logger->IsLevelEnabled(1));
     EXPECT_TRUE(logger->IsAttached());
     EXPECT_EQ(logger->GetSeverity(), 1u);
     for (LogLevel level = 1; level <= 6; ++level) {
@@ -129,16 +136,6 @@ TEST_F(EtwLoggingTest, SessionLevelBecomesSeverityAndLinesCarryTheirEtwLevel) {
     EXPECT_FALSE(logger->IsEnabled());
     logger->Log_ex(5, kFile, L"T::F", 10, L"gone");
     EXPECT_TRUE(trace_.classic.empty());
-}
-
-// The logger starts on the first LogMessage (Start), not on a level test.
-TEST_F(EtwLoggingTest, ALevelTestDoesNotStartTheLogger) {
-    trace_.EnableSession(1, false);
-    auto logger = MakeLogger();
-    EXPECT_FALSE(logger->IsLevelEnabled(1));
-    EXPECT_FALSE(logger->IsStarted());
-    ASSERT_EQ(logger->Start(), 0u);
-    EXPECT_TRUE(logger->IsLevelEnabled(1));  // the session's level
 }
 
 TEST_F(EtwLoggingTest, ClassicEventCarriesTheRecordBlobOfTheLine) {
@@ -237,6 +234,7 @@ TEST_F(EtwLoggingTest, RegistryOverridesApplyInOrderAfterTheSession) {
         std::wstring key;
         const wchar_t* name;
         rk::DWORD value;
+        const wchar_t* text = nullptr;
     };
     struct Case {
         const char* name;
@@ -257,12 +255,13 @@ TEST_F(EtwLoggingTest, RegistryOverridesApplyInOrderAfterTheSession) {
         {"group key wins over provider", {{provider, L"Severity", 3}, {group_key, L"Severity", 4}}, 4, true, 0},
         {"Enable 0 disables", {{group_key, L"Enable", 0}}, 2, false, 0},
         {"Flags", {{module_key, L"Flags", 7}}, 2, true, 7},
+        {"a severity of the wrong type is ignored", {{provider, L"Severity", 0, L"5"}}, 2, true, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         rk::sys::test::TempRoot root;
         for (const auto& v : c.values) {
-            SetOverride(v.key, v.name, v.value);
+            SetOverride(v.key, v.name, v.value, v.text);
         }
         trace_ = FakeTrace{};
         auto logger = MakeLogger();
@@ -271,14 +270,6 @@ TEST_F(EtwLoggingTest, RegistryOverridesApplyInOrderAfterTheSession) {
         EXPECT_EQ(std::tuple(logger->GetSeverity(), logger->IsEnabled(), logger->GetFlags()),
                   std::tie(c.severity, c.enabled, c.flags));
     }
-}
-
-TEST_F(EtwLoggingTest, OverrideOfTheWrongTypeIsIgnored) {
-    DiraDoro::CRegKey key;
-    ASSERT_EQ(key.Create(reg::HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane\\Logging\\Provider"), 0);
-    ASSERT_EQ(key.SetStringValue(L"Severity", L"5"), 0);
-    auto logger = MakeLogger();
-    EXPECT_EQ(logger->GetSeverity(), rk::log_level::kDefaultSeverity);
 }
 
 TEST_F(EtwLoggingTest, ControlCallbackRequests) {
@@ -311,7 +302,8 @@ TEST_F(EtwLoggingTest, LifecycleResults) {
     logger->GetGroup(group);
     EXPECT_EQ(key, L"_no_group\\rk_logging_test");
     EXPECT_EQ(group, L"_no_group");
-    EXPECT_EQ(logger->event_class_guid(), ETWLogging::kEventClassGuid);
+    EXPECT_EQ(rk::win::guid_to_string(logger->event_class_guid()),
+              L"{CD1DAAD0-54CC-11E0-B8AF-0800200C9A66}");
     logger->Start();
     EXPECT_TRUE(logger->IsStarted());
     EXPECT_EQ(logger->Uninitialize(), 0u);
