@@ -73,6 +73,15 @@ protected:
         }
         return text::utf16le_to_wide(std::span<const BYTE>(buf, cb - 2));
     }
+    // The name of the subkey at `index`, as long as RegEnumKeyExW counts it;
+    // empty when there is none.
+    static std::wstring subkey_at(HKEY key, DWORD index) {
+        wchar_t name[256];
+        DWORD cch = 256;
+        return RegEnumKeyExW(key, index, name, &cch, nullptr, nullptr, nullptr, nullptr) == 0
+                   ? std::wstring(name, cch)
+                   : std::wstring();
+    }
 };
 
 std::unique_ptr<Process> start_child(const std::vector<std::string>& args) {
@@ -105,11 +114,7 @@ TEST_F(RegistryTest, CreateReportsDispositionAndKeepsCase) {
 
     HKEY corvane = nullptr;
     ASSERT_EQ(0, open(HKEY_LOCAL_MACHINE, L"Software\\corvane", KEY_READ, corvane));
-    wchar_t name[256];
-    DWORD cch = 256;
-    ASSERT_EQ(0, RegEnumKeyExW(corvane, 0, name, &cch, nullptr, nullptr, nullptr, nullptr));
-    EXPECT_EQ(std::wstring(L"MixedCase"), name);
-    EXPECT_EQ(9u, cch);
+    EXPECT_EQ(L"MixedCase", subkey_at(corvane, 0));
 
     // Beyond ASCII too, also after an ASCII start.
     const HKEY accented = create(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane\\Caf\u00e9 \u00e9t\u00e9");
@@ -342,17 +347,10 @@ TEST_F(RegistryTest, EnumerationOrderInfoAndBuffers) {
         create(key, name);
     }
     std::vector<std::wstring> names;
-    for (DWORD i = 0;; ++i) {
-        wchar_t name[256];
-        DWORD cch = 256;
-        const LONG err = RegEnumKeyExW(key, i, name, &cch, nullptr, nullptr, nullptr, nullptr);
-        if (err == 259) {
-            break;
-        }
-        ASSERT_EQ(0, err);
-        names.emplace_back(name, cch);
+    for (DWORD i = 0; i < 5; ++i) {
+        names.push_back(subkey_at(key, i));
     }
-    EXPECT_EQ((std::vector<std::wstring>{L"Ab", L"a_", L"Beta", L"zeta"}), names);
+    EXPECT_EQ((std::vector<std::wstring>{L"Ab", L"a_", L"Beta", L"zeta", L""}), names);
     wchar_t small[4];
     DWORD cch = 4;  // "zeta" needs 5 with its terminator
     EXPECT_EQ(234, RegEnumKeyExW(key, 3, small, &cch, nullptr, nullptr, nullptr, nullptr));
@@ -445,20 +443,13 @@ TEST_F(RegistryTest, EnumerationFollowsChangesMadeDuringIt) {
     for (int i = 0; i < 300; ++i) {
         create(parent, (L"k" + name_of(i)).c_str());
     }
-    const auto subkey = [&](DWORD index) {
-        wchar_t name[32];
-        DWORD cch = 32;
-        return RegEnumKeyExW(parent, index, name, &cch, nullptr, nullptr, nullptr, nullptr) == 0
-                   ? std::wstring(name, cch)
-                   : std::wstring();
-    };
     for (DWORD i = 0; i < 280; ++i) {
-        ASSERT_EQ(L"k" + name_of(static_cast<int>(i)), subkey(i));
+        ASSERT_EQ(L"k" + name_of(static_cast<int>(i)), subkey_at(parent, i));
     }
     ASSERT_EQ(0, run_child({"set", "SOFTWARE\\Tree\\a", "v", "x"}));
-    EXPECT_EQ(L"kv279", subkey(280));
-    EXPECT_EQ(L"kv299", subkey(300));
-    EXPECT_EQ(L"", subkey(301));
+    EXPECT_EQ(L"kv279", subkey_at(parent, 280));
+    EXPECT_EQ(L"kv299", subkey_at(parent, 300));
+    EXPECT_EQ(L"", subkey_at(parent, 301));
 }
 
 TEST_F(RegistryTest, AccessMaskIsEnforced) {
@@ -492,10 +483,7 @@ TEST_F(RegistryTest, VolatileKeysLiveInTheRuntimeStore) {
     ASSERT_EQ(0, open(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane\\Session\\AlsoVolatile", KEY_READ, again));
     HKEY parent = nullptr;
     ASSERT_EQ(0, open(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane", KEY_READ, parent));
-    wchar_t name[64];
-    DWORD cch = 64;
-    ASSERT_EQ(0, RegEnumKeyExW(parent, 0, name, &cch, nullptr, nullptr, nullptr, nullptr));
-    EXPECT_EQ(std::wstring(L"Session"), name);
+    EXPECT_EQ(L"Session", subkey_at(parent, 0));
     EXPECT_EQ(5, RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane"));  // has a volatile subkey
 
     // A reboot empties the runtime folder.
