@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cwctype>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -12,7 +11,6 @@
 #include "xml_updater/document_signer.h"
 #include "xml_updater/substitution_manager.h"
 #include "xml_updater/test/engine_test_support.h"
-#include "xml_updater/update_wrapper.h"
 
 namespace XMLUpdater::v2 {
 namespace {
@@ -405,48 +403,6 @@ TEST_F(Engine, ProxyForUrlComesFromTheEnvironment) {
     WINHTTP_CURRENT_USER_IE_PROXY_CONFIG direct;
     ASSERT_TRUE(updater_.fill_proxy_data_for_specific_url(L"http://a.example/x", direct));
     EXPECT_EQ(direct.lpszProxy, nullptr);
-}
-
-class Upper : public ISubstitution, public CSubstitutionFactorySupport<Upper> {
-public:
-    std::wstring Substitute(const std::wstring& arguments, CSubstitutionManager*) override {
-        std::wstring out;
-        for (const wchar_t c : arguments) {
-            out += static_cast<wchar_t>(std::towupper(c));
-        }
-        return out;
-    }
-};
-
-class Marker : public ICommand, public CCommandFactorySupport<Marker> {
-public:
-    bool Execute(AttributeMap& attributes, CSubstitutionManager* substitutions,
-                 std::shared_ptr<NTelemetry::NAdHoc::IEventSender>) override {
-        std::wstring text = attributes[L"TagValue"];
-        substitutions->Substitute(text);
-        return substitutions->SetVariable(L"marked", text);
-    }
-};
-
-TEST(UpdateWrapper, ForwardsToItsEngine) {
-    rk::sys::test::TempRoot root;
-    Halden::Analytics::internal::CUpdateWrapper<CUpdater> wrapper;
-    Halden::Analytics::internal::IUpdateWrapper& engine = wrapper;
-    ASSERT_TRUE(engine.Initialize(std::make_shared<FakeSender>(), false, std::make_shared<RecordingLogger>()));
-    EXPECT_TRUE(engine.RegisterSubstitution(L"UPPER", &Upper::Create));
-    EXPECT_FALSE(engine.RegisterSubstitution(L"UPPER", &Upper::Create));
-    EXPECT_TRUE(engine.RegisterCommand(L"MARK", &Marker::Create));
-    EXPECT_TRUE(engine.SetVariable(L"who", L"engine"));
-    const std::string d = doc("<UPDATE><UPDATECOMMANDS><MARK>[UPPER:[who]]</MARK>"
-                              "<EXIT_UPDATE ReturnCode=\"4\"/></UPDATECOMMANDS></UPDATE>");
-    int exit_code = 0;
-    EXPECT_TRUE(engine.Update(bytes(d), d.size(), exit_code));
-    EXPECT_EQ(exit_code, 4);
-    std::wstring value;
-    ASSERT_TRUE(engine.GetVariable(L"marked", value));
-    EXPECT_EQ(value, L"ENGINE");
-    EXPECT_TRUE(engine.SetProxySettings(nullptr));
-    EXPECT_TRUE(wrapper.engine().proxy_settings().auto_detect);
 }
 
 }  // namespace

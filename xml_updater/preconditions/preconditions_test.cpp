@@ -278,31 +278,33 @@ TEST(Coinflip, OperatorsOverFixedDraws) {
     EXPECT_EQ(log.Level(L"Unknown comparison operator: mod"), 1);
 }
 
-TEST(Coinflip, FailingSourceFallsBackToTheRuntimeGenerator) {
-    auto substitutions = make_substitutions();
-    CCoinflipPrecondition flip([] { return std::optional<std::uint32_t>(); });
-    std::set<bool> seen;
-    for (int i = 0; i < 200; ++i) {
-        AttributeMap arguments;
-        seen.insert(flip.IsPreconditionSatisfied({{L"Compare", L"MOD"}, {L"Value", L"2"}}, substitutions.get(),
-                                                 arguments));
-    }
-    EXPECT_EQ(seen.size(), 2u);
-}
-
 TEST_F(Preconditions, CoinflipDrawsAnewEachTime) {
-    // One chance in two, two hundred times: both outcomes appear.
+    // One chance in two, two hundred times: both outcomes appear, also when
+    // the random source fails and the runtime generator stands in.
+    CCoinflipPrecondition failing_source([] { return std::optional<std::uint32_t>(); });
     std::set<bool> seen;
+    std::set<bool> seen_without_source;
     for (int i = 0; i < 200; ++i) {
         seen.insert(manager_.IsPreconditionSatisfied(L"CF", {{L"Compare", L"MOD"}, {L"Value", L"2"}}));
+        AttributeMap arguments;
+        seen_without_source.insert(failing_source.IsPreconditionSatisfied(
+            {{L"Compare", L"MOD"}, {L"Value", L"2"}}, substitutions_.get(), arguments));
     }
     EXPECT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen_without_source.size(), 2u);
     check({
         {L"CF", nullptr, L"PERCENTAGE", L"100", true},
         {L"CF", nullptr, L"MOD", L"1", true},
         {L"CF", nullptr, L"PERCENTAGE", L"0", false},
     });
 }
+
+struct ThrowingPrecondition final : IPrecondition {
+    bool IsPreconditionSatisfied(const AttributeMap&, CSubstitutionManager*,
+                                 AttributeMap&) override {
+        throw std::runtime_error("boom");
+    }
+};
 
 class Recording final : public IPrecondition {
 public:
@@ -326,6 +328,9 @@ TEST_F(Preconditions, ManagerRegistry) {
     EXPECT_TRUE(manager_.RegisterPrecondition(L"MINE", std::move(handler)));
     EXPECT_TRUE(manager_.IsPreconditionSatisfied(L"MINE", {{L"Extra", L"x"}}));
     EXPECT_EQ(raw->seen.at(L"Extra"), L"x");
+    ASSERT_TRUE(manager_.RegisterPrecondition(L"THROW", std::make_unique<ThrowingPrecondition>()));
+    EXPECT_FALSE(manager_.IsPreconditionSatisfied(L"THROW", {}));
+    EXPECT_EQ(log_.Level(L"precondition (THROW) failed: boom"), 1);
 
     for (const wchar_t* type : {L"STR", L"NUM", L"VER", L"CF", L"DATE", L"DATE_DELTA", L"MINE"}) {
         log_.Clear();
@@ -337,19 +342,6 @@ TEST_F(Preconditions, ManagerRegistry) {
     EXPECT_FALSE(manager_.RegisterPrecondition(L"NULL", nullptr));
     EXPECT_EQ(log_.lines.size(), 2u);
     EXPECT_EQ(log_.Level(L"invalid argument"), 1);
-}
-
-class ThrowingPrecondition final : public IPrecondition {
-public:
-    bool IsPreconditionSatisfied(const AttributeMap&, CSubstitutionManager*, AttributeMap&) override {
-        throw std::runtime_error("boom");
-    }
-};
-
-TEST_F(Preconditions, ThrowingHandlerIsNotSatisfied) {
-    ASSERT_TRUE(manager_.RegisterPrecondition(L"THROW", std::make_unique<ThrowingPrecondition>()));
-    EXPECT_FALSE(manager_.IsPreconditionSatisfied(L"THROW", {}));
-    EXPECT_EQ(log_.Level(L"precondition (THROW) failed: boom"), 1);
 }
 
 TEST(PreconditionHandlers, NoSubstitutionManager) {
