@@ -62,7 +62,7 @@ struct Case {
     const wchar_t* expected;
 };
 
-TEST(TokenExpander, SyntaxAndOrder) {
+TEST(TokenExpander, SyntaxAndRightToLeftOrder) {
     const Case cases[] = {
         {L"", L""},
         {L"plain text", L"plain text"},
@@ -94,13 +94,10 @@ TEST(TokenExpander, SyntaxAndOrder) {
         EXPECT_EQ(f.expand(c.input), c.expected) << c.input;
         EXPECT_TRUE(f.limits.empty()) << c.input;
     }
-}
-
-TEST(TokenExpander, RightToLeftInnerFirst) {
+    // Tokens resolve right to left, inner ones first.
     Fixture f;
     EXPECT_EQ(f.expand(L"[a][ECHO:[b]x][n]"), L"ABxa");
-    const std::vector<std::wstring> expected = {L"n", L"b", L"ECHO:Bx", L"a"};
-    EXPECT_EQ(f.calls, expected);
+    EXPECT_EQ(f.calls, (std::vector<std::wstring>{L"n", L"b", L"ECHO:Bx", L"a"}));
 }
 
 TEST(TokenExpander, SelfExpandingValuesAreCutOff) {
@@ -141,7 +138,7 @@ TEST(TokenExpander, ExpansionIsBoundedByChainAndLength) {
     EXPECT_TRUE(h.limits.empty());
 }
 
-TEST(TokenExpander, ThousandDeepNesting) {
+TEST(TokenExpander, DeepNestingAndLongTextsTakeLinearWork) {
     Fixture f;
     std::wstring text;
     for (int i = 0; i < 1000; ++i) {
@@ -159,22 +156,20 @@ TEST(TokenExpander, ThousandDeepNesting) {
     }
     unknown += std::wstring(1000, L']');
     EXPECT_EQ(g.expand(unknown), L"!UNKNOWN");
-}
 
-// Linear work: a hundred thousand unmatched brackets, and as many tokens, in
-// one text. A quadratic scan would take minutes here.
-TEST(TokenExpander, ManyBracketsAndTokens) {
-    Fixture f;
+    // Linear work: a hundred thousand unmatched brackets, and as many tokens,
+    // in one text. A quadratic scan would take minutes here.
+    Fixture h;
     const std::wstring opens(100000, L'[');
-    EXPECT_EQ(f.expand(opens + L"]"), std::wstring(99999, L'[') + L"EMPTY");
+    EXPECT_EQ(h.expand(opens + L"]"), std::wstring(99999, L'[') + L"EMPTY");
     std::wstring tokens;
     std::wstring expected;
     for (int i = 0; i < 100000; ++i) {
         tokens += L"[a]";
         expected += L"A";
     }
-    Fixture g;
-    EXPECT_EQ(g.expand(tokens), expected);
+    Fixture k;
+    EXPECT_EQ(k.expand(tokens), expected);
 }
 
 }  // namespace
