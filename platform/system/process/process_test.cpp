@@ -95,21 +95,28 @@ protected:
 };
 
 // The splitting itself is checked by the command-line table; here, that the
-// child gets what it gives, down to UTF-8.
+// child gets what it gives, down to UTF-8, and that a program named by a
+// Windows path starts from under the root prefix.
 TEST_F(ProcessTest, ChildSeesTheArgumentsAWindowsProgramWouldSee) {
-    const fs::path program = install("Corvane/Brightscan_Release.exe");
+    const std::wstring program = L"\"" + wide(install("Corvane/Brightscan_Release.exe")) + L"\" ";
+    install("bin/child.exe");
     struct Case {
-        std::wstring params;
+        std::wstring application;
+        std::wstring command_line;
         std::vector<std::string> args;
     };
     const Case cases[] = {
-        {L"/S /v\"/qn REBOOT=0\"", {"/S", "/v/qn REBOOT=0"}},
-        {L"a\\\\\\\"b \"\" \u00e9", {"a\\\"b", "", "\xC3\xA9"}},
+        {L"", program + L"/S /v\"/qn REBOOT=0\"", {"/S", "/v/qn REBOOT=0"}},
+        {L"", program + L"a\\\\\\\"b \"\" \u00e9", {"a\\\"b", "", "\xC3\xA9"}},
+        {L"", L"C:\\bin\\child.exe arg", {"arg"}},
+        // lpApplicationName wins over the command line's first argument.
+        {L"C:\\bin\\child.exe", L"ignored-name second", {"second"}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(text::wide_to_utf8(c.params));
+        SCOPED_TRACE(text::wide_to_utf8(c.command_line));
         StartOptions options;
-        options.command_line = L"\"" + wide(program) + L"\" " + c.params;
+        options.application = c.application;
+        options.command_line = c.command_line;
         options.hidden = true;
         DWORD code = 99;
         ASSERT_EQ(run(options, code), 0u);
@@ -225,21 +232,6 @@ TEST_F(ProcessTest, WorkingFolderStandardHandlesEnvironmentAndInheritance) {
     ::close(leaked);
 }
 
-TEST_F(ProcessTest, ProgramFromAWindowsPathUnderTheRootPrefix) {
-    install("bin/child.exe");
-    StartOptions options;
-    options.command_line = L"C:\\bin\\child.exe arg";
-    DWORD code = 0;
-    ASSERT_EQ(run(options, code), 0u);
-    EXPECT_EQ(read_record(record_).args, std::vector<std::string>{"arg"});
-
-    // lpApplicationName wins over the command line's first argument.
-    options.application = L"C:\\bin\\child.exe";
-    options.command_line = L"ignored-name second";
-    ASSERT_EQ(run(options, code), 0u);
-    EXPECT_EQ(read_record(record_).args, std::vector<std::string>{"second"});
-}
-
 TEST_F(ProcessTest, StartFailures) {
     const fs::path script = write_file("dl/Brightscan_Release.exe", "#!/bin/sh\nexit 7\n", 0644);
     const fs::path garbage = write_file("dl/garbage.exe", "MZ not a Linux program", 0755);
@@ -322,12 +314,6 @@ TEST_F(ProcessTest, EnumerationAndOpeningByIdentifier) {
     EXPECT_EQ(open_process(0x7FFFFFF0, opened), win::kErrorInvalidParameter);
     EXPECT_EQ(process_image_path(0x7FFFFFF0, path), win::kErrorInvalidParameter);
 }
-
-}  // namespace
-}  // namespace rk::sys
-
-namespace rk::sys {
-namespace {
 
 // The program that starts is the file held open, even when its name has
 // been given to another file since: a compiled program and a script.
