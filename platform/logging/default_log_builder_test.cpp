@@ -96,16 +96,6 @@ TEST(DefaultLogBuilderTest, RefusalsAndInitializationFallback) {
     }
 }
 
-TEST(DefaultLogBuilderTest, BuildIsBuildExWithoutApplicationName) {
-    rk::sys::test::TempRoot root;
-    ScriptedLogger::Tally tally;
-    CDefaultLogBuilder builder([&] { return std::make_unique<ScriptedLogger>(0, 0, tally); });
-    std::unique_ptr<CLoggingIf> out;
-    EXPECT_EQ(builder.Build(L"", L"h", nullptr, 0, out), rk::win::kErrorInvalidParameter);
-    EXPECT_EQ(builder.Build(L"g", nullptr, L"h", 0, out), 0u);
-    EXPECT_EQ(tally.initialize_ex, 1);
-}
-
 // "Logging Mechanism" handed in instead of the registry.
 class MapSettings final : public ETWLogging::LoggingSettingsIf {
 public:

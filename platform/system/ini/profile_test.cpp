@@ -33,6 +33,8 @@ protected:
 };
 
 TEST_F(ProfileTest, ReadsWithWindowsRules) {
+    EXPECT_EQ(L"<def>", get(L"a", L"b"));  // no file yet
+    EXPECT_EQ(2u, profile_last_error());
     write_bytes(
         "; leading comment\r\n"
         "top=ignored\r\n"
@@ -83,11 +85,6 @@ TEST_F(ProfileTest, ReadsWithWindowsRules) {
     wchar_t section[64];
     const DWORD n = GetPrivateProfileSectionW(L"other", section, 64, name_.c_str());
     EXPECT_EQ(std::wstring(L"k=v\0", 4), std::wstring(section, n));
-}
-
-TEST_F(ProfileTest, MissingFileGivesDefaultAndError2) {
-    EXPECT_EQ(L"<def>", get(L"a", L"b"));
-    EXPECT_EQ(2u, profile_last_error());
 }
 
 TEST_F(ProfileTest, WritesKeepOtherLinesAndEncoding) {
