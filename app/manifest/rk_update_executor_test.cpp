@@ -425,10 +425,10 @@ TEST_F(ExecutorTest, ResolveDestDir) {
     }
 }
 
-// The tree goes, a link in it removed rather than followed. A folder whose
-// name begins with a dot is not entered, so its parent cannot go now: it is
-// scheduled for the next start.
-TEST_F(ExecutorTest, DeleteIfNeededRemovesTheTree) {
+// Only when asked, the tree goes, a link in it removed rather than followed.
+// A folder whose name begins with a dot is not entered, so its parent cannot
+// go now: it is scheduled for the next start.
+TEST_F(ExecutorTest, DeleteIfNeededRemovesTheTreeOnlyWhenAsked) {
     const fs::path dest = program_data("Corvane");
     fs::create_directories(dest / "sub" / "deeper");
     std::ofstream(dest / "a.txt") << "a";
@@ -439,6 +439,26 @@ TEST_F(ExecutorTest, DeleteIfNeededRemovesTheTree) {
     fs::create_directories(outside);
     std::ofstream(outside / "keep.txt") << "keep";
     fs::create_directory_symlink(outside, dest / "link");
+
+    const struct {
+        const char* name;
+        Commands commands;
+    } not_asked[] = {
+        {"no DELETE", {{L"DESTDIR", L"[DIR:CSIDL_COMMON_APPDATA]\\Corvane"}}},
+        {"lower-case true",
+         {{L"DESTDIR", L"[DIR:CSIDL_COMMON_APPDATA]\\Corvane"}, {L"DELETE", L"true"}}},
+        {"unknown macro", {{L"DESTDIR", L"[DIR:CSIDL_NOPE]\\Corvane"}, {L"DELETE", L"TRUE"}}},
+        {"no DESTDIR", {{L"DELETE", L"TRUE"}}},
+        {"missing folder",
+         {{L"DESTDIR", L"[DIR:CSIDL_COMMON_APPDATA]\\Gone"}, {L"DELETE", L"TRUE"}}},
+    };
+    for (const auto& c : not_asked) {
+        EXPECT_FALSE(executor(c.commands).DeleteIfNeeded()) << c.name;
+        EXPECT_TRUE(fs::exists(dest / "a.txt")) << c.name;
+    }
+    // A root-like path is refused even when asked directly.
+    executor({}).DeleteDirectoryTree(L"C:\\");
+    EXPECT_TRUE(fs::exists(dest / "a.txt"));
 
     rk::logging::test::ScopedLogCapture capture;
     auto& ex = executor({{L"DESTDIR", L"[DIR:CSIDL_COMMON_APPDATA]\\Corvane"}, {L"DELETE", L"TRUE"}});
@@ -458,27 +478,6 @@ TEST_F(ExecutorTest, DeleteIfNeededRemovesTheTree) {
     EXPECT_TRUE(fs::exists(dest / ".cache" / "x"));
     const std::string list = read_file(rk::sys::PendingDeletes::default_list_file());
     EXPECT_NE(list.find(dest.native() + "\n"), std::string::npos) << list;
-}
-
-TEST_F(ExecutorTest, DeleteIfNeededOnlyWhenAsked) {
-    fs::create_directories(program_data("Corvane"));
-    const struct {
-        const char* name;
-        Commands commands;
-    } cases[] = {
-        {"no DELETE", {{L"DESTDIR", L"[DIR:CSIDL_COMMON_APPDATA]\\Corvane"}}},
-        {"lower-case true", {{L"DESTDIR", L"[DIR:CSIDL_COMMON_APPDATA]\\Corvane"}, {L"DELETE", L"true"}}},
-        {"unknown macro", {{L"DESTDIR", L"[DIR:CSIDL_NOPE]\\Corvane"}, {L"DELETE", L"TRUE"}}},
-        {"no DESTDIR", {{L"DELETE", L"TRUE"}}},
-        {"missing folder", {{L"DESTDIR", L"[DIR:CSIDL_COMMON_APPDATA]\\Gone"}, {L"DELETE", L"TRUE"}}},
-    };
-    for (const auto& c : cases) {
-        EXPECT_FALSE(executor(c.commands).DeleteIfNeeded()) << c.name;
-        EXPECT_TRUE(fs::exists(program_data("Corvane"))) << c.name;
-    }
-    // A root-like path is refused even when asked directly.
-    executor({}).DeleteDirectoryTree(L"C:\\");
-    EXPECT_TRUE(fs::exists(program_data("Corvane")));
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ namespace {
 
 using namespace test;
 
-TEST(QueuePlugin, FifoOfCopies) {
+TEST(QueuePlugin, BoundedFifoOfCopies) {
     rk::logging::test::ScopedLogCapture log;
     CScriptVariableQueue queue(nullptr);
     EXPECT_EQ(call(queue, L"GetName"), S(L"ScriptVariable Queue Plugin"));
@@ -38,10 +38,7 @@ TEST(QueuePlugin, FifoOfCopies) {
     call(queue, L"Pop");
     call(queue, L"Pop");
     EXPECT_EQ(call(queue, L"IsEmpty"), B(true));
-}
 
-TEST(QueuePlugin, Bounded) {
-    CScriptVariableQueue queue(nullptr);
     for (std::size_t i = 0; i < kMaxQueueSize; ++i) {
         call(queue, L"Push", {B(true)});
     }

@@ -525,24 +525,18 @@ TEST_F(Download, StoreOnDiskKeepsAnExistingFileUnlessToldToOverwrite) {
     auto ends = std::make_shared<Ends>();
     std::wstring md5;
     std::wstring path;
-    {
+    const auto store = [&](const fs::path& dir, bool overwrite) {
         DownloadProgress progress(ends.get(), L"d", L"");
-        EXPECT_NE(NHttp::NDownloadFile::StoreOnDisk(server_.wide_url("/notes.txt"),
-                                                    rk::sys::wide_path(dest()), L"", false, nullptr,
-                                                    progress, md5, path),
-                  0);
-    }
+        return NHttp::NDownloadFile::StoreOnDisk(server_.wide_url("/notes.txt"),
+                                                 rk::sys::wide_path(dir), L"", overwrite, nullptr,
+                                                 progress, md5, path);
+    };
+    EXPECT_NE(store(dest(), false), 0);
     EXPECT_EQ(read_file(dest() / "notes.txt"), "old");
     EXPECT_TRUE(logger_->Contains(L"File already exists: " + wdest(L"notes.txt")));
     EXPECT_EQ(ends->calls, "be1");
     EXPECT_TRUE(md5.empty());
-    {
-        DownloadProgress progress(ends.get(), L"d", L"");
-        EXPECT_EQ(NHttp::NDownloadFile::StoreOnDisk(server_.wide_url("/notes.txt"),
-                                                    rk::sys::wide_path(root_.path() / "missing"), L"", true, nullptr,
-                                                    progress, md5, path),
-                  0);
-    }
+    EXPECT_EQ(store(root_.path() / "missing", true), 0);
     EXPECT_TRUE(logger_->Contains(L"Destination directory does not exist"));
     SetXmlUpdaterLogger(std::shared_ptr<IXmlUpdaterLogger>());
 }
