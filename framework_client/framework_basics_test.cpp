@@ -18,7 +18,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(FrameworkError, EveryCodeAndText) {
+TEST(FrameworkError, EveryCodeAndTextAndTheMappingOfOthers) {
     const std::error_category& category = framework_category();
     EXPECT_STREQ(category.name(), "ctpframework");
     const struct {
@@ -49,9 +49,8 @@ TEST(FrameworkError, EveryCodeAndText) {
     for (const auto& c : cases) {
         EXPECT_EQ(category.message(static_cast<int>(c.code)), c.text) << std::hex << c.code;
     }
-}
 
-TEST(FrameworkError, MappingToFrameworkCodes) {
+    // Codes of other categories map to "unknown", with a line.
     rk::logging::test::ScopedLogCapture capture;
     EXPECT_EQ(to_framework_error(make_error_code(framework_error::timed_out)), framework_error::timed_out);
     EXPECT_EQ(to_framework_error({}), framework_error::success);

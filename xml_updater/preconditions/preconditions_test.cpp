@@ -342,17 +342,14 @@ TEST_F(Preconditions, ManagerRegistry) {
     EXPECT_FALSE(manager_.RegisterPrecondition(L"NULL", nullptr));
     EXPECT_EQ(log_.lines.size(), 2u);
     EXPECT_EQ(log_.Level(L"invalid argument"), 1);
-}
 
-TEST(PreconditionHandlers, NoSubstitutionManager) {
-    test::LogCapture log;
-    CPreconditionManager manager(nullptr);
+    CPreconditionManager without_substitutions(nullptr);
     for (const wchar_t* type : {L"STR", L"NUM", L"VER", L"CF", L"DATE", L"DATE_DELTA"}) {
-        log.Clear();
-        EXPECT_FALSE(manager.IsPreconditionSatisfied(
+        log_.Clear();
+        EXPECT_FALSE(without_substitutions.IsPreconditionSatisfied(
             type, {{L"Name", L"1"}, {L"Compare", L"EQ"}, {L"Value", L"1"}}))
             << type;
-        EXPECT_EQ(log.Level(L"invalid substitutor"), 1) << type;
+        EXPECT_EQ(log_.Level(L"invalid substitutor"), 1) << type;
     }
 }
 
