@@ -95,7 +95,7 @@ TEST_F(ScriptSignature, OpeningAndClosingAreLocatedNotCompared) {
     }
 }
 
-TEST_F(ScriptSignature, MalformedSignatureLinesFailWithTheirLogLine) {
+TEST_F(ScriptSignature, MalformedSignatureLinesAndABadKeyFailWithTheirLogLine) {
     const std::string text = "go();";
     const std::string good = Sign(text, SignatureLineForm::kScript);
     const std::string hex = good.substr(text.size() + 4, 128);
@@ -143,12 +143,7 @@ TEST_F(ScriptSignature, MalformedSignatureLinesFailWithTheirLogLine) {
     rk::logging::test::ScopedLogCapture capture;
     EXPECT_FALSE(VerifySignatureWithKey(nullptr, 200, public_key_));
     EXPECT_TRUE(capture.logger().Contains(L"Failed to parse the signature info buffer"));
-}
-
-TEST_F(ScriptSignature, BadPublicKeyIsReported) {
-    const std::string good = Sign("f();");
     const std::vector<std::uint8_t> off_curve(64, 0x22);
-    rk::logging::test::ScopedLogCapture capture;
     EXPECT_FALSE(VerifySignatureWithKey(bytes(good), good.size(), off_curve));
     EXPECT_TRUE(capture.logger().Contains(L"Failed to set the public key"));
 }

@@ -43,7 +43,7 @@ protected:
     std::vector<std::uint8_t> public_key_;
 };
 
-TEST_F(DocumentSignature, BothTrailerFormsGiveTheSignedLength) {
+TEST_F(DocumentSignature, BothTrailerFormsGiveTheSignedLengthFrom131Or130BytesFromTheEnd) {
     for (const auto& doc : {kDocument, std::string("x"), std::string()}) {
         for (auto form : {TrailerForm::kXmlComment, TrailerForm::kPlain}) {
             const std::string buffer = Sign(doc, form);
@@ -52,9 +52,8 @@ TEST_F(DocumentSignature, BothTrailerFormsGiveTheSignedLength) {
             EXPECT_EQ(n, doc.size());
         }
     }
-}
 
-TEST_F(DocumentSignature, SignatureIsReadAt131Or130BytesFromTheEnd) {
+    // The signature is read at 131 or 130 bytes from the end.
     const std::string xml = Sign(kDocument, TrailerForm::kXmlComment);
     const std::string plain = Sign(kDocument, TrailerForm::kPlain);
     // The same digits framed by arbitrary openings of the right lengths.

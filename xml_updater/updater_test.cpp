@@ -354,7 +354,7 @@ TEST_F(SignedDocuments, SignatureGate) {
     EXPECT_EQ(Run(plain_form, exit_code), 4);
 }
 
-TEST_F(Engine, ProxySettings) {
+TEST_F(Engine, ProxySettingsAndTheProxyForAUrlFromTheEnvironment) {
     EXPECT_TRUE(updater_.SetProxySettings(nullptr));
     EXPECT_TRUE(updater_.proxy_settings().auto_detect);
     EXPECT_FALSE(updater_.proxy_settings().use_settings);
@@ -382,9 +382,8 @@ TEST_F(Engine, ProxySettings) {
     const ProxySettings before = updater_.proxy_settings();
     EXPECT_TRUE(updater_.SetProxySettings(&empty));
     EXPECT_EQ(updater_.proxy_settings().proxy, before.proxy);
-}
 
-TEST_F(Engine, ProxyForUrlComesFromTheEnvironment) {
+    // The proxy for a URL comes from the environment.
     rk::sys::test::ScopedEnv http("http_proxy", "proxy.example:3128");
     rk::sys::test::ScopedEnv https("https_proxy", std::nullopt);
     rk::sys::test::ScopedEnv all("all_proxy", std::nullopt);
