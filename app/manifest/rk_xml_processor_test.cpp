@@ -198,7 +198,7 @@ TEST(CRkXMLProcessor, FlagsAreExactTrueTexts) {
     }
 }
 
-TEST(CRkXMLProcessor, ListsAreHandedOverByPosition) {
+TEST(CRkXMLProcessor, ListsAreHandedOverByPositionAndWhole) {
     Sections s;
     s.polling = L"<POLLINGTIMEINMINS anything=\"abc\" second=\"60\"/>";
     s.prereq = L"<PREREQ><SETVAR k=\"OS\" v=\"10.0\"/><SETVAR k=\"COMPARE\" v=\"GE\"/></PREREQ><SKIPPED/>";
@@ -214,28 +214,25 @@ TEST(CRkXMLProcessor, ListsAreHandedOverByPosition) {
     EXPECT_EQ(r.checker->reg_info, (StringMap{{L"A", L"K@b"}}));
     const CompareMap expected{{L"A", {L"VER", L"2.0"}}, {L"B", {L"STR", L"1 2"}}, {L"C", {L"VER", L"VER"}}};
     EXPECT_EQ(r.checker->compare, expected);
-}
 
-// The walk builds its lists in an arena of 16 KiB blocks: thousands of
-// entries span many blocks, and a value longer than a block gets its own.
-TEST(CRkXMLProcessor, LongListsComeThroughWhole) {
-    Sections s;
+    // The walk builds its lists in an arena of 16 KiB blocks: thousands of
+    // entries span many blocks, and a value longer than a block gets its own.
     const std::wstring long_value(40000, L'v');
     std::wstring prereq = L"<PREREQ>";
-    StringMap expected;
+    StringMap long_list;
     for (int i = 0; i < 3000; ++i) {
         const std::wstring key = L"KEY" + std::to_wstring(i % 2000);  // the last thousand repeat: later wins
         const std::wstring value = L"value " + std::to_wstring(i);
         prereq += L"<SETVAR n=\"" + key + L"\" v=\"" + value + L"\"/>";
-        expected.insert_or_assign(StringMap::key_type(key), StringMap::mapped_type(value));
+        long_list.insert_or_assign(StringMap::key_type(key), StringMap::mapped_type(value));
     }
     prereq += L"<SETVAR n=\"LONG\" v=\"" + long_value + L"\"/></PREREQ>";
-    expected.emplace(L"LONG", long_value);
+    long_list.emplace(L"LONG", long_value);
     s.prereq = prereq;
-    const auto r = parse(s.render());
-    ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.checker->prereq.size(), 2001u);
-    EXPECT_TRUE(r.checker->prereq == expected);
+    const auto long_parse = parse(s.render());
+    ASSERT_TRUE(long_parse.ok);
+    EXPECT_EQ(long_parse.checker->prereq.size(), 2001u);
+    EXPECT_TRUE(long_parse.checker->prereq == long_list);
 }
 
 TEST(CRkXMLProcessor, PreconditionAndInstallerForwarding) {

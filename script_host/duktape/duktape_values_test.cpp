@@ -62,7 +62,7 @@ protected:
     std::shared_ptr<Recorder> recorder_ = std::make_shared<Recorder>();
 };
 
-TEST_F(DuktapeValues, ScriptValuesToNative) {
+TEST_F(DuktapeValues, ValuesBothWays) {
     const struct {
         const wchar_t* expression;
         ScriptVariable expected;
@@ -95,20 +95,19 @@ TEST_F(DuktapeValues, ScriptValuesToNative) {
     }
     EXPECT_EQ(Eval(L"({a: 1})").GetType(), ScriptVariableType::kObject);
     EXPECT_EQ(Eval(L"new Date(0)").GetType(), ScriptVariableType::kObject);
-}
 
-TEST_F(DuktapeValues, NativeValuesToScripts) {
+    // And back: what scripts see of native values.
     const struct {
         ScriptVariable value;
         const wchar_t* seen;  // typeof and the value as the script prints it
-    } cases[] = {
+    } native[] = {
         {ScriptVariable(), L"object null"},
         {ScriptVariable(L"\U0001F600x"), L"string \U0001F600x 3"},
         {ScriptVariable(true), L"boolean true"},
         {ScriptVariable(0xFFFFFFFFu), L"number -1"},
         {ScriptVariable(std::uint32_t{7}), L"number 7"},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : native) {
         recorder_->given = c.value;
         EXPECT_EQ(EvalString(L"(function (v) { return typeof v + ' ' + v + (typeof v == 'string' ? ' ' + v.length : ''); })"
                              L"(rec.Give())"),

@@ -255,7 +255,7 @@ TEST(RegFileWriter, EveryValueRoundTripsByteForByte) {
     }
 }
 
-TEST(RegFileWriter, UsesTheReadableFormsOnlyWhenExact) {
+TEST(RegFileWriter, UsesTheReadableFormsOnlyWhenExactAndWrapsAtRegeditsColumns) {
     const std::wstring text = write_reg_text(every_kind_of_value());
     for (const wchar_t* expected : {
              L"@=\"default\"\r\n",
@@ -275,18 +275,16 @@ TEST(RegFileWriter, UsesTheReadableFormsOnlyWhenExact) {
         EXPECT_NE(text.find(expected), std::wstring::npos) << text::wide_to_utf8(expected);
     }
     EXPECT_TRUE(text.starts_with(L"Windows Registry Editor Version 5.00\r\n\r\n["));
-}
 
-TEST(RegFileWriter, WrapsHexListsAtRegeditsColumns) {
+    // Hex lists wrap at regedit's columns.
     RegFile f;
     RegKey k;
     k.root = std::wstring(L"HKEY_CURRENT_USER");
     k.path = L"k";
     k.values = {val(L"Settings", kRegBinary, seq(48))};
     f.keys.push_back(k);
-    const std::wstring text = write_reg_text(f);
     // 21 bytes after the 15-character prefix, then 25 per continuation line.
-    const auto lines = text::split(text, L'\n');
+    const auto lines = text::split(write_reg_text(f), L'\n');
     ASSERT_GE(lines.size(), 6u);
     EXPECT_TRUE(lines[3].starts_with(L"\"Settings\"=hex:01,08,"));
     EXPECT_EQ(lines[3].size(), 15 + 21 * 3 + 2u);  // + "\" + "\r"
