@@ -2,15 +2,20 @@
 # Builds the fuzz preset and runs one or every libFuzzer target with its seed
 # corpus and dictionary.
 #
-#   scripts/fuzz.sh [TARGET] [SECONDS]     TARGET: a name such as rk_paths_fuzz,
+#   scripts/fuzz.sh [TARGET] [SECONDS] [RUN]
+#                                          TARGET: a name such as rk_paths_fuzz,
 #                                          or "all" (default); SECONDS per target
-#                                          (default 60)
+#                                          (default 60); RUN: a label (1-99) for
+#                                          another run of the same target beside
+#                                          the first one
 #   scripts/fuzz.sh --list                 the targets, their corpora and dictionaries
 #
 # Grown corpora go to fuzz-corpus-<target>/ at the top of the tree and findings
 # (crash-*, leak-*, timeout-*, oom-*) to fuzz-corpus-findings/; both are ignored
 # by git (.gitignore: /fuzz-corpus-*/). The seed corpus beside the target is
-# only read. Runs are niced (nice -n 19) and use one job: the machine is shared.
+# only read. A second run of one target beside the first (RUN 2) shares its
+# grown corpus, so each picks up the inputs the other adds, and logs to
+# fuzz-corpus-findings/<target>.2.log. Runs are niced (nice -n 19) and use one job: the machine is shared.
 # Each run gets a scratch folder on tmpfs (/dev/shm when writable), removed
 # afterwards: RK_ROOT points into it, so whatever a target logs or stores
 # stays out of the machine's real folders, and so does TMPDIR, so the files a
@@ -26,6 +31,7 @@ cd "$root"
 build="$root/build/fuzz"
 target="${1:-all}"
 seconds="${2:-60}"
+run="${3:-1}"
 
 # name<TAB>source folder<TAB>source file, from every rk_fuzz() call.
 targets() {
@@ -56,8 +62,8 @@ if [[ "$target" == "--list" ]]; then
     done < <(targets)
     exit 0
 fi
-if ! [[ "$seconds" =~ ^[0-9]+$ ]] || (( seconds == 0 )); then
-    echo "usage: scripts/fuzz.sh [TARGET|all|--list] [SECONDS]" >&2
+if ! [[ "$seconds" =~ ^[0-9]+$ && "$run" =~ ^[1-9][0-9]?$ ]] || (( seconds == 0 )); then
+    echo "usage: scripts/fuzz.sh [TARGET|all|--list] [SECONDS] [RUN 1-99]" >&2
     exit 2
 fi
 
@@ -113,6 +119,7 @@ for line in "${selected[@]}"; do
     fi
     before="$(find "$findings_dir" -maxdepth 1 -name "$name-*" | wc -l)"
     log="$findings_dir/$name.log"
+    (( run > 1 )) && log="$findings_dir/$name.$run.log"
     scratch="$(mktemp -d "$scratch_base/rk-fuzz-$name.XXXXXX")"
     mkdir "$scratch/root" "$scratch/tmp"
     set +e
