@@ -223,6 +223,49 @@ TEST_F(PendingDeletesTest, FailuresAndCutLinesAreDropped) {
     EXPECT_TRUE(fs::exists(host("victim.db")));
 }
 
+// Whatever sits at the list's name instead of the list is never followed or
+// waited on, and an oversized list is left as it is.
+TEST_F(PendingDeletesTest, ForeignObjectsAtTheListAreNotFollowed) {
+    write("keep");
+    write("elsewhere", "old\t" + host("keep").native() + "\n");
+    struct Case {
+        const char* name;
+        void (*plant)(const fs::path& list, const fs::path& elsewhere);
+        DWORD schedule_error;
+        DWORD run_error;
+        bool list_is_file_after;
+    };
+    const Case cases[] = {
+        {"link to a list elsewhere", [](const fs::path& l, const fs::path& e) { fs::create_symlink(e, l); },
+         0, 0, true},
+        {"dangling link", [](const fs::path& l, const fs::path& e) { fs::create_symlink(e.string() + ".none", l); },
+         0, 0, true},
+        {"FIFO", [](const fs::path& l, const fs::path&) { ASSERT_EQ(::mkfifo(l.c_str(), 0600), 0); },
+         13, 13, false},
+        {"folder", [](const fs::path& l, const fs::path&) { fs::create_directory(l); }, 13, 13, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(list());
+        c.plant(list(), host("elsewhere"));
+        EXPECT_EQ(PendingDeletes(list(), "new").run(), c.run_error);
+        fs::remove_all(list());
+        c.plant(list(), host("elsewhere"));
+        EXPECT_EQ(PendingDeletes(list(), "new").schedule(win(L"x")), c.schedule_error);
+        EXPECT_EQ(fs::is_regular_file(fs::symlink_status(list())), c.list_is_file_after);
+        EXPECT_TRUE(fs::exists(host("keep")));
+        std::ifstream in(host("elsewhere"));
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old\t" + host("keep").native() + "\n");
+    }
+
+    fs::remove_all(list());
+    std::ofstream(list()) << "old\t" << host("keep").native() << "\n";
+    fs::resize_file(list(), 16u * 1024 * 1024 + 1);
+    EXPECT_EQ(PendingDeletes(list(), "new").run(), 223u);  // ERROR_FILE_TOO_LARGE
+    EXPECT_TRUE(fs::exists(host("keep")));
+    EXPECT_EQ(fs::file_size(list()), 16u * 1024 * 1024 + 1);
+}
+
 TEST_F(PendingDeletesTest, DefaultListLivesUnderTheRootPrefix) {
     EXPECT_EQ(PendingDeletes::default_list_file(),
               root_.path() / "var/lib/rkupdater/pending-deletes");

@@ -28,6 +28,9 @@ public:
     // files and links are unlinked, folders removed when empty (a folder is
     // listed after its files). Each entry is tried once and dropped; entries
     // of this boot stay. Returns the first failure other than "not found".
+    // Both calls remove a link found at the list file instead of following it
+    // and refuse anything but a regular file (kErrorInvalidData); run() leaves
+    // a list over 16 MiB untouched (kErrorFileTooLarge).
     DWORD run() const;
 
     // <root>/var/lib/rkupdater/pending-deletes

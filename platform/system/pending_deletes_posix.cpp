@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <fstream>
 #include <vector>
 
@@ -21,6 +22,9 @@ namespace {
 // percent-encoded (the only bytes that would break the line format).
 constexpr char kFieldSeparator = '\t';
 constexpr const char* kBootIdFile = "/proc/sys/kernel/random/boot_id";
+// A list larger than this is not one the system wrote (entries are paths, a
+// few hundred bytes each); run() leaves it untouched.
+constexpr std::uint64_t kMaxListBytes = 16u * 1024 * 1024;
 
 std::string escape(const std::string& path) {
     std::string out;
@@ -51,13 +55,33 @@ std::string unescape(std::string_view text) {
     return out;
 }
 
+// The list, opened and locked without following a link planted at it: a link
+// is removed (the name is the list's alone) and anything but a regular file
+// refused, so a FIFO never blocks the start-up.
 class LockedFile {
 public:
-    LockedFile(const std::filesystem::path& path, int flags)
-        : fd_(::open(path.c_str(), flags | O_CLOEXEC, 0644)) {
-        if (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0) {
-            ::close(fd_);
-            fd_ = -1;
+    LockedFile(const std::filesystem::path& path, int flags) {
+        constexpr int kSafe = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+        int fd = ::open(path.c_str(), flags | kSafe, 0644);
+        if (fd < 0 && errno == ELOOP && ::unlink(path.c_str()) == 0) {
+            fd = ::open(path.c_str(), flags | kSafe, 0644);
+        }
+        if (fd < 0) {
+            // ENXIO: a FIFO without a reader; EISDIR: a folder.
+            error_ = errno == ENOENT                    ? win::kErrorFileNotFound
+                     : errno == ENXIO || errno == EISDIR ? win::kErrorInvalidData
+                                                         : win::from_errno(errno);
+            return;
+        }
+        fd_ = fd;
+        struct stat st{};
+        if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+            error_ = win::kErrorInvalidData;
+        } else if (::flock(fd_, LOCK_EX) != 0) {
+            error_ = win::from_errno(errno);
+        } else {
+            error_ = win::kErrorSuccess;
+            size_ = static_cast<std::uint64_t>(st.st_size);
         }
     }
     LockedFile(const LockedFile&) = delete;
@@ -67,10 +91,15 @@ public:
             ::close(fd_);  // also drops the lock
         }
     }
+    // kErrorSuccess once the file is open and locked.
+    DWORD error() const { return error_; }
     int fd() const { return fd_; }
+    std::uint64_t size() const { return size_; }
 
 private:
-    int fd_;
+    int fd_ = -1;
+    DWORD error_ = win::kErrorInvalidFunction;
+    std::uint64_t size_ = 0;
 };
 
 bool write_all(int fd, const std::string& data) {
@@ -88,9 +117,10 @@ bool write_all(int fd, const std::string& data) {
     return true;
 }
 
-bool read_all(int fd, std::string& data) {
+// Reads to the end, or to one byte past `limit`.
+bool read_all(int fd, std::string& data, std::uint64_t limit) {
     char buffer[4096];
-    for (;;) {
+    while (data.size() <= limit) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) {
             continue;
@@ -103,6 +133,7 @@ bool read_all(int fd, std::string& data) {
         }
         data.append(buffer, static_cast<std::size_t>(n));
     }
+    return true;
 }
 
 DWORD remove_one(const std::string& host) {
@@ -147,8 +178,8 @@ DWORD PendingDeletes::schedule(std::wstring_view path) const {
         return error;
     }
     const LockedFile list(list_file_, O_WRONLY | O_APPEND | O_CREAT);
-    if (list.fd() < 0) {
-        return win::from_errno(errno);
+    if (list.error() != win::kErrorSuccess) {
+        return list.error();
     }
     const std::string line = boot_id_ + kFieldSeparator + escape(absolute.native()) + '\n';
     return write_all(list.fd(), line) ? win::kErrorSuccess : win::from_errno(errno);
@@ -156,12 +187,18 @@ DWORD PendingDeletes::schedule(std::wstring_view path) const {
 
 DWORD PendingDeletes::run() const {
     const LockedFile list(list_file_, O_RDWR);
-    if (list.fd() < 0) {
-        return errno == ENOENT ? win::kErrorSuccess : win::from_errno(errno);
+    if (list.error() != win::kErrorSuccess) {
+        return list.error() == win::kErrorFileNotFound ? win::kErrorSuccess : list.error();
+    }
+    if (list.size() > kMaxListBytes) {
+        return win::kErrorFileTooLarge;
     }
     std::string content;
-    if (!read_all(list.fd(), content)) {
+    if (!read_all(list.fd(), content, kMaxListBytes)) {
         return win::from_errno(errno);
+    }
+    if (content.size() > kMaxListBytes) {
+        return win::kErrorFileTooLarge;
     }
     DWORD first_error = win::kErrorSuccess;
     std::string kept;
