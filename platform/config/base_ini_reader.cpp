@@ -10,12 +10,6 @@
 #include "platform/text/utf.h"
 
 namespace DiraDoro {
-namespace {
-
-// Configuration files are small; a larger one is not read at all.
-constexpr std::size_t kIniMaxFileBytes = 1024 * 1024;
-
-}  // namespace
 
 CBaseIniReader::~CBaseIniReader() = default;
 
@@ -27,7 +21,7 @@ bool CBaseIniReader::Load(const std::wstring& path) {
     std::string bytes;
     rk::DWORD error = rk::sys::File::open(path, rk::sys::FileOpenOptions{}, file);
     if (error == rk::win::kErrorSuccess) {
-        error = file.read_to_end(bytes, kIniMaxFileBytes);
+        error = file.read_to_end(bytes, rk::sys::ini::kMaxFileBytes);
     }
     if (error != rk::win::kErrorSuccess) {
         // A missing file keeps its path: SetString creates it. A missing or

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/errors/errno_map.h"
+#include "platform/system/fd_posix.h"
 #include "platform/system/paths.h"
 #include "platform/system/root_prefix.h"
 #include "platform/text/utf.h"
@@ -50,22 +51,6 @@ DWORD link_status(std::wstring_view path, std::filesystem::path& host, struct st
     }
     return ::lstat(host.c_str(), &st) == 0 ? win::kErrorSuccess : path_error(host);
 }
-
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 std::vector<std::string> entry_names(int dir_fd, DWORD& error) {
     std::vector<std::string> names;

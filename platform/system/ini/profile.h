@@ -8,15 +8,20 @@
 // relative to the current folder.
 //
 // As on Windows, failures leave their error number for profile_last_error()
-// (2 file or section/key missing, 3 folder missing, 5 not writable, 13 bad
-// struct data, 87 bad argument, 161 bad path).
+// (2 file or section/key missing, 3 folder missing, 5 not writable or a
+// folder, 13 bad struct data or not a regular file, 87 bad argument, 161 bad
+// path, 223 a file over kMaxFileBytes, which is neither read nor rewritten).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/errors/win_error.h"
 
 namespace rk::sys::ini {
+
+// Profile files are configuration, a few KiB; a larger one is not read.
+inline constexpr std::size_t kMaxFileBytes = 1024 * 1024;
 
 // Windows' GetLastError() for the calls of this thread.
 DWORD profile_last_error();

@@ -154,6 +154,42 @@ TEST_F(ProfileTest, NewFilesAndFailures) {
     EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(root_.path()), {}));
 }
 
+// What is not a small regular file is neither read (no blocking on a FIFO)
+// nor replaced by a write.
+TEST_F(ProfileTest, OversizedAndSpecialFilesAreLeftAlone) {
+    struct Case {
+        const char* name;
+        void (*make)(const std::filesystem::path& file);
+        DWORD error;
+    };
+    const Case cases[] = {
+        {"one byte over 1 MiB",
+         [](const std::filesystem::path& f) {
+             std::ofstream(f, std::ios::binary) << "[S]\r\nk=v\r\n" << std::string(1024 * 1024, ';');
+         },
+         223},
+        {"FIFO", [](const std::filesystem::path& f) { ASSERT_EQ(0, ::mkfifo(f.c_str(), 0600)); }, 13},
+        {"folder", [](const std::filesystem::path& f) { std::filesystem::create_directory(f); }, 5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(file_);
+        c.make(file_);
+        const auto before = std::filesystem::symlink_status(file_).type();
+        EXPECT_EQ(L"<def>", get(L"S", L"k"));
+        EXPECT_EQ(c.error, profile_last_error());
+        EXPECT_FALSE(WritePrivateProfileStringW(L"S", L"k", L"new", name_.c_str()));
+        EXPECT_EQ(c.error, profile_last_error());
+        EXPECT_EQ(before, std::filesystem::symlink_status(file_).type());
+    }
+    std::filesystem::remove_all(file_);
+    cases[0].make(file_);
+    EXPECT_FALSE(WritePrivateProfileStringW(L"S", L"k", L"new", name_.c_str()));
+    EXPECT_EQ(1024u * 1024 + 10, std::filesystem::file_size(file_));
+    std::filesystem::resize_file(file_, 1024 * 1024);  // exactly the limit is read
+    EXPECT_EQ(L"v", get(L"S", L"k"));
+}
+
 TEST_F(ProfileTest, StructsCarryAChecksum) {
     const std::uint8_t data[] = {0x00, 0x7F, 0xFF, 0x10};
     ASSERT_TRUE(WritePrivateProfileStructW(L"S", L"blob", data, sizeof data, name_.c_str()));
