@@ -4,11 +4,13 @@
 
 #include <unistd.h>
 
+#include <utility>
+
 namespace rk::sys {
 
 class Fd {
 public:
-    explicit Fd(int fd) : fd_(fd) {}
+    explicit Fd(int fd = -1) : fd_(fd) {}
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
     ~Fd() {
@@ -17,6 +19,8 @@ public:
         }
     }
     int get() const { return fd_; }
+    // Hands the descriptor over; the Fd no longer closes it.
+    int release() { return std::exchange(fd_, -1); }
 
 private:
     int fd_;

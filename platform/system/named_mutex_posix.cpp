@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "platform/errors/errno_map.h"
+#include "platform/system/fd_posix.h"
 #include "platform/system/files.h"
 #include "platform/system/root_prefix.h"
 #include "platform/text/strings.h"
@@ -36,23 +37,6 @@ constexpr char kOwnedMarker = '1';
 constexpr char kReleasedMarker = '0';
 constexpr auto kFirstPoll = std::chrono::milliseconds(1);
 constexpr auto kLongestPoll = std::chrono::milliseconds(10);
-
-class Fd {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-
-private:
-    int fd_;
-};
 
 int flock_retrying(int fd, int operation) {
     int rc;

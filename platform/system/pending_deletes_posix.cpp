@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/errors/errno_map.h"
+#include "platform/system/fd_posix.h"
 #include "platform/system/files.h"
 #include "platform/system/paths.h"
 #include "platform/system/root_prefix.h"
@@ -60,44 +61,40 @@ std::string unescape(std::string_view text) {
 // refused, so a FIFO never blocks the start-up.
 class LockedFile {
 public:
-    LockedFile(const std::filesystem::path& path, int flags) {
-        constexpr int kSafe = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-        int fd = ::open(path.c_str(), flags | kSafe, 0644);
-        if (fd < 0 && errno == ELOOP && ::unlink(path.c_str()) == 0) {
-            fd = ::open(path.c_str(), flags | kSafe, 0644);
-        }
-        if (fd < 0) {
+    LockedFile(const std::filesystem::path& path, int flags) : fd_(open_list(path, flags)) {
+        if (fd_.get() < 0) {
             // ENXIO: a FIFO without a reader; EISDIR: a folder.
             error_ = errno == ENOENT                    ? win::kErrorFileNotFound
                      : errno == ENXIO || errno == EISDIR ? win::kErrorInvalidData
                                                          : win::from_errno(errno);
             return;
         }
-        fd_ = fd;
         struct stat st{};
-        if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (::fstat(fd_.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
             error_ = win::kErrorInvalidData;
-        } else if (::flock(fd_, LOCK_EX) != 0) {
+        } else if (::flock(fd_.get(), LOCK_EX) != 0) {  // dropped when fd_ closes
             error_ = win::from_errno(errno);
         } else {
             error_ = win::kErrorSuccess;
             size_ = static_cast<std::uint64_t>(st.st_size);
         }
     }
-    LockedFile(const LockedFile&) = delete;
-    LockedFile& operator=(const LockedFile&) = delete;
-    ~LockedFile() {
-        if (fd_ >= 0) {
-            ::close(fd_);  // also drops the lock
-        }
-    }
     // kErrorSuccess once the file is open and locked.
     DWORD error() const { return error_; }
-    int fd() const { return fd_; }
+    int fd() const { return fd_.get(); }
     std::uint64_t size() const { return size_; }
 
 private:
-    int fd_ = -1;
+    static int open_list(const std::filesystem::path& path, int flags) {
+        constexpr int kSafe = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+        const int fd = ::open(path.c_str(), flags | kSafe, 0644);
+        if (fd < 0 && errno == ELOOP && ::unlink(path.c_str()) == 0) {
+            return ::open(path.c_str(), flags | kSafe, 0644);
+        }
+        return fd;
+    }
+
+    Fd fd_;
     DWORD error_ = win::kErrorInvalidFunction;
     std::uint64_t size_ = 0;
 };
