@@ -99,21 +99,6 @@ private:
     std::uint64_t size_ = 0;
 };
 
-bool write_all(int fd, const std::string& data) {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // Reads to the end, or to one byte past `limit`.
 bool read_all(int fd, std::string& data, std::uint64_t limit) {
     char buffer[4096];
@@ -179,7 +164,7 @@ DWORD PendingDeletes::schedule(std::wstring_view path) const {
         return list.error();
     }
     const std::string line = boot_id_ + kFieldSeparator + escape(absolute.native()) + '\n';
-    return write_all(list.fd(), line) ? win::kErrorSuccess : win::from_errno(errno);
+    return write_all(list.fd(), line.data(), line.size()) ? win::kErrorSuccess : win::from_errno(errno);
 }
 
 DWORD PendingDeletes::run() const {
@@ -221,7 +206,7 @@ DWORD PendingDeletes::run() const {
         }
     }
     if (::ftruncate(list.fd(), 0) != 0 || ::lseek(list.fd(), 0, SEEK_SET) != 0 ||
-        !write_all(list.fd(), kept)) {
+        !write_all(list.fd(), kept.data(), kept.size())) {
         return win::from_errno(errno);
     }
     return first_error;

@@ -68,21 +68,6 @@ DWORD load(const std::filesystem::path& path, IniDocument& doc) {
     return 0;
 }
 
-bool write_all(int fd, const std::vector<std::uint8_t>& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // Writes the document to a temporary file beside `path` and renames it over
 // the original, so readers see either the old or the new file.
 DWORD store(const std::filesystem::path& path, const IniDocument& doc) {
@@ -104,7 +89,8 @@ DWORD store(const std::filesystem::path& path, const IniDocument& doc) {
     struct stat st{};
     const mode_t mode = ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
     ::fchmod(fd, mode);
-    const bool ok = write_all(fd, doc.serialize()) && ::fsync(fd) == 0;
+    const std::vector<std::uint8_t> bytes = doc.serialize();
+    const bool ok = write_all(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
     const int write_errno = errno;
     ::close(fd);
     if (!ok || ::rename(tmp.c_str(), path.c_str()) != 0) {
