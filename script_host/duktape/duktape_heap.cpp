@@ -278,7 +278,14 @@ DuktapeHeap* DuktapeHeap::From(duk_context* ctx) {
     return static_cast<DuktapeHeap*>(funcs.udata);
 }
 
+bool DuktapeHeap::LargeAllocationAfterDeadline(std::size_t size) {
+    return size >= kTimeCheckedAllocation && CheckTimeout();
+}
+
 void* DuktapeHeap::Allocate(std::size_t size) {
+    if (LargeAllocationAfterDeadline(size)) {
+        return nullptr;  // counted as the timeout it is, not as the heap limit
+    }
     if (size > limits_.heap_limit - std::min(used_, limits_.heap_limit)) {
         refused_ = true;
         return nullptr;
@@ -308,6 +315,9 @@ void* DuktapeHeap::Reallocate(void* ptr, std::size_t size) {
         return nullptr;
     }
     Block* b = static_cast<Block*>(ptr) - 1;
+    if (size > b->size && LargeAllocationAfterDeadline(size)) {
+        return nullptr;
+    }
     if (size > b->size && size - b->size > limits_.heap_limit - std::min(used_, limits_.heap_limit)) {
         refused_ = true;
         return nullptr;

@@ -104,6 +104,11 @@ public:
 
 private:
     struct Block;
+    // Allocations this large (a long string, a big array) are refused once a
+    // running script is past its time: the work of one bytecode grows with
+    // the data it copies, so the executor's periodic check alone comes late.
+    static constexpr std::size_t kTimeCheckedAllocation = 64 * 1024;
+    bool LargeAllocationAfterDeadline(std::size_t size);
     void FlushReleases(duk_context* ctx);
     void FreeAllBlocks();
 

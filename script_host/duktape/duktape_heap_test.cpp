@@ -10,6 +10,7 @@
 
 #include "duktape.h"
 #include "platform/logging/test/scoped_process_logger.h"
+#include "platform/text/utf.h"
 #include "script_host/duktape/duktape_heap.h"
 #include "script_host/duktape/duktape_script_host.h"
 #include "script_host/plugin_object.h"
@@ -93,6 +94,20 @@ TEST_F(DuktapeFaults, ARunawayLoopIsInterruptedUncatchablyAndNativeTimeDoesNotCo
     EXPECT_TRUE(Get(L"caught").IsEmpty()) << "scripts cannot catch the interruption";
     EXPECT_TRUE(capture_.logger().Contains(
         L"Script execution exceeded the time limit of 100 ms and was interrupted"));
+
+    // Steps whose work grows with the data (4 MiB copied or scanned per
+    // loop) end at the limit all the same.
+    for (const wchar_t* heavy : {L"var s = new Array(1 << 22).join('x'); for (;;) s += !-s;",
+                                 L"var s = new Array(1 << 22).join('x'); for (;;) s.indexOf('y');"}) {
+        SCOPED_TRACE(rk::text::wide_to_utf8(heavy));
+        capture_.logger().Clear();
+        const auto begun = std::chrono::steady_clock::now();
+        const std::string result = Run(heavy);
+        EXPECT_TRUE(result == "RangeError: execution timeout" || result == "Error: alloc failed") << result;
+        EXPECT_LT(std::chrono::steady_clock::now() - begun, 5s);
+        EXPECT_TRUE(capture_.logger().Contains(
+            L"Script execution exceeded the time limit of 100 ms and was interrupted"));
+    }
 
     EXPECT_EQ(Run(L"native.Sleep(80); native.Sleep(80); set('slept', true);"), "");
     EXPECT_TRUE(Get(L"slept").GetBool()) << "160 ms in native methods under a 100 ms limit";
