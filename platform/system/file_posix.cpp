@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/errors/errno_map.h"
+#include "platform/system/fd_posix.h"
 #include "platform/system/file_native.h"
 #include "platform/system/paths.h"
 
@@ -179,27 +180,8 @@ DWORD File::read(void* buffer, std::size_t length, std::size_t& done) {
 }
 
 DWORD File::read_to_end(std::string& out, std::size_t max_bytes) {
-    constexpr std::size_t kChunk = 64 * 1024;
-    const std::size_t start = out.size();
-    for (;;) {
-        const std::size_t have = out.size() - start;
-        // One byte past the limit tells a file of exactly max_bytes from a larger one.
-        const std::size_t want = std::min(kChunk, max_bytes - have + 1);
-        out.resize(start + have + want);
-        std::size_t done = 0;
-        const DWORD error = read(out.data() + start + have, want, done);
-        out.resize(start + have + done);
-        if (error != win::kErrorSuccess) {
-            return error;
-        }
-        if (done == 0) {
-            return win::kErrorSuccess;
-        }
-        if (out.size() - start > max_bytes) {
-            out.resize(start + max_bytes);
-            return win::kErrorFileTooLarge;
-        }
-    }
+    const int error = read_bounded(fd_, out, max_bytes);
+    return error == 0 ? win::kErrorSuccess : win::from_errno(error);
 }
 
 DWORD File::seek(std::uint64_t offset) {

@@ -99,25 +99,6 @@ private:
     std::uint64_t size_ = 0;
 };
 
-// Reads to the end, or to one byte past `limit`.
-bool read_all(int fd, std::string& data, std::uint64_t limit) {
-    char buffer[4096];
-    while (data.size() <= limit) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return false;
-        }
-        if (n == 0) {
-            return true;
-        }
-        data.append(buffer, static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 DWORD remove_one(const std::string& host) {
     struct stat st{};
     if (::lstat(host.c_str(), &st) != 0) {
@@ -176,11 +157,8 @@ DWORD PendingDeletes::run() const {
         return win::kErrorFileTooLarge;
     }
     std::string content;
-    if (!read_all(list.fd(), content, kMaxListBytes)) {
-        return win::from_errno(errno);
-    }
-    if (content.size() > kMaxListBytes) {
-        return win::kErrorFileTooLarge;
+    if (const int error = read_bounded(list.fd(), content, kMaxListBytes); error != 0) {
+        return win::from_errno(error);  // EFBIG: 223
     }
     DWORD first_error = win::kErrorSuccess;
     std::string kept;

@@ -45,26 +45,12 @@ DWORD load(const std::filesystem::path& path, IniDocument& doc) {
     if (static_cast<std::uint64_t>(st.st_size) > kMaxFileBytes) {
         return win::kErrorFileTooLarge;
     }
-    std::vector<std::uint8_t> bytes;
+    std::string bytes;
     bytes.reserve(static_cast<std::size_t>(st.st_size));
-    std::uint8_t chunk[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return win::from_errno(errno);
-        }
-        if (n == 0) {
-            break;
-        }
-        if (bytes.size() + static_cast<std::size_t>(n) > kMaxFileBytes) {
-            return win::kErrorFileTooLarge;  // grew since fstat
-        }
-        bytes.insert(bytes.end(), chunk, chunk + n);
+    if (const int error = read_bounded(fd.get(), bytes, kMaxFileBytes); error != 0) {
+        return win::from_errno(error);  // EFBIG: grew since fstat
     }
-    doc = IniDocument::parse(bytes);
+    doc = IniDocument::parse({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
     return 0;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/errors/errno_map.h"
+#include "platform/system/fd_posix.h"
 #include "platform/system/osinfo/machine_facts.h"
 #include "platform/system/root_prefix.h"
 #include "platform/text/utf.h"
@@ -15,33 +16,13 @@ namespace {
 
 // Reads a whole small file; the error is a Windows number.
 DWORD read_small_file(const std::filesystem::path& path, std::string& text) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
+    const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    if (fd.get() < 0) {
         return errno == ENOENT || errno == ENOTDIR ? win::kErrorFileNotFound : win::from_errno(errno);
     }
     text.clear();
-    char chunk[4096];
-    DWORD result = 0;
-    for (;;) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            result = win::from_errno(errno);
-            break;
-        }
-        if (n == 0) {
-            break;
-        }
-        if (text.size() + static_cast<std::size_t>(n) > kMaxFactFileBytes) {
-            result = win::kErrorFileTooLarge;
-            break;
-        }
-        text.append(chunk, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return result;
+    const int error = read_bounded(fd.get(), text, kMaxFactFileBytes);
+    return error == 0 ? 0 : win::from_errno(error);
 }
 
 std::string unquote(std::string_view value) {

@@ -9,36 +9,23 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/system/fd_posix.h"
+
 namespace rk::sys::wmi {
 namespace {
 
-// /proc and /sys files report size 0, so the bound is kept while reading.
-std::optional<std::string> read_bounded(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
+// A regular file within the bound; nothing for anything else.
+std::optional<std::string> read_machine_file(const std::string& path) {
+    const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat st{};
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         return std::nullopt;
     }
-    struct stat st{};
-    std::optional<std::string> content;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        std::string data;
-        char buffer[8192];
-        for (;;) {
-            const ssize_t n = ::read(fd, buffer, sizeof buffer);
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0 || data.size() + static_cast<std::size_t>(n) > kMaxMachineFileBytes) {
-                if (n == 0) {
-                    content = std::move(data);
-                }
-                break;
-            }
-            data.append(buffer, static_cast<std::size_t>(n));
-        }
+    std::string data;
+    if (read_bounded(fd.get(), data, kMaxMachineFileBytes) != 0) {
+        return std::nullopt;
     }
-    ::close(fd);
-    return content;
+    return data;
 }
 
 std::optional<VolumeStats> stats_of(const std::string& path) {
@@ -56,7 +43,7 @@ std::optional<VolumeStats> stats_of(const std::string& path) {
 class SystemMachineSource final : public MachineSource {
 public:
     std::optional<std::string> read_file(std::string_view path) const override {
-        return read_bounded(std::string(path));
+        return read_machine_file(std::string(path));
     }
     std::optional<VolumeStats> volume_stats(std::string_view mount_point) const override {
         return stats_of(std::string(mount_point));
@@ -73,7 +60,7 @@ public:
         : root_(std::move(root)), machine_(std::move(machine)) {}
 
     std::optional<std::string> read_file(std::string_view path) const override {
-        return read_bounded(below_root(path));
+        return read_machine_file(below_root(path));
     }
     std::optional<VolumeStats> volume_stats(std::string_view mount_point) const override {
         return stats_of(below_root(mount_point));
