@@ -1,38 +1,44 @@
 #include "platform/system/http/user_proxy.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
+#include <string_view>
+
+#include "platform/system/fd_posix.h"
 
 namespace rk::sys::http {
 namespace {
 
 constexpr char kSessionVariable[] = "XDG_SESSION_ID";
 
+// The kernel allows at most 6 MiB of arguments and environment together; a
+// larger file is not an environment and is skipped as unreadable.
+constexpr std::size_t kMaxEnvironBytes = 8 * 1024 * 1024;
+
 std::map<std::string, std::string> read_environ(const std::filesystem::path& file) {
     std::map<std::string, std::string> values;
-    std::ifstream in(file, std::ios::binary);
-    const std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::size_t start = 0;
-    while (start < data.size()) {
-        std::size_t end = data.find('\0', start);
-        if (end == std::string::npos) {
-            end = data.size();
-        }
-        const std::string entry = data.substr(start, end - start);
-        const auto equals = entry.find('=');
-        if (equals != std::string::npos) {
+    const Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    std::string data;
+    if (fd.get() < 0 || read_bounded(fd.get(), data, kMaxEnvironBytes) != 0) {
+        return values;
+    }
+    std::string_view rest = data;
+    while (!rest.empty()) {
+        const std::size_t end = std::min(rest.find('\0'), rest.size());
+        const std::string_view entry = rest.substr(0, end);
+        if (const auto equals = entry.find('='); equals != std::string_view::npos) {
             values.emplace(entry.substr(0, equals), entry.substr(equals + 1));
         }
-        start = end + 1;
+        rest.remove_prefix(std::min(end + 1, rest.size()));
     }
     return values;
 }
