@@ -4,8 +4,8 @@
 
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstddef>
 #include <string>
 #include <utility>
